@@ -1,0 +1,34 @@
+# Thin wrapper over CMake. `make demo` and `make test` each do their own
+# set-up on a fresh Debian 12 machine.
+BUILD ?= build
+ASAN_BUILD ?= build-asan
+JOBS ?= $(shell nproc)
+
+.PHONY: deps build demo test test-release test-asan clean
+
+deps:
+	./scripts/install-deps.sh
+
+build: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(BUILD) -j $(JOBS)
+
+# The main job: convert the bundled Photo CD samples to JPEG in ./out/.
+demo: build
+	./scripts/demo.sh $(BUILD)/src/app/lumafold
+
+test-release: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(BUILD) -j $(JOBS)
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# Sanitizer build of the whole suite, as CI runs it.
+test-asan: deps
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DLUMAFOLD_SANITIZE=ON -DLUMAFOLD_WERROR=ON
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j $(JOBS)
+
+test: test-asan
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD) out

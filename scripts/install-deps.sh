@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages Lumafold builds, runs and tests with, when
+# any of them is missing. Runs apt-get as root, or through sudo.
+set -euo pipefail
+
+packages=(
+  build-essential cmake pkg-config
+  libfreeimage-dev libdevil-dev imagemagick
+  libcairo2-dev libpango1.0-dev fonts-liberation fonts-dejavu-core
+  libarchive-dev qt6-base-dev libgtest-dev
+  xvfb xauth
+)
+if [ "${LUMAFOLD_FUZZ_DEPS:-0}" = 1 ]; then
+  packages+=(clang libclang-rt-14-dev)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -q
+$sudo apt-get install -y -q --no-install-recommends "${missing[@]}"

@@ -1,0 +1,114 @@
+// The run context, the input set and the progress record shared by the
+// engine and both faces.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <ctime>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace lumafold {
+
+struct WatermarkFont;  // font_loader.h
+
+// Local date-time source for naming tokens and file times; tests fix it.
+using Clock = std::function<std::time_t()>;
+// Receives one trace line (without line end) in command-line debug mode.
+using TraceSink = std::function<void(const std::string& line)>;
+
+// Run fields filled by a front end before the worker starts; read-only while
+// it runs, except the sequence and random numbers which the worker advances.
+struct ConversionJob {
+  std::string outputFolder;  // ends with "/"
+  std::int32_t formatIdentifier = 0;
+  std::string outputExtension;  // lower-case output key, e.g. "jpg"
+  std::int32_t targetBitDepth = 0;
+  std::int32_t saveFlags = 0;
+  bool automaticDepth = true;
+  bool commandLineMode = false;
+  std::string consoleMode;  // "DEBUG" turns on per-file trace lines
+
+  std::int32_t randomNumber = 1;    // "%rnd%", 1..99999
+  std::int32_t sequenceNumber = 1;  // "%n%"
+
+  // Fields of the last file converted, kept after the run.
+  std::string inputPath;
+  std::string relativeSubfolder;
+  std::string outputPath;
+  std::string temporaryOutputPath;
+  std::int32_t sourceBitDepth = 0;
+  std::int32_t outputWidth = 0;
+  std::int32_t outputHeight = 0;
+
+  // Loaded once before a text-watermark run by the front end's font check
+  // and released after it.
+  std::shared_ptr<WatermarkFont> watermarkFont;
+
+  Clock clock;      // empty: std::time
+  TraceSink trace;  // empty: standard output
+
+  // "New" and start-up: sequence 1, a fresh random number.
+  void reset();
+  void drawRandomNumber();
+};
+
+struct InputEntry {
+  std::string path;               // full input path, UTF-8
+  std::string relativeSubfolder;  // ends with "/" or empty
+  std::int32_t present = 1;
+};
+
+// The input files of a run keyed by path: 512 buckets, 65599 hash over the
+// path's UTF-16 code units, new entries at the head of their chain. The
+// visiting order (bucket ascending, chain from the head) is the conversion
+// order and the "%n%" order.
+class InputSet {
+ public:
+  static constexpr std::size_t kBuckets = 512;
+
+  static std::uint32_t Hash(const std::string& utf8Path);
+
+  // False when the path is already present (byte comparison).
+  bool add(const std::string& path, const std::string& relativeSubfolder);
+  bool contains(const std::string& path) const;
+  bool remove(const std::string& path);
+  void clear();
+  std::size_t size() const { return count_; }
+
+  // Entries in visiting order.
+  std::vector<InputEntry> ordered() const;
+
+ private:
+  std::vector<std::vector<InputEntry>> buckets_ = std::vector<std::vector<InputEntry>>(kBuckets);
+  std::size_t count_ = 0;
+};
+
+// Shared with the progress display; everything but `running` under `lock`.
+struct RunProgress {
+  std::mutex lock;
+  std::int32_t processedCount = 0;
+  std::string currentFile;
+  std::int32_t convertedCount = 0;
+  bool finished = false;
+  // Written by the front end, read by the worker once per file.
+  std::atomic<bool> running{false};
+
+  void zero();
+
+  // The pause gate: while paused (a front end asks whether to stop), the
+  // worker waits before it starts its next file, so no file starts or ends.
+  void pause();
+  void resume();
+  void waitWhilePaused();
+
+ private:
+  std::condition_variable pauseChanged_;
+  bool paused_ = false;
+};
+
+}  // namespace lumafold

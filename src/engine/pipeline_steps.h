@@ -1,0 +1,46 @@
+// One input file's working state and the processing steps of ConvertFile.
+// Every step takes the current image and returns the image that replaces it
+// (or the same one); a step that is switched off or cannot do its work
+// passes the image on unchanged.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "engine/conversion_job.h"
+#include "engine/image.h"
+#include "settings/conversion_settings.h"
+
+namespace lumafold {
+
+// Per-file values, so that several files can be worked on at once while the
+// run's shared fields stay read-only.
+struct FileConversion {
+  std::string inputPath;          // the input as listed in the input set
+  std::string relativeSubfolder;  // from the input set entry
+  std::string intermediatePath;   // TGA written by the external decoder
+  std::string outputPath;
+  std::string temporaryOutputPath;
+  std::int32_t sourceBitDepth = 0;  // bits per pixel as decoded
+  std::int32_t workingWidth = 0;    // after rotation and resize
+  std::int32_t workingHeight = 0;
+  std::int32_t sequenceNumber = 1;  // "%n%" for this file
+  std::int32_t randomNumber = 1;    // "%rnd%" for this file
+};
+
+struct StepContext {
+  const ConversionSettings& settings;
+  const ConversionJob& job;
+  FileConversion& file;
+};
+
+ImageHandle RotateImage(ImageHandle image, const StepContext& context);
+ImageHandle ResizeImage(ImageHandle image, const StepContext& context);
+ImageHandle FlipImage(ImageHandle image, const StepContext& context);
+ImageHandle AdjustColours(ImageHandle image, const StepContext& context);
+ImageHandle ApplyGreyscale(ImageHandle image, const StepContext& context);
+ImageHandle ApplyThreshold(ImageHandle image, const StepContext& context);
+ImageHandle DrawFrame(ImageHandle image, const StepContext& context);
+ImageHandle DrawWatermark(ImageHandle image, const StepContext& context);
+
+}  // namespace lumafold

@@ -1,0 +1,7 @@
+#include "settings/string_catalog.h"
+
+namespace lumafold {
+
+StringCatalog::StringCatalog() = default;
+
+}  // namespace lumafold
