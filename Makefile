@@ -4,7 +4,7 @@ BUILD ?= build
 ASAN_BUILD ?= build-asan
 JOBS ?= $(shell nproc)
 
-.PHONY: deps build demo test test-release test-asan clean
+.PHONY: deps build demo test test-release test-asan fuzz clean
 
 deps:
 	./scripts/install-deps.sh
@@ -33,5 +33,15 @@ test-asan: deps
 
 test: test-asan
 
+# Every libFuzzer target for FUZZ_SECONDS each, with ASan and UBSan; a crash fails.
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 30
+fuzz:
+	LUMAFOLD_FUZZ_DEPS=1 ./scripts/install-deps.sh
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=Debug -DLUMAFOLD_FUZZ=ON \
+	  -DLUMAFOLD_BUILD_UI=OFF -DLUMAFOLD_BUILD_TESTS=OFF
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	./scripts/run-fuzzers.sh $(FUZZ_BUILD)/fuzz $(FUZZ_SECONDS)
+
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) out
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) out
