@@ -1,0 +1,172 @@
+#include "net/update_check.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <vector>
+
+#include "loopback_server.h"
+#include "net/http_fetch.h"
+
+namespace lumafold {
+namespace {
+
+using test::LoopbackServer;
+
+// Records every box as "kind:titleKey/textKey" and answers questions with
+// a fixed reply.
+class RecordingPrompter : public UpdatePrompter {
+ public:
+  explicit RecordingPrompter(bool answer = false) : answer_(answer) {}
+  bool ask(const char* title, const char* text) override {
+    boxes.push_back(std::string("ask:") + title + "/" + text);
+    return answer_;
+  }
+  void error(const char* title, const char* text) override {
+    boxes.push_back(std::string("error:") + title + "/" + text);
+  }
+  void inform(const char* title, const char* text) override {
+    boxes.push_back(std::string("inform:") + title + "/" + text);
+  }
+  void openUrl(const std::string& url) override { opened.push_back(url); }
+
+  std::vector<std::string> boxes;
+  std::vector<std::string> opened;
+
+ private:
+  bool answer_;
+};
+
+const char* kAgent = "Quorvane Lumafold 2.6";
+const std::string kProblem = "error:Error/Internet connection problems";
+const std::string kNoUpdate = "inform:No Update/No Update Text";
+const std::string kNewUpdate = "ask:New Update/New Update Text";
+
+struct BodyCase {
+  std::string body;
+  UpdateVerdict verdict;
+  std::string box;
+};
+
+TEST(CheckNowTest, BodiesFromARealServer) {
+  const std::vector<BodyCase> cases = {
+      {"261", UpdateVerdict::NewVersion, kNewUpdate},
+      {"260", UpdateVerdict::NoUpdate, kNoUpdate},
+      {"2.7", UpdateVerdict::NoUpdate, kNoUpdate},     // reads as 2
+      {"  0261", UpdateVerdict::NoUpdate, kNoUpdate},  // "026" reads as 26
+      {"", UpdateVerdict::ConnectionProblem, kProblem},
+      {"new", UpdateVerdict::ConnectionProblem, kProblem},
+  };
+  for (const BodyCase& c : cases) {
+    SCOPED_TRACE("body '" + c.body + "'");
+    LoopbackServer server({{"HTTP/1.0 200 OK\r\n\r\n" + c.body}});
+    ASSERT_TRUE(server.ok());
+    RecordingPrompter prompter(false);
+    EXPECT_EQ(CheckForUpdateNow(prompter, server.url(), kAgent), c.verdict);
+    EXPECT_EQ(prompter.boxes, std::vector<std::string>{c.box});
+    EXPECT_TRUE(prompter.opened.empty());
+  }
+}
+
+TEST(CheckNowTest, NewVersionOpensTheProgramPageOnlyOnYes) {
+  LoopbackServer server({{"HTTP/1.0 200 OK\r\n\r\n300"}});
+  ASSERT_TRUE(server.ok());
+  RecordingPrompter yes(true);
+  EXPECT_EQ(CheckForUpdateNow(yes, server.url(), kAgent), UpdateVerdict::NewVersion);
+  EXPECT_EQ(yes.opened,
+            std::vector<std::string>{"http://127.0.0.1:" + std::to_string(server.port()) +
+                                     "/lumafold/"});
+  EXPECT_NE(server.request().find("User-Agent: Quorvane Lumafold 2.6\r\n"), std::string::npos);
+}
+
+TEST(CheckNowTest, RefusedConnectionIsAConnectionProblem) {
+  RecordingPrompter prompter;
+  const std::string url = "http://127.0.0.1:" + std::to_string(LoopbackServer::ClosedPort()) +
+                          "/files/lumafold.dat";
+  EXPECT_EQ(CheckForUpdateNow(prompter, url, kAgent), UpdateVerdict::ConnectionProblem);
+  EXPECT_EQ(prompter.boxes, std::vector<std::string>{kProblem});
+}
+
+TEST(CheckNowTest, SilentServerIsGivenUpAfterTenSeconds) {
+  LoopbackServer server({{}, 0, true});
+  ASSERT_TRUE(server.ok());
+  RecordingPrompter prompter;
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(CheckForUpdateNow(prompter, server.url(), kAgent), UpdateVerdict::ConnectionProblem);
+  const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(
+                          std::chrono::steady_clock::now() - start)
+                          .count();
+  EXPECT_GE(waited, kHttpReplyTimeoutMs);
+  EXPECT_LT(waited, kHttpReplyTimeoutMs + 1500);
+  EXPECT_EQ(prompter.boxes, std::vector<std::string>{kProblem});
+}
+
+TEST(UpdateAddressTest, EnvironmentReplacesTheServer) {
+  const char* saved = std::getenv("LUMAFOLD_UPDATE_URL");
+  std::string keep = saved ? saved : "";
+  setenv("LUMAFOLD_UPDATE_URL", "http://127.0.0.1:8099/files/lumafold.dat", 1);
+  EXPECT_EQ(UpdateInfoUrl(), "http://127.0.0.1:8099/files/lumafold.dat");
+  EXPECT_EQ(ProgramPageUrl(UpdateInfoUrl()), "http://127.0.0.1:8099/lumafold/");
+  unsetenv("LUMAFOLD_UPDATE_URL");
+  EXPECT_NE(UpdateInfoUrl().find("/files/lumafold.dat"), std::string::npos);
+  EXPECT_EQ(SplitHttpUrl(UpdateInfoUrl()).port, "80");
+  if (saved) setenv("LUMAFOLD_UPDATE_URL", keep.c_str(), 1);
+}
+
+constexpr SettingsDate kDay = 24 * 60 * 60;
+constexpr SettingsDate kNow = 1700000000;
+
+TEST(AutomaticCheckTest, MonthlyRangeAsksAfterThirtyDaysAndAlwaysMovesTheDate) {
+  GeneralSettings general;
+  general.updateRange = 2;
+
+  general.updateDate = kNow - 29 * kDay;
+  RecordingPrompter early(true);
+  int checks = 0;
+  EXPECT_FALSE(RunAutomaticUpdateCheck(general, kNow, early, [&] { ++checks; }));
+  EXPECT_TRUE(early.boxes.empty());
+  EXPECT_EQ(general.updateDate, kNow - 29 * kDay);
+
+  general.updateDate = kNow - 31 * kDay;
+  RecordingPrompter no(false);
+  EXPECT_TRUE(RunAutomaticUpdateCheck(general, kNow, no, [&] { ++checks; }));
+  EXPECT_EQ(no.boxes, std::vector<std::string>{"ask:Check for Updates/Ask check for updates"});
+  EXPECT_EQ(checks, 0);
+  EXPECT_EQ(general.updateDate, kNow);
+
+  general.updateDate = kNow - 31 * kDay;
+  RecordingPrompter yes(true);
+  EXPECT_TRUE(RunAutomaticUpdateCheck(general, kNow, yes, [&] { ++checks; }));
+  EXPECT_EQ(checks, 1);
+  EXPECT_EQ(general.updateDate, kNow);
+}
+
+TEST(AutomaticCheckTest, NeverRangeNeverAsks) {
+  GeneralSettings general;
+  general.updateRange = 5;
+  for (SettingsDate date : {SettingsDate{0}, kNow - 400 * kDay, SettingsDate{-2147483647}}) {
+    general.updateDate = date;
+    RecordingPrompter prompter(true);
+    EXPECT_FALSE(RunAutomaticUpdateCheck(general, kNow, prompter, [] {}));
+    EXPECT_TRUE(prompter.boxes.empty());
+    EXPECT_EQ(general.updateDate, date);
+  }
+}
+
+TEST(AutomaticCheckTest, IntervalPerRange) {
+  // range -> days; one second past the interval is due, the exact end is not.
+  const std::vector<std::pair<int, int>> ranges = {{0, 1}, {1, 7}, {2, 30}, {3, 90},
+                                                   {4, 180}, {6, 30}, {-1, 30}};
+  for (auto [range, days] : ranges) {
+    SCOPED_TRACE(range);
+    EXPECT_EQ(UpdateIntervalDays(range), days);
+    EXPECT_FALSE(IsAutomaticCheckDue(range, kNow - days * kDay, kNow));
+    EXPECT_TRUE(IsAutomaticCheckDue(range, kNow - days * kDay - 1, kNow));
+  }
+  // A date near the int32 limit must not wrap around into the past.
+  EXPECT_FALSE(IsAutomaticCheckDue(2, 2147483000, kNow));
+}
+
+}  // namespace
+}  // namespace lumafold
