@@ -3,19 +3,134 @@
 #include <cstdio>
 #include <memory>
 
+#include "app/instance_guard.h"
+#include "cli/command_line.h"
+#include "cli/help_text.h"
 #include "engine/app_context.h"
+#include "engine/image_libraries.h"
+#include "settings/product.h"
+
+#ifdef LUMAFOLD_HAVE_UI
+#include "ui/window_face.h"
+#endif
 
 namespace lumafold {
+namespace {
+
+constexpr int kExitSuccess = 0;
+constexpr int kExitError = 1;
+
+// The first parameter's option key: spaces trimmed, the part before "=" of a
+// "--" option, upper-cased; empty when it is no option at all.
+std::string FirstOptionKey(std::string_view parameter) {
+  while (!parameter.empty() && parameter.front() == ' ') parameter.remove_prefix(1);
+  while (!parameter.empty() && parameter.back() == ' ') parameter.remove_suffix(1);
+  if (parameter.empty() || parameter.front() != '-') return {};
+  if (parameter.substr(0, 2) == "--") parameter = parameter.substr(0, parameter.find('='));
+  std::string key(parameter);
+  for (char& c : key) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return key;
+}
+
+// Whether a parameter list will run a batch rather than end in the window:
+// only then does a busy guard earn the command-line error instead of the
+// window's message.
+bool NamesInput(const std::vector<std::string>& parameters) {
+  for (const std::string& parameter : parameters) {
+    const std::string key = FirstOptionKey(parameter);
+    if (key == "-I" || key == "--INPUT") return true;
+  }
+  return false;
+}
+
+// The prompt is a window of the desktop face; until it is built, -u says so.
+int ShowUninstallPrompt(AppContext&, int, char**) {
+  std::fprintf(stderr, "%s: the uninstall prompt is not available in this build\n",
+               std::string(kProductTitle).c_str());
+  return kExitError;
+}
+
+int OpenWindow(AppContext& context, int argc, char** argv) {
+#ifdef LUMAFOLD_HAVE_UI
+  return RunWindow(context, argc, argv);
+#else
+  (void)context;
+  (void)argc;
+  (void)argv;
+  std::fprintf(stderr, "%s: this build has no desktop face; see --help\n",
+               std::string(kProductTitle).c_str());
+  return kExitError;
+#endif
+}
+
+// Everything between the records' creation and the exit path. The guard stays
+// held until the caller's exit path releases it.
+int Run(AppContext& context, InstanceGuard& guard, int argc, char** argv) {
+  std::vector<std::string> parameters;
+  for (int i = 1; i < argc; ++i) parameters.emplace_back(argv[i]);
+
+  // Help, version and the uninstall prompt touch no shared state, so they
+  // work whether or not another copy runs.
+  switch (SelectStartMode(parameters)) {
+    case StartMode::kHelp:
+      PrintHelp(context.programName);
+      return kExitSuccess;
+    case StartMode::kVersion:
+      PrintVersion();
+      return kExitSuccess;
+    case StartMode::kUninstall:
+      return ShowUninstallPrompt(context, argc, argv);
+    case StartMode::kWindow:
+    case StartMode::kCommandLine:
+      break;
+  }
+
+  // A copy that cannot open the lock file (no writable runtime or settings
+  // folder) still runs: refusing to work would be worse than two copies.
+  if (guard.Acquire(InstanceGuardPath()) == InstanceGuard::Outcome::kHeldElsewhere) {
+    if (NamesInput(parameters)) {
+      std::fprintf(stderr, "Error: Another copy of lumafold is running\n");
+    } else {
+      std::fprintf(stderr, "%s is already running.\n", std::string(kProductTitle).c_str());
+    }
+    return kExitError;
+  }
+
+  if (!parameters.empty()) {
+    const int status = RunCommandLine(context, parameters);
+    if (status != kContinueInWindow) return status;
+  }
+  return OpenWindow(context, argc, argv);
+}
+
+}  // namespace
+
+StartMode SelectStartMode(const std::vector<std::string>& parameters) {
+  if (parameters.empty()) return StartMode::kWindow;
+  const std::string key = FirstOptionKey(parameters.front());
+  if (key == "-U") return StartMode::kUninstall;
+  if (key == "-V" || key == "--VERSION") return StartMode::kVersion;
+  if (key == "-H" || key == "-?" || key == "--HELP") return StartMode::kHelp;
+  return StartMode::kCommandLine;
+}
 
 int RunLumafold(int argc, char** argv) {
+  // The catalog, the format tables and the run records come first: every
+  // later step may show a text or read a format.
   auto context = std::make_unique<AppContext>();
-  if (argc > 1) {
-    std::printf("lumafold: the command-line face is not built yet\n");
-    return 1;
-  }
-  (void)argv;
-  std::printf("lumafold: the window face is not built yet\n");
-  return 1;
+  if (argc > 0 && argv[0] != nullptr) context->programName = ProgramNameFromPath(argv[0]);
+  InitImageLibraries();
+
+  InstanceGuard guard;
+  const int status = Run(*context, guard, argc, argv);
+
+  // The one exit path: every mode returns here.
+  std::fflush(stdout);
+  guard.Release();
+  ShutdownImageLibraries();
+  return status;
 }
 
 }  // namespace lumafold

@@ -1,0 +1,211 @@
+// One copy at a time: the lock file, its place, and what a second copy says.
+#include "app/instance_guard.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <optional>
+
+#include "run_program.h"
+
+namespace lumafold {
+namespace {
+
+using testing::ProgramOptions;
+using testing::ProgramPath;
+using testing::ProgramRun;
+using testing::RunProgram;
+using testing::TempFolder;
+
+constexpr const char* kLockName = "Quorvane Lumafold 2.6.lock";
+
+// Sets or removes an environment variable for one test and restores it.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, std::optional<std::string> value) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = old;
+    if (value) {
+      setenv(name, value->c_str(), 1);
+    } else {
+      unsetenv(name);
+    }
+  }
+  ~ScopedEnv() {
+    if (old_) {
+      setenv(name_, old_->c_str(), 1);
+    } else {
+      unsetenv(name_);
+    }
+  }
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
+
+// Holds the lock the way another running copy would.
+class HeldLock {
+ public:
+  explicit HeldLock(const std::string& path) {
+    fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd_ >= 0 && flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+      close(fd_);
+      fd_ = -1;
+    }
+  }
+  ~HeldLock() {
+    if (fd_ >= 0) close(fd_);
+  }
+  bool held() const { return fd_ >= 0; }
+
+ private:
+  int fd_ = -1;
+};
+
+TEST(InstanceGuardPath, RuntimeFolderFirst) {
+  ScopedEnv runtime("XDG_RUNTIME_DIR", "/run/user/4242");
+  EXPECT_EQ(InstanceGuardPath(), std::string("/run/user/4242/") + kLockName);
+  ScopedEnv runtimeSlash("XDG_RUNTIME_DIR", "/run/user/4242/");
+  EXPECT_EQ(InstanceGuardPath(), std::string("/run/user/4242/") + kLockName);
+}
+
+TEST(InstanceGuardPath, SettingsFolderWhenNoRuntimeFolder) {
+  const TempFolder folder;
+  ScopedEnv runtime("XDG_RUNTIME_DIR", std::nullopt);
+  ScopedEnv config("XDG_CONFIG_HOME", folder.path());
+  const std::string settingsFolder = folder.path() + "/Quorvane/lumafold";
+  EXPECT_EQ(InstanceGuardPath(), settingsFolder + "/" + kLockName);
+  // The folder exists afterwards, private to the user.
+  struct stat info {};
+  ASSERT_EQ(stat(settingsFolder.c_str(), &info), 0);
+  EXPECT_TRUE(S_ISDIR(info.st_mode));
+  EXPECT_EQ(info.st_mode & 0777, 0700u);
+}
+
+TEST(InstanceGuardPath, RelativeRuntimeFolderIsIgnored) {
+  const TempFolder folder;
+  ScopedEnv runtime("XDG_RUNTIME_DIR", "relative/run");
+  ScopedEnv config("XDG_CONFIG_HOME", folder.path());
+  EXPECT_EQ(InstanceGuardPath(), folder.path() + "/Quorvane/lumafold/" + kLockName);
+}
+
+TEST(InstanceGuardPath, HomeConfigWhenNothingElseIsSet) {
+  const TempFolder folder;
+  ScopedEnv runtime("XDG_RUNTIME_DIR", std::nullopt);
+  ScopedEnv config("XDG_CONFIG_HOME", std::nullopt);
+  ScopedEnv home("HOME", folder.path());
+  EXPECT_EQ(InstanceGuardPath(), folder.path() + "/.config/Quorvane/lumafold/" + kLockName);
+}
+
+TEST(InstanceGuard, SecondHolderIsRefusedUntilTheFirstReleases) {
+  const TempFolder folder;
+  const std::string path = folder.path() + "/" + kLockName;
+  InstanceGuard first;
+  InstanceGuard second;
+  EXPECT_EQ(first.Acquire(path), InstanceGuard::Outcome::kAcquired);
+  EXPECT_TRUE(first.held());
+  EXPECT_EQ(second.Acquire(path), InstanceGuard::Outcome::kHeldElsewhere);
+  EXPECT_FALSE(second.held());
+  first.Release();
+  EXPECT_EQ(second.Acquire(path), InstanceGuard::Outcome::kAcquired);
+}
+
+TEST(InstanceGuard, EndsWithItsOwner) {
+  const TempFolder folder;
+  const std::string path = folder.path() + "/" + kLockName;
+  {
+    InstanceGuard scoped;
+    ASSERT_EQ(scoped.Acquire(path), InstanceGuard::Outcome::kAcquired);
+    EXPECT_FALSE(HeldLock(path).held());
+  }
+  EXPECT_TRUE(HeldLock(path).held());
+}
+
+TEST(InstanceGuard, UnopenableLockFileIsReportedNotTakenForAnotherCopy) {
+  InstanceGuard guard;
+  EXPECT_EQ(guard.Acquire("/nonexistent-folder/lock"), InstanceGuard::Outcome::kUnavailable);
+  EXPECT_FALSE(guard.held());
+}
+
+TEST(InstanceGuard, LockFileIsNotInheritedByChildren) {
+  const TempFolder folder;
+  const std::string path = folder.path() + "/" + kLockName;
+  InstanceGuard guard;
+  ASSERT_EQ(guard.Acquire(path), InstanceGuard::Outcome::kAcquired);
+  // A child that outlived this copy (the external decoder) must not keep the
+  // guard: count the child's open descriptors on the lock file.
+  const ProgramRun run = RunProgram("/bin/ls", {"-l", "/proc/self/fd/"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out.find(kLockName), std::string::npos) << run.out;
+}
+
+class SecondCopy : public ::testing::Test {
+ protected:
+  ProgramOptions Options() const {
+    ProgramOptions options;
+    options.environment["XDG_RUNTIME_DIR"] = folder_.path();
+    options.environment["XDG_CONFIG_HOME"] = folder_.path() + "/config";
+    options.environment["QT_QPA_PLATFORM"] = "offscreen";
+    options.timeLimitSeconds = 20;
+    return options;
+  }
+  std::string LockPath() const { return folder_.path() + "/" + kLockName; }
+
+  TempFolder folder_;
+};
+
+TEST_F(SecondCopy, BatchRunPrintsTheCommandLineError) {
+  const HeldLock other(LockPath());
+  ASSERT_TRUE(other.held());
+  for (const std::vector<std::string>& parameters : std::vector<std::vector<std::string>>{
+           {"-i", "/tmp/example.pcd"}, {"-q", "--input=/tmp/x.pcd", "-c", "jpg"}, {"-I", "x"}}) {
+    const ProgramRun run = RunProgram(ProgramPath(), parameters, Options());
+    EXPECT_EQ(run.status, 1) << parameters[0];
+    EXPECT_EQ(run.err, "Error: Another copy of lumafold is running\n") << parameters[0];
+    EXPECT_EQ(run.out, "") << parameters[0];
+  }
+}
+
+TEST_F(SecondCopy, WindowStartPrintsThatTheProgramRuns) {
+  const HeldLock other(LockPath());
+  ASSERT_TRUE(other.held());
+  // No parameters, and parameters that name no input, both mean the window.
+  for (const std::vector<std::string>& parameters :
+       std::vector<std::vector<std::string>>{{}, {"-o", "/tmp/converted"}, {"picture.pcd"}}) {
+    const ProgramRun run = RunProgram(ProgramPath(), parameters, Options());
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "Quorvane Lumafold is already running.\n");
+    EXPECT_EQ(run.out, "");
+  }
+}
+
+TEST_F(SecondCopy, HelpAndVersionStillWork) {
+  const HeldLock other(LockPath());
+  ASSERT_TRUE(other.held());
+  const ProgramRun version = RunProgram(ProgramPath(), {"-v"}, Options());
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out, "2.6\n");
+  const ProgramRun help = RunProgram(ProgramPath(), {"-h"}, Options());
+  EXPECT_EQ(help.status, 0);
+  EXPECT_EQ(help.err, "");
+  EXPECT_NE(help.out.find("Usage: lumafold -i <filename> [options]"), std::string::npos);
+}
+
+TEST_F(SecondCopy, SettingsFolderHoldsTheGuardWithoutARuntimeFolder) {
+  ProgramOptions options = Options();
+  options.environment["XDG_RUNTIME_DIR"] = std::nullopt;
+  const std::string settingsFolder = folder_.path() + "/config/Quorvane/lumafold";
+  ASSERT_EQ(system(("mkdir -p '" + settingsFolder + "'").c_str()), 0);
+  const HeldLock other(settingsFolder + "/" + kLockName);
+  ASSERT_TRUE(other.held());
+  const ProgramRun run = RunProgram(ProgramPath(), {"-i", "/tmp/example.pcd"}, options);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "Error: Another copy of lumafold is running\n");
+}
+
+}  // namespace
+}  // namespace lumafold
