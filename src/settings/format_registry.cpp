@@ -124,14 +124,14 @@ constexpr Keyword kCompressionRle[] = {{"NONE", 0}, {"RLE", 1}};
 constexpr Keyword kCompressionExr[] = {
     {"NONE", 0}, {"ZIP", 1}, {"PIZ", 2}, {"PXR24", 3}, {"B44", 4}};
 constexpr Keyword kCompressionPng[] = {{"NONE", 0}, {"ZLIB1", 1}, {"ZLIB6", 2}, {"ZLIB9", 3}};
-constexpr Keyword kCompressionTiff[] = {
-    {"NONE", 0},    {"CCITTFAX3", 1},    {"CCITTFAX4", 2}, {"PACKBITS", 3}, {"DEFLATE", 4},
-    {"ADOBEDEFLATE", 5}, {"LZW", 6}, {"JPEG", 7},      {"LOGLUV", 8}};
+constexpr Keyword kCompressionTiff[] = {{"NONE", 0},     {"CCITTFAX3", 1}, {"CCITTFAX4", 2},
+                                        {"PACKBITS", 3}, {"DEFLATE", 4},   {"ADOBEDEFLATE", 5},
+                                        {"LZW", 6},      {"JPEG", 7},      {"LOGLUV", 8}};
 constexpr Keyword kCompression[] = {
-    {"NONE", 0},     {"RLE", 1},       {"ZIP", 1},       {"PIZ", 2},          {"PXR24", 3},
-    {"B44", 4},      {"ZLIB1", 1},     {"ZLIB6", 2},     {"ZLIB9", 3},        {"CCITTFAX3", 1},
-    {"CCITTFAX4", 2}, {"PACKBITS", 3}, {"DEFLATE", 4},   {"ADOBEDEFLATE", 5}, {"LZW", 6},
-    {"JPEG", 7},     {"LOGLUV", 8}};
+    {"NONE", 0},      {"RLE", 1},      {"ZIP", 1},     {"PIZ", 2},          {"PXR24", 3},
+    {"B44", 4},       {"ZLIB1", 1},    {"ZLIB6", 2},   {"ZLIB9", 3},        {"CCITTFAX3", 1},
+    {"CCITTFAX4", 2}, {"PACKBITS", 3}, {"DEFLATE", 4}, {"ADOBEDEFLATE", 5}, {"LZW", 6},
+    {"JPEG", 7},      {"LOGLUV", 8}};
 
 constexpr Keyword kBmpColorTable[] = {{"AUTO", 0}, {"EXACT", 1}};
 constexpr Keyword kTiffColorModel[] = {{"RGB", 0}, {"CMYK", 1}, {"LAB", 2}};
@@ -149,9 +149,9 @@ constexpr Keyword kFontStyle[] = {{"REGULAR", 0}, {"BOLD", 1}, {"ITALIC", 2}, {"
 constexpr Keyword kFontEffect[] = {{"NONE", 0}, {"UNDERLINE", 1}, {"STRIKETHROUGHT", 2}};
 constexpr Keyword kTextAlignment[] = {{"LEFT", 0}, {"CENTER", 1}, {"RIGHT", 2}};
 constexpr Keyword kBoundary[] = {{"IMAGE", 0}, {"FRAME", 1}};
-constexpr Keyword kPosition[] = {{"TOPLEFT", 0},     {"TOPCENTER", 1},    {"TOPRIGHT", 2},
-                                 {"MIDDLELEFT", 3},  {"MIDDLECENTER", 4}, {"MIDDLERIGHT", 5},
-                                 {"BOTTOMLEFT", 6},  {"BOTTOMCENTER", 7}, {"BOTTOMRIGHT", 8}};
+constexpr Keyword kPosition[] = {{"TOPLEFT", 0},    {"TOPCENTER", 1},    {"TOPRIGHT", 2},
+                                 {"MIDDLELEFT", 3}, {"MIDDLECENTER", 4}, {"MIDDLERIGHT", 5},
+                                 {"BOTTOMLEFT", 6}, {"BOTTOMCENTER", 7}, {"BOTTOMRIGHT", 8}};
 constexpr Keyword kSizeMode[] = {{"FIXED", 0}};
 constexpr Keyword kFileTimestamp[] = {{"CURRENT", 0}, {"ORIGINAL", 1}, {"CUSTOM", 2}};
 constexpr Keyword kFrameType[] = {{"NONE", 0}, {"SOLID", 1}};
@@ -159,28 +159,50 @@ constexpr Keyword kWatermarkType[] = {{"NONE", 0}, {"TEXT", 1}, {"IMAGE", 2}};
 
 std::span<const Keyword> KeywordsOf(KeywordSet set) {
   switch (set) {
-    case KeywordSet::DdsLoadAs: return kDdsLoadAs;
-    case KeywordSet::RawLoadAs: return kRawLoadAs;
-    case KeywordSet::FrameLoading: return kFrameLoading;
-    case KeywordSet::ToneMapping: return kToneMapping;
-    case KeywordSet::Compression: return kCompression;
-    case KeywordSet::BmpColorTable: return kBmpColorTable;
-    case KeywordSet::TiffColorModel: return kTiffColorModel;
-    case KeywordSet::JpgChroma: return kJpgChroma;
-    case KeywordSet::JpgSaveAs: return kJpgSaveAs;
-    case KeywordSet::RotationType: return kRotationType;
-    case KeywordSet::SizeUnit: return kSizeUnit;
-    case KeywordSet::ResizeType: return kResizeType;
-    case KeywordSet::ResizeAlgorithm: return kResizeAlgorithm;
-    case KeywordSet::FontStyle: return kFontStyle;
-    case KeywordSet::FontEffect: return kFontEffect;
-    case KeywordSet::TextAlignment: return kTextAlignment;
-    case KeywordSet::Boundary: return kBoundary;
-    case KeywordSet::Position: return kPosition;
-    case KeywordSet::SizeMode: return kSizeMode;
-    case KeywordSet::FileTimestamp: return kFileTimestamp;
-    case KeywordSet::FrameType: return kFrameType;
-    case KeywordSet::WatermarkType: return kWatermarkType;
+    case KeywordSet::DdsLoadAs:
+      return kDdsLoadAs;
+    case KeywordSet::RawLoadAs:
+      return kRawLoadAs;
+    case KeywordSet::FrameLoading:
+      return kFrameLoading;
+    case KeywordSet::ToneMapping:
+      return kToneMapping;
+    case KeywordSet::Compression:
+      return kCompression;
+    case KeywordSet::BmpColorTable:
+      return kBmpColorTable;
+    case KeywordSet::TiffColorModel:
+      return kTiffColorModel;
+    case KeywordSet::JpgChroma:
+      return kJpgChroma;
+    case KeywordSet::JpgSaveAs:
+      return kJpgSaveAs;
+    case KeywordSet::RotationType:
+      return kRotationType;
+    case KeywordSet::SizeUnit:
+      return kSizeUnit;
+    case KeywordSet::ResizeType:
+      return kResizeType;
+    case KeywordSet::ResizeAlgorithm:
+      return kResizeAlgorithm;
+    case KeywordSet::FontStyle:
+      return kFontStyle;
+    case KeywordSet::FontEffect:
+      return kFontEffect;
+    case KeywordSet::TextAlignment:
+      return kTextAlignment;
+    case KeywordSet::Boundary:
+      return kBoundary;
+    case KeywordSet::Position:
+      return kPosition;
+    case KeywordSet::SizeMode:
+      return kSizeMode;
+    case KeywordSet::FileTimestamp:
+      return kFileTimestamp;
+    case KeywordSet::FrameType:
+      return kFrameType;
+    case KeywordSet::WatermarkType:
+      return kWatermarkType;
   }
   return {};
 }
@@ -252,9 +274,7 @@ std::vector<std::string> FormatRegistry::bitDepthChoices(std::string_view key,
   return choices;
 }
 
-const std::vector<std::string>& FormatRegistry::activeInputFormats() const {
-  return activeInputs_;
-}
+const std::vector<std::string>& FormatRegistry::activeInputFormats() const { return activeInputs_; }
 
 const InputType* FormatRegistry::inputType(std::string_view ext) const {
   for (const InputEntry& entry : inputs_)
@@ -262,9 +282,7 @@ const InputType* FormatRegistry::inputType(std::string_view ext) const {
   return nullptr;
 }
 
-const std::vector<std::string>& FormatRegistry::inputDictionaryOrder() const {
-  return inputOrder_;
-}
+const std::vector<std::string>& FormatRegistry::inputDictionaryOrder() const { return inputOrder_; }
 
 std::vector<std::string> FormatRegistry::acceptedInputExtensions() const {
   std::vector<std::string> accepted;

@@ -17,11 +17,11 @@ struct OutputFormat {
   // FreeImage format number for the save call; for psd, dds and pcx the
   // DevIL image type instead (see `devil`).
   std::int32_t number;
-  std::string extension;    // same as the key
-  std::string description;  // name shown to the user
+  std::string extension;       // same as the key
+  std::string description;     // name shown to the user
   std::vector<int> bitDepths;  // ascending
   std::string bitDepthsText;   // "1,4,8,16,24,32"
-  bool devil;  // written through DevIL rather than FreeImage
+  bool devil;                  // written through DevIL rather than FreeImage
 };
 
 struct InputType {
@@ -66,7 +66,7 @@ class FormatRegistry {
 
   // Output formats. Keys are exact and case-sensitive (lower-case).
   const OutputFormat* outputFormat(std::string_view key) const;  // nullptr when unknown
-  const std::vector<std::string>& outputOrder() const;             // the 23 keys
+  const std::vector<std::string>& outputOrder() const;           // the 23 keys
 
   // First allowed depth not below sourceDepth, else the largest one;
   // 0 for an unknown key.
@@ -78,10 +78,10 @@ class FormatRegistry {
 
   // Input side. Only the active formats take part in acceptance and the
   // file dialog filter; the dictionary names every known extension.
-  const std::vector<std::string>& activeInputFormats() const;  // {"pcd"}
-  const InputType* inputType(std::string_view ext) const;       // exact key
+  const std::vector<std::string>& activeInputFormats() const;    // {"pcd"}
+  const InputType* inputType(std::string_view ext) const;        // exact key
   const std::vector<std::string>& inputDictionaryOrder() const;  // every extension
-  std::vector<std::string> acceptedInputExtensions() const;     // pcd, pcd1, pcds, ppcd
+  std::vector<std::string> acceptedInputExtensions() const;      // pcd, pcd1, pcds, ppcd
   // The extension of the path's file name (after the last dot), ASCII
   // lower-cased, is an accepted input extension.
   bool isAcceptedInput(std::string_view path) const;

@@ -12,7 +12,9 @@ namespace lumafold {
 
 namespace {
 
-constexpr SettingFallback Int(std::int32_t value) { return SettingFallback{value, 0.0f, "", false}; }
+constexpr SettingFallback Int(std::int32_t value) {
+  return SettingFallback{value, 0.0f, "", false};
+}
 constexpr SettingFallback Real(float value) { return SettingFallback{0, value, "", false}; }
 constexpr SettingFallback Text(const char* value) { return SettingFallback{0, 0.0f, value, false}; }
 constexpr SettingFallback kNow{0, 0.0f, "", true};
@@ -23,20 +25,20 @@ using K = KeywordSet;
 #define LF_FIELD(path) [](ConversionSettings& s) -> SettingField { return &s.path; }
 // A key written always.
 #define LF_KEY(section, key, type, path, fallback) \
-  {section, key, type, LF_FIELD(path), fallback, nullptr, false, std::nullopt}
+  { section, key, type, LF_FIELD(path), fallback, nullptr, false, std::nullopt }
 #define LF_TRIMMED(section, key, type, path, fallback) \
-  {section, key, type, LF_FIELD(path), fallback, nullptr, true, std::nullopt}
+  { section, key, type, LF_FIELD(path), fallback, nullptr, true, std::nullopt }
 #define LF_ENUM(section, key, type, path, fallback, set) \
-  {section, key, type, LF_FIELD(path), fallback, nullptr, false, set}
+  { section, key, type, LF_FIELD(path), fallback, nullptr, false, set }
 // A key of one input or output format.
 #define LF_FORMAT(section, key, type, path, fallback, format) \
-  {section, key, type, LF_FIELD(path), fallback, format, false, std::nullopt}
+  { section, key, type, LF_FIELD(path), fallback, format, false, std::nullopt }
 #define LF_FORMAT_ENUM(section, key, type, path, fallback, format, set) \
-  {section, key, type, LF_FIELD(path), fallback, format, false, set}
+  { section, key, type, LF_FIELD(path), fallback, format, false, set }
 
-constexpr const char* kSections[] = {"General",    "Window",    "Interface", "Input",
-                                     "Output",     "Transform", "Adjustment", "Frame",
-                                     "Watermark",  "Advanced",  "File",      "Privacy"};
+constexpr const char* kSections[] = {"General",   "Window",    "Interface",  "Input",
+                                     "Output",    "Transform", "Adjustment", "Frame",
+                                     "Watermark", "Advanced",  "File",       "Privacy"};
 
 constexpr SettingKey kKeys[] = {
     // A file without "CFG" predates the layout versions and counts as 0.
@@ -266,8 +268,8 @@ std::optional<float> ParseFloatValue(std::string_view text) {
   if (!digits.empty() && digits.front() == '+') digits.remove_prefix(1);
   float value = 0.0f;
   // from_chars reads the point whatever the process locale says.
-  const auto [end, error] =
-      std::from_chars(digits.data(), digits.data() + digits.size(), value, std::chars_format::general);
+  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value,
+                                            std::chars_format::general);
   if (error != std::errc{} || end == digits.data()) return std::nullopt;
   return value;
 }

@@ -102,9 +102,7 @@ std::string FoldCase(std::string_view utf8) {
   return out;
 }
 
-bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-  return FoldCase(a) == FoldCase(b);
-}
+bool EqualsIgnoreCase(std::string_view a, std::string_view b) { return FoldCase(a) == FoldCase(b); }
 
 std::string ToUpperAscii(std::string_view text) {
   std::string out(text);

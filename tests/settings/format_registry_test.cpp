@@ -12,7 +12,7 @@ namespace {
 TEST(FormatRegistryOutputs, TwentyThreeFormatsInOfferedOrder) {
   FormatRegistry registry;
   const std::vector<std::string> expected = {
-      "bmp", "dds", "exr", "gif", "hdr", "ico", "j2k", "jng", "jp2", "jpg", "jxr", "pbm",
+      "bmp", "dds", "exr", "gif", "hdr", "ico", "j2k", "jng",  "jp2",  "jpg",  "jxr", "pbm",
       "pcx", "pfm", "pgm", "png", "ppm", "psd", "tga", "tiff", "wbmp", "webp", "xpm"};
   EXPECT_EQ(registry.outputOrder(), expected);
   for (const std::string& key : registry.outputOrder()) {
@@ -113,16 +113,11 @@ TEST(FormatRegistryInputs, DictionaryHoldsAliasesAndCameraGroups) {
     const char* description;
   };
   const Row rows[] = {
-      {"dib", "bmp", "Windows or OS/2 Bitmap"},
-      {"jif", "jpg", "JPEG File"},
-      {"ppcd", "pcd", "Kodak PhotoCD File"},
-      {"tif", "tiff", "Tagged Image File Format"},
-      {"wmz", "wmf", "Windows Metafile Format"},
-      {"apm", "wmf", "Aldus Placeable Metafile"},
-      {"raw2", "raw", "Camera RAW Image"},
-      {"srf", "raw", "Sony Camera RAW Image"},
-      {"dcs", "raw", "Kodak Camera RAW Image"},
-      {"sti", "raw", "Sinar RAW Image"},
+      {"dib", "bmp", "Windows or OS/2 Bitmap"},  {"jif", "jpg", "JPEG File"},
+      {"ppcd", "pcd", "Kodak PhotoCD File"},     {"tif", "tiff", "Tagged Image File Format"},
+      {"wmz", "wmf", "Windows Metafile Format"}, {"apm", "wmf", "Aldus Placeable Metafile"},
+      {"raw2", "raw", "Camera RAW Image"},       {"srf", "raw", "Sony Camera RAW Image"},
+      {"dcs", "raw", "Kodak Camera RAW Image"},  {"sti", "raw", "Sinar RAW Image"},
       {"rwl", "raw", "Leica Camera RAW Image"},
   };
   for (const Row& row : rows) {
@@ -145,10 +140,9 @@ TEST(FormatRegistryInputs, FileDialogFilterGroupsPatternsByDescription) {
             "Kodak PhotoCD File|*.pcd;*.pcd1;*.pcds;*.ppcd|"
             "All Files (*.*)|*.*");
   // The two frame texts come from the catalog, not from the registry.
-  const std::string filter = registry.inputFilter(
-      [](std::string_view group, std::string_view key) {
-        return std::string(group) + ":" + std::string(key);
-      });
+  const std::string filter = registry.inputFilter([](std::string_view group, std::string_view key) {
+    return std::string(group) + ":" + std::string(key);
+  });
   EXPECT_EQ(filter,
             "Dialog:All Supported Files|*.pcd;*.pcd1;*.pcds;*.ppcd|"
             "Kodak PhotoCD File|*.pcd;*.pcd1;*.pcds;*.ppcd|"

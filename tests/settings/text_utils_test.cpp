@@ -18,9 +18,12 @@ TEST(TextUtilsFoldCase, FoldsLettersBeyondAscii) {
 
 TEST(TextUtilsFoldCase, KeepsBytesThatAreNotUtf8) {
   // Linux file names are bytes; folding must not drop or merge them.
-  EXPECT_EQ(FoldCase("A\xFF" "B"), "a\xFF" "b");
-  EXPECT_EQ(FoldCase("X\xC3"), "x\xC3");           // truncated sequence
-  EXPECT_EQ(FoldCase("\xC0\x81"), "\xC0\x81");     // overlong form
+  EXPECT_EQ(FoldCase("A\xFF"
+                     "B"),
+            "a\xFF"
+            "b");
+  EXPECT_EQ(FoldCase("X\xC3"), "x\xC3");                // truncated sequence
+  EXPECT_EQ(FoldCase("\xC0\x81"), "\xC0\x81");          // overlong form
   EXPECT_EQ(FoldCase("\xED\xA0\x80"), "\xED\xA0\x80");  // encoded surrogate
   EXPECT_FALSE(EqualsIgnoreCase("\xFF", "\xFE"));
 }
@@ -33,7 +36,10 @@ TEST(TextUtilsAscii, ChangesOnlyAsciiLetters) {
 TEST(TextUtilsUtf16, ConvertsBothWaysWithReplacement) {
   EXPECT_EQ(ToUtf16("aÄ€"), u"a\u00C4\u20AC");
   EXPECT_EQ(ToUtf16("\xF0\x9F\x93\xB7"), u"\xD83D\xDCF7");  // camera emoji as a pair
-  EXPECT_EQ(ToUtf16("a\xFF" "b"), u"a\uFFFD" "b");
+  EXPECT_EQ(ToUtf16("a\xFF"
+                    "b"),
+            u"a\uFFFD"
+            "b");
   EXPECT_EQ(ToUtf8(u"a\u00C4\u20AC\xD83D\xDCF7"), "aÄ€\xF0\x9F\x93\xB7");
   EXPECT_EQ(ToUtf8(std::u16string(1, u'\xD800')), "\xEF\xBF\xBD");
 }

@@ -1,0 +1,331 @@
+#include "settings/profile_file.h"
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "settings/product.h"
+#include "settings/settings_keys.h"
+#include "settings/text_utils.h"
+
+namespace lumafold {
+
+namespace {
+
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+constexpr std::string_view kLineEnd = "\r\n";
+
+std::string_view TrimLeadingBlanks(std::string_view text) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+  return text;
+}
+
+std::string_view TrimTrailingBlanks(std::string_view text) {
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+  return text;
+}
+
+// Reads at most `limit` bytes of a regular file. O_NONBLOCK keeps a FIFO
+// placed at the path from blocking the start-up; it is refused below.
+std::optional<std::string> ReadRegularFile(const std::string& path, std::size_t limit) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) return std::nullopt;
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(fd);
+    return std::nullopt;
+  }
+  std::string data;
+  data.resize(
+      std::min<std::size_t>(static_cast<std::size_t>(std::max<off_t>(info.st_size, 0)), limit));
+  std::size_t filled = 0;
+  while (filled < data.size()) {
+    const ssize_t got = ::read(fd, data.data() + filled, data.size() - filled);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    filled += static_cast<std::size_t>(got);
+  }
+  ::close(fd);
+  data.resize(filled);
+  return data;
+}
+
+bool WriteAll(int fd, std::string_view data) {
+  while (!data.empty()) {
+    const ssize_t written = ::write(fd, data.data(), data.size());
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
+    data.remove_prefix(static_cast<std::size_t>(written));
+  }
+  return true;
+}
+
+std::string ParentFolder(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+// Creates every missing folder of `path`, one level at a time.
+void MakeFolders(const std::string& path) {
+  for (std::size_t pos = 1; pos <= path.size(); ++pos) {
+    if (pos != path.size() && path[pos] != '/') continue;
+    const std::string prefix = path.substr(0, pos);
+    if (::mkdir(prefix.c_str(), 0700) != 0 && errno != EEXIST) return;
+  }
+}
+
+std::string HomeFolder() {
+  if (const char* home = std::getenv("HOME"); home != nullptr && home[0] == '/') return home;
+  if (const passwd* entry = ::getpwuid(::getuid()); entry != nullptr && entry->pw_dir != nullptr)
+    return entry->pw_dir;
+  return "/tmp";
+}
+
+// A value may hold line breaks (a pasted watermark text, a mask typed on
+// the command line); written as they are they would end the line and let
+// the rest read as keys of their own.
+std::string OneLine(std::string value) {
+  std::replace(value.begin(), value.end(), '\r', ' ');
+  std::replace(value.begin(), value.end(), '\n', ' ');
+  return value;
+}
+
+}  // namespace
+
+ProfileFile ProfileFile::Parse(std::string_view text) {
+  ProfileFile file;
+  if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark)
+    text.remove_prefix(kByteOrderMark.size());
+
+  std::size_t current = std::string::npos;  // no section yet
+  while (!text.empty()) {
+    const std::size_t end = text.find_first_of("\r\n");
+    std::string_view line = text.substr(0, end);
+    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+
+    line = TrimLeadingBlanks(line);
+    if (line.empty() || line.front() == ';') continue;
+    if (line.front() == '[') {
+      line.remove_prefix(1);
+      const std::string name(line.substr(0, line.find(']')));
+      const std::string folded = FoldCase(name);
+      const auto found = file.sectionIndex_.find(folded);
+      if (found != file.sectionIndex_.end()) {
+        current = found->second;
+      } else {
+        current = file.sections_.size();
+        file.sections_.push_back(Section{name, {}});
+        file.keyIndex_.emplace_back();
+        file.sectionIndex_.emplace(folded, current);
+      }
+      continue;
+    }
+    const std::size_t equals = line.find('=');
+    if (current == std::string::npos || equals == std::string_view::npos) continue;
+    Section& section = file.sections_[current];
+    Entry entry{std::string(TrimTrailingBlanks(line.substr(0, equals))),
+                std::string(TrimLeadingBlanks(line.substr(equals + 1)))};
+    file.keyIndex_[current].emplace(FoldCase(entry.key), section.entries.size());
+    section.entries.push_back(std::move(entry));
+  }
+  return file;
+}
+
+std::optional<ProfileFile> ProfileFile::Read(const std::string& path) {
+  const std::optional<std::string> data = ReadRegularFile(path, kMaxFileSize);
+  if (!data) return std::nullopt;
+  return Parse(*data);
+}
+
+const ProfileFile::Section* ProfileFile::section(std::string_view name) const {
+  const auto found = sectionIndex_.find(FoldCase(name));
+  return found == sectionIndex_.end() ? nullptr : &sections_[found->second];
+}
+
+std::optional<std::string_view> ProfileFile::value(std::string_view section,
+                                                   std::string_view key) const {
+  const auto foundSection = sectionIndex_.find(FoldCase(section));
+  if (foundSection == sectionIndex_.end()) return std::nullopt;
+  const auto& keys = keyIndex_[foundSection->second];
+  // emplace kept the first line of a key repeated within its section.
+  const auto foundKey = keys.find(FoldCase(key));
+  if (foundKey == keys.end()) return std::nullopt;
+  return std::string_view(sections_[foundSection->second].entries[foundKey->second].value);
+}
+
+std::string DefaultSettingsFilePath() {
+  std::string base;
+  // Relative values are invalid for XDG base directories and are ignored.
+  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && xdg[0] == '/')
+    base = xdg;
+  else
+    base = HomeFolder() + "/.config";
+  while (base.size() > 1 && base.back() == '/') base.pop_back();
+  const std::string folder = base + "/" + std::string(kMakerName) + "/lumafold";
+  MakeFolders(folder);
+  return folder + "/config.ini";
+}
+
+void ApplySettingsFile(ConversionSettings& settings, const ProfileFile& file, SettingsDate now) {
+  for (const SettingKey& key : SettingsKeys()) {
+    if (const auto value = file.value(key.section, key.key))
+      StoreSettingValue(key, settings, *value);
+    else
+      StoreSettingFallback(key, settings, now);
+  }
+}
+
+void RunUpgradeSteps(ConversionSettings& settings) {
+  if (settings.general.cfg < 11 &&
+      settings.advanced.filenameMask.find("%ext%") == std::string::npos)
+    settings.advanced.filenameMask += ".%ext%";
+  // Layout 14 put RGB8 and RGB16 ahead of the older RAW choices.
+  if (settings.general.cfg < 14 && settings.input.rawLoadAs != 0) settings.input.rawLoadAs += 2;
+}
+
+bool LoadSettingsFile(ConversionSettings& settings, const std::string& path, ScreenSize screen) {
+  const std::optional<ProfileFile> file = ProfileFile::Read(path);
+  if (file) {
+    ApplySettingsFile(settings, *file, localNow());
+    // The flag is derived from the four values it summarises; a file that
+    // disagrees with them must not switch the adjustment off or on.
+    settings.updateColorCorrection();
+  } else {
+    settings.resetToDefaults(SettingsMode::Window, screen);
+  }
+  settings.settingsFilePath = path;
+  RunUpgradeSteps(settings);
+  return file.has_value();
+}
+
+std::string SettingsFileText(const ConversionSettings& settings, const FormatRegistry& formats) {
+  return SettingsFileText(settings, formats.activeInputFormats(), formats.outputOrder());
+}
+
+std::string SettingsFileText(const ConversionSettings& settings,
+                             const std::vector<std::string>& inputFormats,
+                             const std::vector<std::string>& outputFormats) {
+  const auto keysOf = [](std::string_view section) {
+    std::vector<const SettingKey*> keys;
+    for (const SettingKey& key : SettingsKeys())
+      if (key.section == section) keys.push_back(&key);
+    return keys;
+  };
+
+  std::string text(kByteOrderMark);
+  text += kLineEnd;
+  const auto writeKey = [&](const SettingKey& key) {
+    text += key.key;
+    text += " = ";
+    // The layout version written is always the current one.
+    text += std::string_view(key.key) == "CFG" && std::string_view(key.section) == "General"
+                ? std::string("17")
+                : OneLine(FormatSettingValue(key, settings));
+    text += kLineEnd;
+  };
+
+  for (const char* section : SettingsSections()) {
+    const std::string_view name(section);
+    text += "[";
+    text += name;
+    text += "]";
+    text += kLineEnd;
+    const std::vector<const SettingKey*> keys = keysOf(name);
+    if (name == "Window") {
+      if (settings.general.saveWindowPosition == 1)
+        for (const SettingKey* key : keys) writeKey(*key);
+    } else if (name == "Input" || name == "Output") {
+      const std::vector<std::string>& list = name == "Input" ? inputFormats : outputFormats;
+      for (const SettingKey* key : keys)
+        if (key->format == nullptr) writeKey(*key);
+      for (const std::string& format : list)
+        for (const SettingKey* key : keys)
+          if (key->format != nullptr && format == key->format) writeKey(*key);
+    } else {
+      for (const SettingKey* key : keys) writeKey(*key);
+    }
+    text += "; ";
+    text += kLineEnd;
+  }
+  return text;
+}
+
+bool SaveSettingsFile(const ConversionSettings& settings, const FormatRegistry& formats,
+                      const std::string& path) {
+  if (path.empty()) return false;
+  const std::string text = SettingsFileText(settings, formats);
+  std::string temporary = path + ".tmp-XXXXXX";
+  const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+  if (fd < 0) return false;
+  bool ok = WriteAll(fd, text) && ::fsync(fd) == 0;
+  ok = ::close(fd) == 0 && ok;
+  if (ok) ok = ::rename(temporary.c_str(), path.c_str()) == 0;
+  if (!ok) {
+    ::unlink(temporary.c_str());
+    return false;
+  }
+  // The rename itself reaches the disk only with the folder's entry.
+  const int folder = ::open(ParentFolder(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folder >= 0) {
+    ::fsync(folder);
+    ::close(folder);
+  }
+  return true;
+}
+
+std::string RecentOutputFolder(const ConversionSettings& settings, int index) {
+  if (index < 0) return {};
+  std::string_view list = settings.file.recentOutFolders;
+  for (int i = 0; i < index; ++i) {
+    const std::size_t tab = list.find('\t');
+    if (tab == std::string_view::npos) return {};
+    list.remove_prefix(tab + 1);
+  }
+  return std::string(TrimSpaces(list.substr(0, list.find('\t'))));
+}
+
+bool AddRecentOutputFolder(ConversionSettings& settings, const std::string& folder) {
+  if (folder.empty()) return false;
+  // The dialog keeps the number within 1 to 50; a damaged file may not.
+  const int limit = std::max<int>(settings.advanced.outFoldersNumber, 1);
+  const std::string folded = FoldCase(folder);
+  std::string list = folder;
+  int count = 1;
+  for (int i = 0; i < limit && count < limit; ++i) {
+    const std::string old = RecentOutputFolder(settings, i);
+    if (old.empty() || FoldCase(old) == folded) continue;
+    list += '\t';
+    list += old;
+    ++count;
+  }
+  settings.file.recentOutFolders = std::move(list);
+  return true;
+}
+
+void ApplyExitSequence(ConversionSettings& settings, const WindowState& window) {
+  switch (window.placement) {
+    case WindowPlacement::Maximized:
+      settings.window.isMaximized = 1;
+      break;
+    case WindowPlacement::Minimized:
+      break;
+    case WindowPlacement::Normal:
+      settings.window.isMaximized = 0;
+      settings.window.width = window.width;
+      settings.window.height = window.height;
+      settings.window.x = window.x;
+      settings.window.y = window.y;
+      break;
+  }
+  if (settings.advanced.outFoldersHistory == 0) settings.file.recentOutFolders.clear();
+}
+
+}  // namespace lumafold
