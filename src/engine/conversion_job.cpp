@@ -1,24 +1,103 @@
+// The run context, the input set and the progress record.
 #include "engine/conversion_job.h"
 
+#include <algorithm>
+#include <random>
+
+#include "settings/text_utils.h"
+
 namespace lumafold {
+
+namespace {
+
+std::mt19937& RandomEngine() {
+  thread_local std::mt19937 engine{std::random_device{}()};
+  return engine;
+}
+
+}  // namespace
 
 void ConversionJob::reset() {
   sequenceNumber = 1;
   drawRandomNumber();
 }
 
-void ConversionJob::drawRandomNumber() {}
+void ConversionJob::drawRandomNumber() {
+  std::uniform_int_distribution<std::int32_t> range(1, 99999);
+  randomNumber = range(RandomEngine());
+}
 
-std::uint32_t InputSet::Hash(const std::string&) { return 0; }
-bool InputSet::add(const std::string&, const std::string&) { return false; }
-bool InputSet::contains(const std::string&) const { return false; }
-bool InputSet::remove(const std::string&) { return false; }
-void InputSet::clear() {}
-std::vector<InputEntry> InputSet::ordered() const { return {}; }
+std::uint32_t InputSet::Hash(const std::string& utf8Path) {
+  std::uint32_t h = 0;
+  for (const char16_t unit : ToUtf16(utf8Path)) h = h * 65599u + unit;
+  return h;
+}
 
-void RunProgress::zero() {}
-void RunProgress::pause() {}
-void RunProgress::resume() {}
-void RunProgress::waitWhilePaused() {}
+bool InputSet::add(const std::string& path, const std::string& relativeSubfolder) {
+  auto& chain = buckets_[Hash(path) % kBuckets];
+  for (const auto& entry : chain)
+    if (entry.path == path) return false;
+  // The chain's head is the vector's back, so a new entry is visited first.
+  chain.push_back(InputEntry{path, relativeSubfolder, 1});
+  ++count_;
+  return true;
+}
+
+bool InputSet::contains(const std::string& path) const {
+  const auto& chain = buckets_[Hash(path) % kBuckets];
+  return std::any_of(chain.begin(), chain.end(),
+                     [&](const InputEntry& entry) { return entry.path == path; });
+}
+
+bool InputSet::remove(const std::string& path) {
+  auto& chain = buckets_[Hash(path) % kBuckets];
+  const auto it = std::find_if(chain.begin(), chain.end(),
+                               [&](const InputEntry& entry) { return entry.path == path; });
+  if (it == chain.end()) return false;
+  chain.erase(it);
+  --count_;
+  return true;
+}
+
+void InputSet::clear() {
+  for (auto& chain : buckets_) chain.clear();
+  count_ = 0;
+}
+
+std::vector<InputEntry> InputSet::ordered() const {
+  std::vector<InputEntry> entries;
+  entries.reserve(count_);
+  for (const auto& chain : buckets_)
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) entries.push_back(*it);
+  return entries;
+}
+
+void RunProgress::zero() {
+  std::lock_guard<std::mutex> guard(lock);
+  processedCount = 0;
+  currentFile.clear();
+  convertedCount = 0;
+  finished = false;
+  // A pause left over from an earlier run would hold the new worker forever.
+  paused_ = false;
+}
+
+void RunProgress::pause() {
+  std::lock_guard<std::mutex> guard(lock);
+  paused_ = true;
+}
+
+void RunProgress::resume() {
+  {
+    std::lock_guard<std::mutex> guard(lock);
+    paused_ = false;
+  }
+  pauseChanged_.notify_all();
+}
+
+void RunProgress::waitWhilePaused() {
+  std::unique_lock<std::mutex> guard(lock);
+  pauseChanged_.wait(guard, [this] { return !paused_; });
+}
 
 }  // namespace lumafold

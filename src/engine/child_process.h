@@ -1,0 +1,33 @@
+// Runs an external program from an argument vector, never through a shell,
+// with standard input from /dev/null, its output discarded and a time limit.
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+namespace lumafold {
+
+enum class ChildStatus {
+  Exited,      // ran to its end; exitCode holds its status
+  Signalled,   // ended by a signal it did not ask for
+  TimedOut,    // killed after the time limit
+  NotStarted,  // could not be started (missing program, no permission)
+};
+
+struct ChildResult {
+  ChildStatus status = ChildStatus::NotStarted;
+  int exitCode = -1;
+  bool finished() const { return status == ChildStatus::Exited; }
+};
+
+struct ChildOptions {
+  std::string workingDirectory;  // empty: the caller's
+  std::chrono::milliseconds timeLimit = std::chrono::seconds(120);
+};
+
+// argv[0] is looked up on PATH unless it holds a "/". The child and anything
+// it starts are killed when the time limit passes.
+ChildResult RunChild(const std::vector<std::string>& argv, const ChildOptions& options);
+
+}  // namespace lumafold
