@@ -32,13 +32,20 @@ std::int32_t TargetLength(std::int32_t value, int unit, unsigned current) {
 
 FREE_IMAGE_FILTER FilterFor(int algorithm) {
   switch (algorithm) {
-    case 0: return FILTER_BOX;
-    case 1: return FILTER_BILINEAR;
-    case 2: return FILTER_BSPLINE;
-    case 3: return FILTER_BICUBIC;
-    case 4: return FILTER_CATMULLROM;
-    case 5: return FILTER_LANCZOS3;
-    default: return FILTER_BICUBIC;
+    case 0:
+      return FILTER_BOX;
+    case 1:
+      return FILTER_BILINEAR;
+    case 2:
+      return FILTER_BSPLINE;
+    case 3:
+      return FILTER_BICUBIC;
+    case 4:
+      return FILTER_CATMULLROM;
+    case 5:
+      return FILTER_LANCZOS3;
+    default:
+      return FILTER_BICUBIC;
   }
 }
 
@@ -58,7 +65,8 @@ ImageHandle ResizeImage(ImageHandle image, const StepContext& context) {
   const unsigned width = FreeImage_GetWidth(image.get());
   const unsigned height = FreeImage_GetHeight(image.get());
   if (width == 0 || height == 0) return image;
-  const std::int32_t targetWidth = TargetLength(transform.imageWidth, transform.imageWidthUnit, width);
+  const std::int32_t targetWidth =
+      TargetLength(transform.imageWidth, transform.imageWidthUnit, width);
   const std::int32_t targetHeight =
       TargetLength(transform.imageHeight, transform.imageHeightUnit, height);
   if (targetWidth <= 0 || targetHeight <= 0) return image;

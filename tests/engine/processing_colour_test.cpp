@@ -52,14 +52,12 @@ TEST_F(ColourStepTest, NeutralValuesLeaveThePixelsAlone) {
 TEST_F(ColourStepTest, BrightnessContrastGammaAndInversionReachTheLibrary) {
   adjustment().doImageColorCorrection = 1;
   adjustment().imageBrightness = 50;
-  ImageHandle brighter =
-      AdjustColours(testing::SolidImage(4, 4, {100, 100, 100}), bench.context());
+  ImageHandle brighter = AdjustColours(testing::SolidImage(4, 4, {100, 100, 100}), bench.context());
   EXPECT_GT(PixelAt(brighter.get(), 0, 0).red, 130);
 
   adjustment().imageBrightness = 0;
   adjustment().imageContrast = 50;
-  ImageHandle contrasted =
-      AdjustColours(testing::SolidImage(4, 4, {60, 60, 60}), bench.context());
+  ImageHandle contrasted = AdjustColours(testing::SolidImage(4, 4, {60, 60, 60}), bench.context());
   EXPECT_LT(PixelAt(contrasted.get(), 0, 0).red, 50);
 
   adjustment().imageContrast = 0;
@@ -97,8 +95,8 @@ TEST_F(ColourStepTest, GreyscaleGivesEightBitsAndKeepsTheRecordedSourceDepth) {
   // The automatic output depth is decided later from the depth at load.
   EXPECT_EQ(bench.file.sourceBitDepth, 24);
 
-  ImageHandle deepGrey = ApplyGreyscale(ImageHandle(FreeImage_AllocateT(FIT_RGB16, 6, 6)),
-                                        bench.context());
+  ImageHandle deepGrey =
+      ApplyGreyscale(ImageHandle(FreeImage_AllocateT(FIT_RGB16, 6, 6)), bench.context());
   EXPECT_EQ(FreeImage_GetBPP(deepGrey.get()), 8u);
 
   adjustment().doImageGreyscale = 0;
@@ -124,8 +122,8 @@ TEST_F(ColourStepTest, ThresholdGivesOneBitSplitAtTheLevel) {
   EXPECT_EQ(PixelAt(wrapped.get(), 0, 0).red, 255);
 
   adjustment().imageThreshold = 128;
-  ImageHandle deep = ApplyThreshold(ImageHandle(FreeImage_AllocateT(FIT_RGB16, 4, 4)),
-                                    bench.context());
+  ImageHandle deep =
+      ApplyThreshold(ImageHandle(FreeImage_AllocateT(FIT_RGB16, 4, 4)), bench.context());
   EXPECT_EQ(FreeImage_GetBPP(deep.get()), 1u);
 }
 

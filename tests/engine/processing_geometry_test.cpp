@@ -117,12 +117,9 @@ TEST_F(ResizeTest, NothingToDoPassesTheSameImageOn) {
     bool switchedOn;
   };
   const Case cases[] = {
-      {"switch off", 50, 50, 0, 0, false},
-      {"zero width", 0, 50, 0, 0, true},
-      {"negative height", 50, -5, 0, 0, true},
-      {"unknown unit", 50, 50, 2, 0, true},
-      {"same size", 120, 80, 0, 0, true},
-      {"100 percent", 100, 100, 1, 1, true},
+      {"switch off", 50, 50, 0, 0, false},     {"zero width", 0, 50, 0, 0, true},
+      {"negative height", 50, -5, 0, 0, true}, {"unknown unit", 50, 50, 2, 0, true},
+      {"same size", 120, 80, 0, 0, true},      {"100 percent", 100, 100, 1, 1, true},
       {"zero percent", 0, 100, 1, 1, true},
   };
   for (const Case& c : cases) {
@@ -151,7 +148,7 @@ TEST_F(ResizeTest, KeepAspectNeverProducesAnEmptyImage) {
 TEST_F(ResizeTest, AlgorithmNumbersSelectTheLibraryFilters) {
   bench.settings.transform.keepAspectRatio = 0;
   Pixels(23, 17);
-  const FREE_IMAGE_FILTER expected[] = {FILTER_BOX,    FILTER_BILINEAR,   FILTER_BSPLINE,
+  const FREE_IMAGE_FILTER expected[] = {FILTER_BOX,     FILTER_BILINEAR,   FILTER_BSPLINE,
                                         FILTER_BICUBIC, FILTER_CATMULLROM, FILTER_LANCZOS3,
                                         FILTER_BICUBIC};
   const ImageHandle source = testing::PatternImage(61, 43);
@@ -221,8 +218,8 @@ TEST_F(RotateTest, BackColourFillsTheGrownCorners) {
     const char* back;
     Rgb expected;
   };
-  for (const Case& c : {Case{"FF0000", {255, 0, 0}}, Case{"F00", {0, 0, 0}},
-                        Case{"00ff80", {0, 255, 128}}}) {
+  for (const Case& c :
+       {Case{"FF0000", {255, 0, 0}}, Case{"F00", {0, 0, 0}}, Case{"00ff80", {0, 255, 128}}}) {
     SCOPED_TRACE(c.back);
     Rotation(0, 45, c.back);
     ImageHandle image = RotateImage(testing::SolidImage(100, 100, {0, 0, 255}), bench.context());

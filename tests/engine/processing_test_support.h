@@ -78,7 +78,8 @@ inline bool Near(Rgb actual, Rgb expected, int tolerance) {
 
 inline bool SamePixels(FIBITMAP* a, FIBITMAP* b) {
   if (FreeImage_GetWidth(a) != FreeImage_GetWidth(b) ||
-      FreeImage_GetHeight(a) != FreeImage_GetHeight(b) || FreeImage_GetBPP(a) != FreeImage_GetBPP(b))
+      FreeImage_GetHeight(a) != FreeImage_GetHeight(b) ||
+      FreeImage_GetBPP(a) != FreeImage_GetBPP(b))
     return false;
   for (unsigned y = 0; y < FreeImage_GetHeight(a); ++y)
     for (unsigned x = 0; x < FreeImage_GetWidth(a); ++x) {
