@@ -32,6 +32,10 @@ struct ConversionJob {
   bool automaticDepth = true;
   bool commandLineMode = false;
   std::string consoleMode;  // "DEBUG" turns on per-file trace lines
+  // The folder named on the command line or last imported in the window,
+  // ending with "/"; empty for a file input. Base of the relative subfolders.
+  std::string inputFolder;
+  std::string inputFormat;  // lower-case input key, "pcd"
 
   std::int32_t randomNumber = 1;    // "%rnd%", 1..99999
   std::int32_t sequenceNumber = 1;  // "%n%"

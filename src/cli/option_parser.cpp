@@ -1,0 +1,508 @@
+#include "cli/option_parser.h"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <optional>
+
+#include "settings/profile_file.h"
+#include "settings/text_utils.h"
+
+namespace lumafold {
+
+namespace {
+
+enum class Kind { Number, Real, Keyword, Text, JoinedText, Flag };
+
+struct TakenValue {
+  std::string text;
+  std::int32_t number = 0;
+  float real = 0.0f;
+};
+
+using Apply = void (*)(ConversionSettings&, const TakenValue&);
+
+struct ConversionOption {
+  std::string_view name;
+  Kind kind;
+  KeywordSet keywords;  // only for Kind::Keyword
+  Apply apply;
+};
+
+constexpr KeywordSet kNoKeywords = KeywordSet::DdsLoadAs;
+
+// Every conversion option, long form only. Assigning the int32 value to an
+// int8 field keeps its low byte, as the field's width dictates.
+const ConversionOption kConversionOptions[] = {
+    // Input: stored and shown, although Photo CD decoding does not read them.
+    {"--DDS-LOAD-AS", Kind::Keyword, KeywordSet::DdsLoadAs,
+     [](auto& s, auto& v) { s.input.ddsLoadAs = v.number; }},
+    {"--GIF-FRAME-LOADING", Kind::Keyword, KeywordSet::FrameLoading,
+     [](auto& s, auto& v) { s.input.gifFrameLoading = v.number; }},
+    {"--ICO-FRAME-LOADING", Kind::Keyword, KeywordSet::FrameLoading,
+     [](auto& s, auto& v) { s.input.icoFrameLoading = v.number; }},
+    {"--RAW-LOAD-AS", Kind::Keyword, KeywordSet::RawLoadAs,
+     [](auto& s, auto& v) { s.input.rawLoadAs = v.number; }},
+    {"--RAW-HEADER-SIZE", Kind::Number, kNoKeywords,
+     [](auto& s, auto& v) { s.input.rawHeaderSize = v.number; }},
+    {"--RAW-WIDTH", Kind::Number, kNoKeywords,
+     [](auto& s, auto& v) { s.input.rawImageWidth = v.number; }},
+    {"--RAW-HEIGHT", Kind::Number, kNoKeywords,
+     [](auto& s, auto& v) { s.input.rawImageHeight = v.number; }},
+    {"--RAW-TONE-MAPPING", Kind::Keyword, KeywordSet::ToneMapping,
+     [](auto& s, auto& v) { s.input.rawToneMapping = v.number; }},
+    {"--TIFF-FRAME-LOADING", Kind::Keyword, KeywordSet::FrameLoading,
+     [](auto& s, auto& v) { s.input.tiffFrameLoading = v.number; }},
+
+    // Output
+    {"--BMP-BPP", Kind::Number, kNoKeywords, [](auto& s, auto& v) { s.output.bmpBpp = v.number; }},
+    {"--BMP-COMPRESSION", Kind::Keyword, KeywordSet::Compression,
+     [](auto& s, auto& v) { s.output.bmpCompression = v.number; }},
+    {"--BMP-COLOR-TABLE", Kind::Keyword, KeywordSet::BmpColorTable,
+     [](auto& s, auto& v) { s.output.bmpColorTable = v.number; }},
+    {"--DDS-BPP", Kind::Number, kNoKeywords, [](auto& s, auto& v) { s.output.ddsBpp = v.number; }},
+    {"--EXR-BPP", Kind::Number, kNoKeywords, [](auto& s, auto& v) { s.output.exrBpp = v.number; }},
+    {"--EXR-COMPRESSION", Kind::Keyword, KeywordSet::Compression,
+     [](auto& s, auto& v) { s.output.exrCompression = v.number; }},
+    {"--GIF-BPP", Kind::Number, kNoKeywords, [](auto& s, auto& v) { s.output.gifBpp = v.number; }},
+    {"--HDR-BPP", Kind::Number, kNoKeywords, [](auto& s, auto& v) { s.output.hdrBpp = v.number; }},
+    {"--ICO-BPP", Kind::Number, kNoKeywords, [](auto& s, auto& v) { s.output.icoBpp = v.number; }},
+    {"--J2K-BPP", Kind::Number, kNoKeywords, [](auto& s, auto& v) { s.output.j2kBpp = v.number; }},
+    {"--JNG-BPP", Kind::Number, kNoKeywords, [](auto& s, auto& v) { s.output.jngBpp = v.number; }},
+    {"--JP2-BPP", Kind::Number, kNoKeywords, [](auto& s, auto& v) { s.output.jp2Bpp = v.number; }},
+    {"--JPG-BPP", Kind::Number, kNoKeywords, [](auto& s, auto& v) { s.output.jpgBpp = v.number; }},
+    {"--JPG-QUALITY", Kind::Number, kNoKeywords,
+     [](auto& s, auto& v) { s.output.jpgQuality = v.number; }},
+    {"--JPG-CHROMA", Kind::Keyword, KeywordSet::JpgChroma,
+     [](auto& s, auto& v) { s.output.jpgChroma = v.number; }},
+    {"--JPG-SAVE-AS", Kind::Keyword, KeywordSet::JpgSaveAs,
+     [](auto& s, auto& v) { s.output.jpgSaveAs = v.number; }},
+    {"--JXR-BPP", Kind::Number, kNoKeywords, [](auto& s, auto& v) { s.output.jxrBpp = v.number; }},
+    {"--PBM-BPP", Kind::Number, kNoKeywords, [](auto& s, auto& v) { s.output.pbmBpp = v.number; }},
+    {"--PCX-BPP", Kind::Number, kNoKeywords, [](auto& s, auto& v) { s.output.pcxBpp = v.number; }},
+    {"--PFM-BPP", Kind::Number, kNoKeywords, [](auto& s, auto& v) { s.output.pfmBpp = v.number; }},
+    {"--PGM-BPP", Kind::Number, kNoKeywords, [](auto& s, auto& v) { s.output.pgmBpp = v.number; }},
+    {"--PNG-BPP", Kind::Number, kNoKeywords, [](auto& s, auto& v) { s.output.pngBpp = v.number; }},
+    {"--PNG-COMPRESSION", Kind::Keyword, KeywordSet::Compression,
+     [](auto& s, auto& v) { s.output.pngCompression = v.number; }},
+    {"--PNG-INTERLACED", Kind::Flag, kNoKeywords,
+     [](auto& s, auto&) { s.output.pngInterlaced = 1; }},
+    {"--PPM-BPP", Kind::Number, kNoKeywords, [](auto& s, auto& v) { s.output.ppmBpp = v.number; }},
+    {"--PSD-BPP", Kind::Number, kNoKeywords, [](auto& s, auto& v) { s.output.psdBpp = v.number; }},
+    {"--TGA-BPP", Kind::Number, kNoKeywords, [](auto& s, auto& v) { s.output.tgaBpp = v.number; }},
+    {"--TGA-COMPRESSION", Kind::Keyword, KeywordSet::Compression,
+     [](auto& s, auto& v) { s.output.tgaCompression = v.number; }},
+    {"--TIFF-BPP", Kind::Number, kNoKeywords,
+     [](auto& s, auto& v) { s.output.tiffBpp = v.number; }},
+    {"--TIFF-COMPRESSION", Kind::Keyword, KeywordSet::Compression,
+     [](auto& s, auto& v) { s.output.tiffCompression = v.number; }},
+    {"--TIFF-COLOR-MODEL", Kind::Keyword, KeywordSet::TiffColorModel,
+     [](auto& s, auto& v) { s.output.tiffColorModel = v.number; }},
+    {"--WBMP-BPP", Kind::Number, kNoKeywords,
+     [](auto& s, auto& v) { s.output.wbmpBpp = v.number; }},
+    {"--WEBP-BPP", Kind::Number, kNoKeywords,
+     [](auto& s, auto& v) { s.output.webpBpp = v.number; }},
+    {"--XPM-BPP", Kind::Number, kNoKeywords, [](auto& s, auto& v) { s.output.xpmBpp = v.number; }},
+
+    // Transform
+    {"--ROTATION-TYPE", Kind::Keyword, KeywordSet::RotationType,
+     [](auto& s, auto& v) { s.transform.imageRotationType = v.number; }},
+    {"--ROTATION", Kind::Number, kNoKeywords,
+     [](auto& s, auto& v) {
+       s.transform.doImageRotation = 1;
+       s.transform.imageRotation = v.number;
+     }},
+    {"--ROTATION-BACK-COLOR", Kind::JoinedText, kNoKeywords,
+     [](auto& s, auto& v) { s.transform.imageRotationBackColor = v.text; }},
+    {"--WIDTH", Kind::Number, kNoKeywords,
+     [](auto& s, auto& v) {
+       s.transform.doImageResize = 1;
+       s.transform.imageWidth = v.number;
+     }},
+    {"--WIDTH-UNIT", Kind::Keyword, KeywordSet::SizeUnit,
+     [](auto& s, auto& v) { s.transform.imageWidthUnit = v.number; }},
+    {"--HEIGHT", Kind::Number, kNoKeywords,
+     [](auto& s, auto& v) {
+       s.transform.doImageResize = 1;
+       s.transform.imageHeight = v.number;
+     }},
+    {"--HEIGHT-UNIT", Kind::Keyword, KeywordSet::SizeUnit,
+     [](auto& s, auto& v) { s.transform.imageHeightUnit = v.number; }},
+    {"--KEEP-ASPECT-RATIO", Kind::Flag, kNoKeywords,
+     [](auto& s, auto&) { s.transform.keepAspectRatio = 1; }},
+    {"--RESIZE-TYPE", Kind::Keyword, KeywordSet::ResizeType,
+     [](auto& s, auto& v) { s.transform.imageResizeType = v.number; }},
+    {"--RESIZE-ALGORITHM", Kind::Keyword, KeywordSet::ResizeAlgorithm,
+     [](auto& s, auto& v) { s.transform.imageResizeAlgorithm = v.number; }},
+    {"--FLIP-HORIZONTAL", Kind::Flag, kNoKeywords,
+     [](auto& s, auto&) { s.transform.doImageFlipHorizontal = 1; }},
+    {"--FLIP-VERTICAL", Kind::Flag, kNoKeywords,
+     [](auto& s, auto&) { s.transform.doImageFlipVertical = 1; }},
+
+    // Adjustment: each colour option switches correction on by itself, even
+    // for a neutral value, so that the batch range-checks what was given.
+    {"--BRIGHTNESS", Kind::Number, kNoKeywords,
+     [](auto& s, auto& v) {
+       s.adjustment.doImageColorCorrection = 1;
+       s.adjustment.imageBrightness = v.number;
+     }},
+    {"--CONTRAST", Kind::Number, kNoKeywords,
+     [](auto& s, auto& v) {
+       s.adjustment.doImageColorCorrection = 1;
+       s.adjustment.imageContrast = v.number;
+     }},
+    {"--GAMMA", Kind::Real, kNoKeywords,
+     [](auto& s, auto& v) {
+       s.adjustment.doImageColorCorrection = 1;
+       s.adjustment.imageGamma = v.real;
+     }},
+    {"--INVERT", Kind::Flag, kNoKeywords,
+     [](auto& s, auto&) {
+       s.adjustment.doImageColorCorrection = 1;
+       s.adjustment.imageInvert = 1;
+     }},
+    {"--GREYSCALE", Kind::Flag, kNoKeywords,
+     [](auto& s, auto&) { s.adjustment.doImageGreyscale = 1; }},
+    {"--THRESHOLD", Kind::Number, kNoKeywords,
+     [](auto& s, auto& v) {
+       s.adjustment.doImageThreshold = 1;
+       s.adjustment.imageThreshold = v.number;
+     }},
+
+    // Frame
+    {"--FR-SOLID-LEFT", Kind::Number, kNoKeywords,
+     [](auto& s, auto& v) {
+       s.frame.doFrame = 1;
+       s.frame.solidLeft = v.number;
+     }},
+    {"--FR-SOLID-RIGHT", Kind::Number, kNoKeywords,
+     [](auto& s, auto& v) {
+       s.frame.doFrame = 1;
+       s.frame.solidRight = v.number;
+     }},
+    {"--FR-SOLID-TOP", Kind::Number, kNoKeywords,
+     [](auto& s, auto& v) {
+       s.frame.doFrame = 1;
+       s.frame.solidTop = v.number;
+     }},
+    {"--FR-SOLID-BOTTOM", Kind::Number, kNoKeywords,
+     [](auto& s, auto& v) {
+       s.frame.doFrame = 1;
+       s.frame.solidBottom = v.number;
+     }},
+    {"--FR-SOLID-LEFT-COLOR", Kind::JoinedText, kNoKeywords,
+     [](auto& s, auto& v) { s.frame.solidLeftColor = v.text; }},
+    {"--FR-SOLID-RIGHT-COLOR", Kind::JoinedText, kNoKeywords,
+     [](auto& s, auto& v) { s.frame.solidRightColor = v.text; }},
+    {"--FR-SOLID-TOP-COLOR", Kind::JoinedText, kNoKeywords,
+     [](auto& s, auto& v) { s.frame.solidTopColor = v.text; }},
+    {"--FR-SOLID-BOTTOM-COLOR", Kind::JoinedText, kNoKeywords,
+     [](auto& s, auto& v) { s.frame.solidBottomColor = v.text; }},
+    {"--FR-SOLID-OPACITY", Kind::Number, kNoKeywords,
+     [](auto& s, auto& v) { s.frame.solidOpacity = v.number; }},
+
+    // Watermark: --wm-text and --wm-image both choose the mode, so the later
+    // of the two wins.
+    {"--WM-TEXT", Kind::JoinedText, kNoKeywords,
+     [](auto& s, auto& v) {
+       s.watermark.doWatermark = 1;
+       s.watermark.text = v.text;
+     }},
+    {"--WM-FONT", Kind::JoinedText, kNoKeywords,
+     [](auto& s, auto& v) { s.watermark.font = v.text; }},
+    {"--WM-FONT-SIZE", Kind::Number, kNoKeywords,
+     [](auto& s, auto& v) { s.watermark.fontSize = v.number; }},
+    {"--WM-FONT-LEADING", Kind::Number, kNoKeywords,
+     [](auto& s, auto& v) { s.watermark.fontLeading = v.number; }},
+    {"--WM-FONT-COLOR", Kind::JoinedText, kNoKeywords,
+     [](auto& s, auto& v) { s.watermark.fontColor = v.text; }},
+    {"--WM-FONT-STYLE", Kind::Keyword, KeywordSet::FontStyle,
+     [](auto& s, auto& v) { s.watermark.fontStyle = v.number; }},
+    {"--WM-FONT-EFFECT", Kind::Keyword, KeywordSet::FontEffect,
+     [](auto& s, auto& v) { s.watermark.fontEffect = v.number; }},
+    {"--WM-TEXT-ANTIALIASING", Kind::Flag, kNoKeywords,
+     [](auto& s, auto&) { s.watermark.textAntialiasing = 1; }},
+    {"--WM-TEXT-ALIGNMENT", Kind::Keyword, KeywordSet::TextAlignment,
+     [](auto& s, auto& v) { s.watermark.textAlignment = v.number; }},
+    {"--WM-TEXT-PADDING", Kind::Number, kNoKeywords,
+     [](auto& s, auto& v) { s.watermark.textPadding = v.number; }},
+    {"--WM-TEXT-OPACITY", Kind::Number, kNoKeywords,
+     [](auto& s, auto& v) { s.watermark.textOpacity = v.number; }},
+    {"--WM-BACK-COLOR", Kind::JoinedText, kNoKeywords,
+     [](auto& s, auto& v) { s.watermark.backColor = v.text; }},
+    {"--WM-BACK-OPACITY", Kind::Number, kNoKeywords,
+     [](auto& s, auto& v) { s.watermark.backOpacity = v.number; }},
+    {"--WM-TEXT-BOUNDARY", Kind::Keyword, KeywordSet::Boundary,
+     [](auto& s, auto& v) { s.watermark.textBoundary = v.number; }},
+    {"--WM-TEXT-POSITION", Kind::Keyword, KeywordSet::Position,
+     [](auto& s, auto& v) { s.watermark.textPosition = v.number; }},
+    {"--WM-TEXT-X-OFFSET", Kind::Number, kNoKeywords,
+     [](auto& s, auto& v) { s.watermark.textXOffset = v.number; }},
+    {"--WM-TEXT-Y-OFFSET", Kind::Number, kNoKeywords,
+     [](auto& s, auto& v) { s.watermark.textYOffset = v.number; }},
+    {"--WM-TEXT-ROTATION", Kind::Number, kNoKeywords,
+     [](auto& s, auto& v) { s.watermark.textRotation = v.number; }},
+    {"--WM-TEXT-SIZE", Kind::Keyword, KeywordSet::SizeMode,
+     [](auto& s, auto& v) { s.watermark.textSize = v.number; }},
+    {"--WM-IMAGE", Kind::JoinedText, kNoKeywords,
+     [](auto& s, auto& v) {
+       s.watermark.doWatermark = 2;
+       s.watermark.image = v.text;
+     }},
+    {"--WM-IMAGE-GREYSCALE", Kind::Flag, kNoKeywords,
+     [](auto& s, auto&) { s.watermark.imageGreyscale = 1; }},
+    {"--WM-IMAGE-OPACITY", Kind::Number, kNoKeywords,
+     [](auto& s, auto& v) { s.watermark.imageOpacity = v.number; }},
+    {"--WM-IMAGE-BOUNDARY", Kind::Keyword, KeywordSet::Boundary,
+     [](auto& s, auto& v) { s.watermark.imageBoundary = v.number; }},
+    {"--WM-IMAGE-POSITION", Kind::Keyword, KeywordSet::Position,
+     [](auto& s, auto& v) { s.watermark.imagePosition = v.number; }},
+    {"--WM-IMAGE-X-OFFSET", Kind::Number, kNoKeywords,
+     [](auto& s, auto& v) { s.watermark.imageXOffset = v.number; }},
+    {"--WM-IMAGE-Y-OFFSET", Kind::Number, kNoKeywords,
+     [](auto& s, auto& v) { s.watermark.imageYOffset = v.number; }},
+    {"--WM-IMAGE-ROTATION", Kind::Number, kNoKeywords,
+     [](auto& s, auto& v) { s.watermark.imageRotation = v.number; }},
+    {"--WM-IMAGE-SIZE", Kind::Keyword, KeywordSet::SizeMode,
+     [](auto& s, auto& v) { s.watermark.imageSize = v.number; }},
+
+    // Advanced
+    {"--FILENAME-MASK", Kind::JoinedText, kNoKeywords,
+     [](auto& s, auto& v) { s.advanced.filenameMask = v.text; }},
+    {"--FILE-TIMESTAMP", Kind::Keyword, KeywordSet::FileTimestamp,
+     [](auto& s, auto& v) { s.advanced.fileTimestamp = v.number; }},
+    {"--FILE-TIMESTAMP-CUSTOM", Kind::Number, kNoKeywords,
+     [](auto& s, auto& v) { s.advanced.customTimestamp = v.number; }},
+    {"--NO-SUBFOLDERS", Kind::Flag, kNoKeywords,
+     [](auto& s, auto&) { s.advanced.keepSubfolders = 0; }},
+    // Number of files converted at once; 0 picks one per online core.
+    {"--JOBS", Kind::Number, kNoKeywords, [](auto& s, auto& v) { s.advanced.jobs = v.number; }},
+};
+
+// The frame opacity option is spelt differently inside a profile file.
+constexpr std::string_view kFrameOpacityOption = "--FR-SOLID-OPACITY";
+constexpr std::string_view kProfileFrameOpacityKey = "--WM-SOLID-OPACITY";
+constexpr std::string_view kFilenameMaskOption = "--FILENAME-MASK";
+
+const ConversionOption* FindConversionOption(std::string_view key, bool inProfile) {
+  if (inProfile) {
+    if (key == kFrameOpacityOption) return nullptr;
+    if (key == kProfileFrameOpacityKey) key = kFrameOpacityOption;
+  }
+  for (const auto& option : kConversionOptions)
+    if (option.name == key) return &option;
+  return nullptr;
+}
+
+void EraseQuotes(std::string& text) { std::erase(text, '"'); }
+
+// A value that opens a double quote without closing it continues in the
+// following parameters: the quotes survived a split at its spaces. A lone
+// quote opens too, as in --wm-text=" followed by the words. A value that
+// does not begin with a quote keeps the quotes inside it: on Linux the shell
+// has already removed the user's quoting, so those belong to the name (a
+// folder called Photos "2019").
+void JoinQuoted(const std::vector<std::string>& parameters, std::size_t& i, std::string& value) {
+  if (value.empty() || value.front() != '"') return;
+  const bool closes = value.size() > 1 && value.back() == '"';
+  if (!closes) {
+    while (i + 1 < parameters.size()) {
+      ++i;
+      value += ' ';
+      value += OptionValue(parameters[i]);
+      if (value.size() > 1 && value.back() == '"') break;
+    }
+  }
+  EraseQuotes(value);
+}
+
+void ApplyConversionOption(AppContext& context, const ConversionOption& option, std::string text) {
+  TakenValue value;
+  switch (option.kind) {
+    case Kind::Number:
+      value.number = ReadNumber(text);
+      break;
+    case Kind::Real:
+      value.real = ReadReal(text);
+      break;
+    case Kind::Keyword:
+      value.number = context.formats.keywordValue(option.keywords, TrimSpaces(text)).value_or(0);
+      break;
+    case Kind::Text:
+    case Kind::JoinedText:
+    case Kind::Flag:
+      break;
+  }
+  value.text = std::move(text);
+  option.apply(context.settings, value);
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+}  // namespace
+
+std::string OptionKey(std::string_view parameter) {
+  const std::string_view text = TrimSpaces(parameter);
+  if (text.empty() || text.front() != '-') return {};
+  std::string_view key = text;
+  if (text.starts_with("--")) key = text.substr(0, text.find('='));
+  return ToUpperAscii(key);
+}
+
+std::string OptionValue(std::string_view parameter) {
+  const std::string_view text = TrimSpaces(parameter);
+  if (text.starts_with("--")) {
+    const std::size_t equals = text.find('=', 2);
+    if (equals != std::string_view::npos) return std::string(text.substr(equals + 1));
+  }
+  return std::string(text);
+}
+
+std::int32_t ReadNumber(std::string_view text) {
+  std::size_t k = 0;
+  while (k < text.size() && IsBlank(text[k])) ++k;
+  bool negative = false;
+  if (k < text.size() && (text[k] == '-' || text[k] == '+')) negative = text[k++] == '-';
+  unsigned base = 10;
+  if (k < text.size() && text[k] == '$') {
+    base = 16;
+    ++k;
+  } else if (k < text.size() && text[k] == '%') {
+    base = 2;
+    ++k;
+  }
+  // Unsigned arithmetic wraps instead of overflowing, like the 32-bit field.
+  std::uint32_t result = 0;
+  for (; k < text.size(); ++k) {
+    const char c = text[k];
+    unsigned digit;
+    if (c >= '0' && c <= '9')
+      digit = static_cast<unsigned>(c - '0');
+    else if (c >= 'a' && c <= 'f')
+      digit = static_cast<unsigned>(c - 'a' + 10);
+    else if (c >= 'A' && c <= 'F')
+      digit = static_cast<unsigned>(c - 'A' + 10);
+    else
+      break;
+    if (digit >= base) break;
+    result = result * base + digit;
+  }
+  if (negative) result = 0u - result;
+  return static_cast<std::int32_t>(result);
+}
+
+float ReadReal(std::string_view text) {
+  std::size_t k = 0;
+  while (k < text.size() && IsBlank(text[k])) ++k;
+  bool negative = false;
+  if (k < text.size() && (text[k] == '-' || text[k] == '+')) negative = text[k++] == '-';
+  std::string digits;
+  bool anyDigit = false;
+  for (; k < text.size() && text[k] >= '0' && text[k] <= '9'; ++k, anyDigit = true)
+    digits += text[k];
+  if (k < text.size() && text[k] == '.') {
+    digits += text[k++];
+    for (; k < text.size() && text[k] >= '0' && text[k] <= '9'; ++k, anyDigit = true)
+      digits += text[k];
+  }
+  if (!anyDigit) return 0.0f;
+  // from_chars ignores the locale, so "9.99" reads the same under any
+  // LC_NUMERIC the desktop libraries may have set.
+  float value = 0.0f;
+  const auto [end, error] =
+      std::from_chars(digits.data(), digits.data() + digits.size(), value,
+                      std::chars_format::fixed);
+  (void)end;
+  if (error == std::errc::result_out_of_range) value = std::numeric_limits<float>::infinity();
+  return negative ? -value : value;
+}
+
+ParseOutcome ParseOptions(AppContext& context, const std::vector<std::string>& parameters) {
+  ParseOutcome outcome;
+  const std::size_t count = parameters.size();
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::string key = OptionKey(parameters[i]);
+    if (key.empty()) continue;
+
+    // -i, -o and -c: the short form takes the next parameter as its value.
+    const bool isInput = key == "-I" || key == "--INPUT";
+    const bool isOutput = key == "-O" || key == "--OUTPUT";
+    const bool isConversion = key == "-C" || key == "--CONVERSION";
+    if (isInput || isOutput || isConversion) {
+      if (isInput) context.job.commandLineMode = true;
+      if (!key.starts_with("--")) ++i;
+      std::string value = i < count ? OptionValue(parameters[i]) : std::string();
+      if (value.empty() || value.front() == '-') {
+        outcome.error = kIncorrectParameterCount;
+        return outcome;
+      }
+      if (isConversion)
+        EraseQuotes(value);
+      else
+        JoinQuoted(parameters, i, value);
+      if (isInput) context.job.inputFolder = value;
+      if (isOutput) context.job.outputFolder = value;
+      if (isConversion) context.job.outputExtension = value;
+      continue;
+    }
+    if (key == "-D" || key == "--DEBUG") {
+      context.job.consoleMode = "DEBUG";
+      continue;
+    }
+    if (key == "-Q" || key == "--QUIET") {
+      outcome.quiet = true;
+      continue;
+    }
+    if (key == "-P" || key == "--PAUSE") {
+      outcome.pause = true;
+      continue;
+    }
+
+    const bool isProfile = key == "--PROFILE";
+    const ConversionOption* option = isProfile ? nullptr : FindConversionOption(key, false);
+    if (!isProfile && !option) continue;  // unknown options are skipped silently
+    if (option && option->kind == Kind::Flag) {
+      option->apply(context.settings, TakenValue{});
+      continue;
+    }
+    std::string value = OptionValue(parameters[i]);
+    if (value.empty() || value.starts_with("--")) {
+      outcome.error = kIncorrectParameterCount;
+      return outcome;
+    }
+    if (isProfile) {
+      JoinQuoted(parameters, i, value);
+      if (!ApplyProfileFile(context, value)) {
+        outcome.error = kInvalidProfileFile;
+        return outcome;
+      }
+      continue;
+    }
+    if (option->kind == Kind::JoinedText) JoinQuoted(parameters, i, value);
+    ApplyConversionOption(context, *option, std::move(value));
+  }
+  return outcome;
+}
+
+bool ApplyProfileFile(AppContext& context, const std::string& path) {
+  if (path.empty()) return false;
+  const std::optional<ProfileFile> file = ProfileFile::Read(path);
+  if (!file) return false;
+  const ProfileFile::Section* section = file->section("CLI");
+  if (!section) return true;
+  for (const ProfileFile::Entry& entry : section->entries) {
+    const ConversionOption* option = FindConversionOption(ToUpperAscii(entry.key), true);
+    if (!option) continue;
+    std::string value;
+    if (option->name == kFilenameMaskOption) {
+      value = entry.value;
+      EraseQuotes(value);
+    } else {
+      value = std::string(TrimSpaces(entry.value));
+    }
+    ApplyConversionOption(context, *option, std::move(value));
+  }
+  return true;
+}
+
+}  // namespace lumafold

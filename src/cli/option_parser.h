@@ -1,0 +1,54 @@
+// The option language of the command line: how a parameter splits into a
+// key and a value, how values are read, and which field each option sets.
+// Nothing is range-checked here; the batch run does that before converting.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/app_context.h"
+#include "settings/format_registry.h"
+
+namespace lumafold {
+
+// The two parse errors; the batch run prints them after "Error: ".
+inline constexpr const char* kIncorrectParameterCount = "Incorrect number of parameters";
+inline constexpr const char* kInvalidProfileFile = "Invalid profile file";
+
+struct ParseOutcome {
+  std::string error;  // empty when every parameter was taken
+  bool quiet = false;
+  bool pause = false;
+};
+
+// The key of a parameter: empty for a parameter that does not begin with
+// "-"; for "--name=value" the part before the first "="; for a single-dash
+// parameter the whole text. Upper-cased (ASCII), spaces trimmed first.
+std::string OptionKey(std::string_view parameter);
+
+// The value of a parameter: for "--name=value" the text after the first "="
+// (searched from the third character on), otherwise the whole trimmed text.
+std::string OptionValue(std::string_view parameter);
+
+// A whole number: leading spaces and tabs, an optional sign, then decimal
+// digits, "$" and hexadecimal digits, or "%" and binary digits. Reading
+// stops at the first other character; no digits gives 0. Wraps at 32 bits.
+std::int32_t ReadNumber(std::string_view text);
+
+// A decimal number with an optional sign, point and fraction; no digits
+// gives 0. Never reads exponents, "inf" or "nan".
+float ReadReal(std::string_view text);
+
+// Walks every parameter (the program name excluded), writing the fields of
+// context.settings and context.job in the order given. Stops at the first
+// error and leaves what was set so far.
+ParseOutcome ParseOptions(AppContext& context, const std::vector<std::string>& parameters);
+
+// Applies the `CLI` section of a profile file at this point of the parse.
+// False when the file cannot be opened (the path is empty, missing or not a
+// readable file); a file without the section is not an error.
+bool ApplyProfileFile(AppContext& context, const std::string& path);
+
+}  // namespace lumafold
