@@ -22,10 +22,19 @@ struct FileConversion {
   std::string outputPath;
   std::string temporaryOutputPath;
   std::int32_t sourceBitDepth = 0;  // bits per pixel as decoded
+  std::int32_t targetBitDepth = 0;  // depth written, decided by ConvertDepth
   std::int32_t workingWidth = 0;    // after rotation and resize
   std::int32_t workingHeight = 0;
   std::int32_t sequenceNumber = 1;  // "%n%" for this file
   std::int32_t randomNumber = 1;    // "%rnd%" for this file
+  // The run's private folder (no trailing "/"), empty when it could not be
+  // made; and this file's place in the run, which keeps the names of its
+  // decoder files apart from every other file's.
+  std::string runFolder;
+  std::int32_t fileNumber = 0;
+  // Why the file failed when the trace should say more than "Not OK" (an
+  // output name that cannot be used); empty otherwise.
+  std::string failureReason;
 };
 
 struct StepContext {

@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 
 #include <cmath>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -73,6 +74,29 @@ class EnvOverride {
 
  private:
   const char* name_;
+  std::optional<std::string> old_;
+};
+
+// Sets the time zone for one test and restores it afterwards.
+class ZoneOverride {
+ public:
+  explicit ZoneOverride(const std::string& zone) {
+    const char* old = std::getenv("TZ");
+    if (old) old_ = old;
+    ::setenv("TZ", zone.c_str(), 1);
+    ::tzset();
+  }
+  ~ZoneOverride() {
+    if (old_)
+      ::setenv("TZ", old_->c_str(), 1);
+    else
+      ::unsetenv("TZ");
+    ::tzset();
+  }
+  ZoneOverride(const ZoneOverride&) = delete;
+  ZoneOverride& operator=(const ZoneOverride&) = delete;
+
+ private:
   std::optional<std::string> old_;
 };
 

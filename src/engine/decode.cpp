@@ -1,0 +1,321 @@
+// Photo CD decoding through the external converter with FreeImage's loader
+// as fallback.
+//
+// The header is read first. Debian's ImageMagick does not fail on a
+// sub-image index the file lacks: it upsamples what it has, writes the TGA
+// and exits 1. So the index loop starts at the highest level the file
+// really holds, and an attempt counts only when the TGA has that index's
+// size; the exit status says nothing (a valid 16Base file exits 1 with
+// "corrupt image" while the image is right).
+#include "engine/decode.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+#include <string_view>
+#include <vector>
+
+#include "engine/child_process.h"
+#include "engine/pcd_header.h"
+
+namespace lumafold {
+
+namespace {
+
+std::string FileNameOf(const std::string& path) {
+  const auto slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// A name ImageMagick cannot misread: it expands "%d", reads "[...]" as a
+// frame range and "xxx:" as a coder, so only letters, digits, "_", "-" and
+// "." are kept. The file number in front keeps the names unique and stops a
+// leading "-" from looking like an option.
+std::string PlainStem(const std::string& inputPath, std::int32_t fileNumber) {
+  std::string stem = FileNameOf(inputPath);
+  const auto dot = stem.find_last_of('.');
+  if (dot != std::string::npos) stem.erase(dot);
+  std::string plain = std::to_string(fileNumber) + "-";
+  for (unsigned char c : stem) {
+    if (plain.size() >= 72) break;
+    const bool keep = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                      c == '_' || c == '-' || c == '.';
+    plain.push_back(keep ? static_cast<char>(c) : '_');
+  }
+  return plain;
+}
+
+std::string AbsolutePath(const std::string& path) {
+  if (!path.empty() && path.front() == '/') return path;
+  std::array<char, 4096> cwd{};
+  if (!::getcwd(cwd.data(), cwd.size())) return path;
+  return std::string(cwd.data()) + "/" + path;
+}
+
+bool RegularFileSize(const std::string& path, std::uint64_t& size) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+  size = static_cast<std::uint64_t>(info.st_size);
+  return true;
+}
+
+// Width and height from a TGA header, so that a TGA of the wrong size is
+// rejected without loading 18 MB of pixels.
+std::optional<PixelSize> TgaSize(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  std::array<unsigned char, 18> header{};
+  const ssize_t got = ::read(fd, header.data(), header.size());
+  ::close(fd);
+  if (got != static_cast<ssize_t>(header.size())) return std::nullopt;
+  return PixelSize{header[12] | (header[13] << 8), header[14] | (header[15] << 8)};
+}
+
+bool HasSizeOfIndex(unsigned width, unsigned height, int index) {
+  const auto expected = SizeOfIndex(index);
+  if (!expected) return false;
+  const auto w = static_cast<unsigned>(expected->width);
+  const auto h = static_cast<unsigned>(expected->height);
+  return (width == w && height == h) || (width == h && height == w);
+}
+
+// Turns an image by 180 degrees without a second copy of its pixels.
+void TurnHalfway(FIBITMAP* image) {
+  FreeImage_FlipHorizontal(image);
+  FreeImage_FlipVertical(image);
+}
+
+// Applies the header's rotation attribute (quarter turns counter-clockwise
+// for 1, clockwise for 3), as a viewer of the Image Pac would show it.
+ImageHandle ApplyRotationAttribute(ImageHandle image, int rotation) {
+  switch (rotation) {
+    case 1:
+    case 3: {
+      FIBITMAP* turned = FreeImage_Rotate(image.get(), rotation == 1 ? 90 : -90);
+      return ReplaceIfMade(std::move(image), turned);
+    }
+    case 2:
+      TurnHalfway(image.get());
+      return image;
+    default:
+      return image;
+  }
+}
+
+// The files one decode leaves in the run folder, removed on every path.
+class DecoderFiles {
+ public:
+  DecoderFiles(std::string link, std::string tga) : link_(std::move(link)), tga_(std::move(tga)) {}
+  ~DecoderFiles() {
+    removeTga();
+    ::unlink(link_.c_str());
+  }
+  DecoderFiles(const DecoderFiles&) = delete;
+  DecoderFiles& operator=(const DecoderFiles&) = delete;
+  void removeTga() const { ::unlink(tga_.c_str()); }
+
+ private:
+  std::string link_;
+  std::string tga_;
+};
+
+class ExternalDecoder {
+ public:
+  ExternalDecoder(const DecoderOptions& options, std::string folder, std::string linkName,
+                  std::string tgaName)
+      : options_(options),
+        folder_(std::move(folder)),
+        linkName_(std::move(linkName)),
+        tgaName_(std::move(tgaName)),
+        tgaPath_(folder_ + "/" + tgaName_) {}
+
+  const std::string& tgaPath() const { return tgaPath_; }
+  int runs() const { return runs_; }
+  // False once the converter could not be started or hung: the remaining
+  // indices would fare no better.
+  bool usable() const { return usable_; }
+
+  // One converter run for `index`; the loaded image when the TGA it wrote
+  // has the size of that index. The TGA is removed either way.
+  ImageHandle attempt(int index) {
+    ::unlink(tgaPath_.c_str());
+    // The child works inside the run folder on the plain names, so the
+    // folder's own path (TMPDIR may hold any character) never reaches
+    // ImageMagick's file-name parser. "-orient TopLeft" makes ImageMagick
+    // label the TGA rows as it writes them (top first); without it this
+    // version marks them bottom-up and every reader shows the picture
+    // upside down.
+    const std::vector<std::string> argv = {options_.converter,
+                                           "-quiet",
+                                           "-colorspace",
+                                           "sRGB",
+                                           "pcd:" + linkName_ + "[" + std::to_string(index) + "]",
+                                           "-orient",
+                                           "TopLeft",
+                                           "tga:" + tgaName_};
+    ChildOptions child;
+    child.workingDirectory = folder_;
+    child.timeLimit = options_.timeLimit;
+    const ChildResult result = RunChild(argv, child);
+    if (result.status == ChildStatus::NotStarted) {
+      usable_ = false;
+      return nullptr;
+    }
+    ++runs_;
+    if (result.status == ChildStatus::TimedOut) {
+      usable_ = false;
+      ::unlink(tgaPath_.c_str());
+      return nullptr;
+    }
+    ImageHandle image = load(index);
+    ::unlink(tgaPath_.c_str());
+    return image;
+  }
+
+ private:
+  ImageHandle load(int index) const {
+    std::uint64_t bytes = 0;
+    if (!RegularFileSize(tgaPath_, bytes) || bytes == 0) return nullptr;
+    const auto size = TgaSize(tgaPath_);
+    if (!size || !HasSizeOfIndex(static_cast<unsigned>(size->width),
+                                 static_cast<unsigned>(size->height), index))
+      return nullptr;
+    ImageHandle image(FreeImage_Load(FIF_TARGA, tgaPath_.c_str(), 0));
+    if (!image ||
+        !HasSizeOfIndex(FreeImage_GetWidth(image.get()), FreeImage_GetHeight(image.get()), index))
+      return nullptr;
+    return image;
+  }
+
+  const DecoderOptions& options_;
+  std::string folder_;
+  std::string linkName_;
+  std::string tgaName_;
+  std::string tgaPath_;
+  int runs_ = 0;
+  bool usable_ = true;
+};
+
+// FreeImage's Photo CD loader reads the Base image at fixed offsets from any
+// file, so it is only handed files with the signature and a whole Base
+// image. It stores the rows bottom-up unless byte 0x48 of the first sector,
+// masked to its low 6 bits, is 8, and it never applies the rotation
+// attribute; both are undone here so that it agrees with the converter.
+ImageHandle DecodeWithBuiltIn(const std::string& path, const PhotoCdHeader& header) {
+  ImageHandle image(FreeImage_Load(FIF_PCD, path.c_str(), 0));
+  if (!image) return image;
+  if ((header.firstSectorOrientationByte & 0x3F) != 8) FreeImage_FlipVertical(image.get());
+  return ApplyRotationAttribute(std::move(image), header.rotation);
+}
+
+const char* RefusalReason(PhotoCdHeaderStatus status) {
+  switch (status) {
+    case PhotoCdHeaderStatus::Unreadable:
+      return "cannot be read as a file";
+    case PhotoCdHeaderStatus::NotPhotoCd:
+      return "not a Photo CD image";
+    case PhotoCdHeaderStatus::TooShort:
+      return "truncated: shorter than the Base image";
+    case PhotoCdHeaderStatus::Ok:
+      break;
+  }
+  return "";
+}
+
+}  // namespace
+
+DecoderOptions DecoderOptions::FromEnvironment() {
+  DecoderOptions options;
+  const char* converter = std::getenv("LUMAFOLD_CONVERT");
+  if (converter && *converter) options.converter = converter;
+  return options;
+}
+
+std::optional<int> RedecodeIndexFor(unsigned width, unsigned height) {
+  const unsigned longSide = std::max(width, height);
+  const unsigned shortSide = std::min(width, height);
+  if (shortSide == 0) return std::nullopt;
+  const float ratio = static_cast<float>(longSide) / static_cast<float>(shortSide);
+  if (!(ratio > 1.6f)) return std::nullopt;
+  switch (shortSide) {
+    case 512:
+      return 3;
+    case 1024:
+      return 4;
+    case 2048:
+      return 5;
+    default:
+      return std::nullopt;
+  }
+}
+
+DecodedImage DecodePhotoCd(FileConversion& file) {
+  return DecodePhotoCd(file, DecoderOptions::FromEnvironment());
+}
+
+DecodedImage DecodePhotoCd(FileConversion& file, const DecoderOptions& options) {
+  DecodedImage decoded;
+  file.intermediatePath.clear();
+  file.sourceBitDepth = 0;
+
+  const PhotoCdHeaderResult header = ReadPhotoCdHeader(file.inputPath);
+  if (!header.ok()) {
+    decoded.refusal = RefusalReason(header.status);
+    return decoded;
+  }
+
+  if (!file.runFolder.empty()) {
+    const std::string stem = PlainStem(file.inputPath, file.fileNumber);
+    const std::string linkName = stem + ".pcd";
+    const std::string linkPath = file.runFolder + "/" + linkName;
+    ExternalDecoder external(options, file.runFolder, linkName, stem + ".tga");
+    file.intermediatePath = external.tgaPath();
+    DecoderFiles cleanup(linkPath, external.tgaPath());
+    ::unlink(linkPath.c_str());
+
+    if (::symlink(AbsolutePath(file.inputPath).c_str(), linkPath.c_str()) == 0) {
+      for (int index = HighestIndex(header.header); index >= 0 && external.usable(); --index) {
+        decoded.image = external.attempt(index);
+        if (decoded.image) {
+          decoded.index = index;
+          break;
+        }
+      }
+      // ImageMagick turns attribute 1 and 3 itself but ignores 2.
+      if (decoded.image && header.header.rotation == 2) TurnHalfway(decoded.image.get());
+
+      if (decoded.image) {
+        const auto again = RedecodeIndexFor(FreeImage_GetWidth(decoded.image.get()),
+                                            FreeImage_GetHeight(decoded.image.get()));
+        if (again) {
+          decoded.image.reset();
+          decoded.image = external.usable() ? external.attempt(*again) : nullptr;
+          decoded.index = decoded.image ? *again : -1;
+          if (decoded.image && header.header.rotation == 2) TurnHalfway(decoded.image.get());
+        }
+      }
+    }
+    decoded.converterRuns = external.runs();
+  }
+
+  if (decoded.image) {
+    decoded.source = DecodeSource::ExternalConverter;
+  } else {
+    decoded.image = DecodeWithBuiltIn(file.inputPath, header.header);
+    if (decoded.image) decoded.source = DecodeSource::BuiltInDecoder;
+  }
+
+  if (decoded.image && (FreeImage_GetWidth(decoded.image.get()) == 0 ||
+                        FreeImage_GetHeight(decoded.image.get()) == 0)) {
+    decoded.image.reset();
+    decoded.source = DecodeSource::None;
+  }
+  if (decoded.image) file.sourceBitDepth = static_cast<std::int32_t>(FreeImage_GetBPP(decoded.image.get()));
+  return decoded;
+}
+
+}  // namespace lumafold
