@@ -28,6 +28,8 @@ struct ConversionJob {
   std::int32_t formatIdentifier = 0;
   std::string outputExtension;  // lower-case output key, e.g. "jpg"
   std::int32_t targetBitDepth = 0;
+  // The output format's accepted depths, ascending, for the automatic depth.
+  std::vector<std::int32_t> outputBitDepths;
   std::int32_t saveFlags = 0;
   bool automaticDepth = true;
   bool commandLineMode = false;

@@ -1,0 +1,81 @@
+// PSD, DDS and PCX through DevIL: the FreeImage bitmap is exported as raw
+// bottom-up BGR or BGRA rows without padding, handed to one DevIL image and
+// saved with the DevIL type number.
+#include <IL/il.h>
+#include <IL/ilu.h>
+
+#include <cstddef>
+#include <limits>
+#include <memory>
+#include <new>
+
+#include "engine/devil_guard.h"
+#include "engine/write_output.h"
+
+namespace lumafold {
+namespace {
+
+// DevIL reports failures on an error stack that outlives the call; drain it
+// so one file's failure does not linger into the next file's checks.
+void ClearDevilErrors() {
+  while (ilGetError() != IL_NO_ERROR) {
+  }
+}
+
+struct DevilImage {
+  ILuint name = 0;
+  DevilImage() { ilGenImages(1, &name); }
+  ~DevilImage() { ilDeleteImages(1, &name); }
+  DevilImage(const DevilImage&) = delete;
+  DevilImage& operator=(const DevilImage&) = delete;
+};
+
+}  // namespace
+
+bool WriteWithDevil(ImageHandle& image, std::int32_t devilType, bool buildMipmaps,
+                    const std::string& path) {
+  if (!image) return false;
+  // The raw export copies rows at the image's own depth; anything but 24 or
+  // 32 bits (a hand-edited "PCX BPP" 8, say) would leave most of a 3-byte
+  // per pixel buffer unwritten, and that memory would end up in the file.
+  const unsigned depth = FreeImage_GetBPP(image.get());
+  if (FreeImage_GetImageType(image.get()) != FIT_BITMAP || (depth != 24 && depth != 32)) {
+    image = ImageHandle(FreeImage_ConvertTo24Bits(image.get()));
+    if (!image) return false;
+  }
+  const bool alpha = FreeImage_GetBPP(image.get()) == 32;
+  const unsigned channels = alpha ? 4 : 3;
+  const unsigned width = FreeImage_GetWidth(image.get());
+  const unsigned height = FreeImage_GetHeight(image.get());
+  if (width == 0 || height == 0) return false;
+  const std::size_t pitch = static_cast<std::size_t>(width) * channels;
+  if (pitch > std::numeric_limits<int>::max() ||
+      height > std::numeric_limits<std::size_t>::max() / pitch) {
+    return false;
+  }
+  std::unique_ptr<BYTE[]> pixels(new (std::nothrow) BYTE[pitch * height]);
+  if (!pixels) return false;
+  FreeImage_ConvertToRawBits(pixels.get(), image.get(), static_cast<int>(pitch),
+                             FreeImage_GetBPP(image.get()), FI_RGBA_RED_MASK, FI_RGBA_GREEN_MASK,
+                             FI_RGBA_BLUE_MASK, FALSE);
+  // The pixels now live in the buffer; DevIL makes its own copy next, so the
+  // bitmap goes first to keep two copies at most.
+  image.reset();
+
+  DevilGuard guard;
+  ClearDevilErrors();
+  ilEnable(IL_FILE_OVERWRITE);
+  DevilImage devilImage;
+  ilBindImage(devilImage.name);
+  const ILint devilDepth = ilGetInteger(IL_IMAGE_DEPTH);
+  bool ok = ilTexImage(width, height, devilDepth > 0 ? devilDepth : 1,
+                       static_cast<ILubyte>(channels), alpha ? IL_BGRA : IL_BGR,
+                       IL_UNSIGNED_BYTE, pixels.get()) == IL_TRUE;
+  pixels.reset();
+  if (ok && buildMipmaps) ok = iluBuildMipmaps() == IL_TRUE;
+  if (ok) ok = ilSave(static_cast<ILenum>(devilType), path.c_str()) == IL_TRUE;
+  ClearDevilErrors();
+  return ok;
+}
+
+}  // namespace lumafold

@@ -1,0 +1,122 @@
+// The write step: picks the writer for the output format and lets it write
+// a temporary file in the output's own folder, which replaces the output
+// only once the writer reported success. rename() within one folder is
+// atomic, so an existing output is either left whole or replaced whole.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <ctime>
+#include <optional>
+#include <random>
+#include <string_view>
+
+#include "engine/write_output.h"
+
+namespace lumafold {
+namespace {
+
+std::string FolderPart(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// Same shape as the temporary name of the naming step: program word, the
+// clock's decimal digits as letters, five random letters, the extension.
+std::string MakeTemporaryName(const std::string& folder, const std::string& extension,
+                              std::mt19937& random) {
+  std::string name = folder + "lumafold";
+  for (char digit : std::to_string(static_cast<long long>(std::time(nullptr)))) {
+    if (digit >= '0' && digit <= '9') name += static_cast<char>('a' + (digit - '0'));
+  }
+  std::uniform_int_distribution<int> letter('a', 'z');
+  for (int i = 0; i < 5; ++i) name += static_cast<char>(letter(random));
+  return name + "." + extension;
+}
+
+// Creates the file exclusively, so whatever already sits under that name
+// (another file, a directory, a link) is never written through or removed.
+bool ClaimName(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0) return false;
+  ::close(fd);
+  return true;
+}
+
+// The temporary file of one save; removed unless it was moved into place.
+class TemporaryOutput {
+ public:
+  static std::optional<TemporaryOutput> Claim(const std::string& preferred,
+                                              const std::string& outputPath,
+                                              const std::string& extension) {
+    const std::string folder = FolderPart(outputPath);
+    // A name in another folder could lie on another file system, where the
+    // final rename would not be atomic (or possible).
+    if (!preferred.empty() && FolderPart(preferred) == folder && preferred != outputPath &&
+        ClaimName(preferred)) {
+      return TemporaryOutput(preferred);
+    }
+    std::mt19937 random(std::random_device{}());
+    for (int attempt = 0; attempt < 16; ++attempt) {
+      std::string name = MakeTemporaryName(folder, extension, random);
+      if (ClaimName(name)) return TemporaryOutput(std::move(name));
+      if (errno != EEXIST) break;
+    }
+    return std::nullopt;
+  }
+
+  TemporaryOutput(TemporaryOutput&& other) noexcept : path_(std::move(other.path_)) {
+    other.path_.clear();
+  }
+  TemporaryOutput& operator=(TemporaryOutput&&) = delete;
+  ~TemporaryOutput() {
+    if (!path_.empty()) ::unlink(path_.c_str());
+  }
+
+  const std::string& path() const { return path_; }
+
+  bool moveTo(const std::string& outputPath) {
+    if (::rename(path_.c_str(), outputPath.c_str()) != 0) return false;
+    path_.clear();
+    return true;
+  }
+
+ private:
+  explicit TemporaryOutput(std::string path) : path_(std::move(path)) {}
+  std::string path_;
+};
+
+bool IsDevilFormat(std::string_view key) { return key == "psd" || key == "dds" || key == "pcx"; }
+
+bool WriteTo(ImageHandle& image, const StepContext& context, const std::string& path) {
+  const ConversionJob& job = context.job;
+  const std::string& key = job.outputExtension;
+  if (IsDevilFormat(key)) {
+    return WriteWithDevil(image, job.formatIdentifier, key == "dds", path);
+  }
+  if (key == "jxr") return WriteJpegXr(image.get(), path);
+  if (key == "bmp" && EffectiveTargetDepth(job, context.file) == 8 &&
+      context.settings.output.bmpColorTable == 1) {
+    return WriteExactColourTableBmp(image.get(), job.formatIdentifier, job.saveFlags, path);
+  }
+  return FreeImage_Save(static_cast<FREE_IMAGE_FORMAT>(job.formatIdentifier), image.get(),
+                        path.c_str(), job.saveFlags) == TRUE;
+}
+
+}  // namespace
+
+bool WriteOutput(ImageHandle& image, const StepContext& context) {
+  const std::string& outputPath = context.file.outputPath;
+  if (!image || outputPath.empty() || outputPath.back() == '/') return false;
+
+  std::optional<TemporaryOutput> temporary = TemporaryOutput::Claim(
+      context.file.temporaryOutputPath, outputPath, context.job.outputExtension);
+  if (!temporary) return false;
+  if (!WriteTo(image, context, temporary->path())) return false;
+  // A failed rename (the output name taken by a directory, say) is a failed
+  // file: reporting success would point the user at a file that is not
+  // there.
+  return temporary->moveTo(outputPath);
+}
+
+}  // namespace lumafold

@@ -1,0 +1,71 @@
+// Output encoding: the save flags of each output format, the bit-depth
+// conversion just before saving, and the writers (FreeImage, DevIL for PSD,
+// DDS and PCX, and the exact-colour-table 8-bit BMP writer). Every writer
+// goes through a temporary file beside the output that is renamed into place
+// only after the writer reported success, so a failed save never destroys or
+// half-writes an existing file of the same name.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/conversion_job.h"
+#include "engine/image.h"
+#include "engine/pipeline_steps.h"
+#include "settings/conversion_settings.h"
+
+namespace lumafold {
+
+class FormatRegistry;
+
+// FreeImage save flags for the output format `outputKey` from its settings;
+// 0 for formats without options and for unknown keys.
+std::int32_t ComputeSaveFlags(const ConversionSettings& settings, std::string_view outputKey);
+
+// Fills the job's format identifier, output extension, accepted depths,
+// target depth, automatic-depth flag and save flags from the settings'
+// output format. False (job untouched) when the format is unknown.
+bool PrepareJobForOutput(ConversionJob& job, const ConversionSettings& settings,
+                         const FormatRegistry& formats);
+
+// The first accepted depth not smaller than the source depth, else the
+// largest; 0 when nothing is accepted.
+std::int32_t AutomaticDepth(const std::vector<std::int32_t>& acceptedDepths,
+                            std::int32_t sourceDepth);
+
+// The depth this file is written at: the automatic depth for its source
+// depth, or the job's explicit target depth.
+std::int32_t EffectiveTargetDepth(const ConversionJob& job, const FileConversion& file);
+
+// Brings the image to the file's target depth and records that depth in
+// context.file.targetBitDepth. Returns the same handle when the depth already
+// matches, and an empty handle when the target depth is not one this step
+// knows or the library could not convert (the file then fails at saving).
+ImageHandle ConvertDepth(ImageHandle image, const StepContext& context);
+
+// Writes context.file.outputPath by the job's output extension. May release
+// `image` early (the DevIL path does, once the pixels are handed over) so
+// that no more than two copies of the pixels exist at a time.
+bool WriteOutput(ImageHandle& image, const StepContext& context);
+
+// The writers themselves; each writes exactly `path` and leaves the naming
+// and replacing to WriteOutput.
+
+// 8-bit BMP whose colour table holds only the entries up to the highest
+// index any pixel uses. False for an image that is not 8 bits per pixel.
+bool WriteExactColourTableBmp(FIBITMAP* image, std::int32_t formatNumber, std::int32_t saveFlags,
+                              const std::string& path);
+
+// JPEG XR, lossless, through jxrlib (FreeImage's own plugin cannot write it
+// on this platform).
+bool WriteJpegXr(FIBITMAP* image, const std::string& path);
+
+// PSD, DDS and PCX through DevIL from the image's raw BGR or BGRA rows;
+// `buildMipmaps` adds the mipmap chain (DDS). Releases `image` once its
+// pixels are copied out.
+bool WriteWithDevil(ImageHandle& image, std::int32_t devilType, bool buildMipmaps,
+                    const std::string& path);
+
+}  // namespace lumafold
