@@ -1,0 +1,185 @@
+// The bit-depth conversion before saving: the automatic depth per file,
+// every explicit target, and the 16-bit layouts as they reach the file.
+#include "output_test_support.h"
+
+namespace lumafold {
+namespace {
+using namespace output_testing;
+
+std::int32_t AutomaticFor(const std::string& key, std::int32_t source) {
+  OutputCase output;
+  EXPECT_TRUE(output.prepare(key));
+  output.file.sourceBitDepth = source;
+  return EffectiveTargetDepth(output.job, output.file);
+}
+
+TEST(OutputDepth, AutomaticDepthIsFirstAcceptedNotBelowSource) {
+  EXPECT_EQ(AutomaticFor("jpg", 32), 24);
+  EXPECT_EQ(AutomaticFor("tiff", 24), 24);
+  EXPECT_EQ(AutomaticFor("gif", 1), 8);
+  EXPECT_EQ(AutomaticFor("gif", 32), 8);
+  EXPECT_EQ(AutomaticFor("png", 16), 24);
+  EXPECT_EQ(AutomaticFor("bmp", 48), 32);  // every entry smaller: the largest
+  EXPECT_EQ(AutomaticFor("exr", 24), 96);
+  EXPECT_EQ(AutomaticFor("pbm", 24), 1);
+}
+
+// Each file gets its own automatic depth; the job stays as prepared.
+TEST(OutputDepth, AutomaticDepthIsDecidedPerFile) {
+  OutputCase output;
+  ASSERT_TRUE(output.prepare("png"));
+  output.file.sourceBitDepth = 8;
+  ImageHandle grey = output.convert(ImageHandle(FreeImage_ConvertTo8Bits(GradientImage(8, 8).get())));
+  EXPECT_EQ(output.file.targetBitDepth, 8);
+  EXPECT_EQ(FreeImage_GetBPP(grey.get()), 8u);
+
+  output.file.sourceBitDepth = 32;
+  ImageHandle colour = output.convert(ImageHandle(FreeImage_ConvertTo32Bits(GradientImage(8, 8).get())));
+  EXPECT_EQ(output.file.targetBitDepth, 32);
+  EXPECT_EQ(FreeImage_GetBPP(colour.get()), 32u);
+  EXPECT_EQ(output.job.targetBitDepth, 0);
+  EXPECT_TRUE(output.job.automaticDepth);
+}
+
+TEST(OutputDepth, GifIsQuantizedToFullPalette) {
+  OutputCase output;
+  ASSERT_TRUE(output.prepare("gif"));
+  output.file.sourceBitDepth = 24;
+  ImageHandle image = output.convert(LoadSampleTga());
+  ASSERT_TRUE(image);
+  EXPECT_EQ(FreeImage_GetBPP(image.get()), 8u);
+  EXPECT_EQ(FreeImage_GetColorType(image.get()), FIC_PALETTE);
+  EXPECT_EQ(FreeImage_GetColorsUsed(image.get()), 256u);
+}
+
+TEST(OutputDepth, EightBitJpegIsGreyscaleEightBitPngIsPalette) {
+  OutputCase jpeg;
+  ASSERT_TRUE(jpeg.prepare("jpg", 8));
+  ImageHandle grey = jpeg.convert(LoadSampleTga());
+  ASSERT_TRUE(grey);
+  EXPECT_EQ(FreeImage_GetBPP(grey.get()), 8u);
+  EXPECT_EQ(FreeImage_GetColorType(grey.get()), FIC_MINISBLACK);
+
+  OutputCase png;
+  ASSERT_TRUE(png.prepare("png", 8));
+  ImageHandle palette = png.convert(LoadSampleTga());
+  ASSERT_TRUE(palette);
+  EXPECT_EQ(FreeImage_GetBPP(palette.get()), 8u);
+  EXPECT_EQ(FreeImage_GetColorType(palette.get()), FIC_PALETTE);
+}
+
+// A quantized palette written as PGM would be its indices shown as grey
+// levels; the greymap must look like the picture in grey.
+TEST(OutputDepth, PgmHoldsTheGreyPictureNotPaletteIndices) {
+  ScratchFolder folder;
+  OutputCase output;
+  ASSERT_TRUE(output.prepare("pgm"));
+  const std::string path = folder.path() + "grey.pgm";
+  ASSERT_TRUE(output.convertAndWrite(LoadSampleTga(), path));
+  const std::string error =
+      RunCapture("convert 'pgm:" + path + "' \\( 'tga:" + SampleTgaPath() +
+                 "' -colorspace Gray \\) -metric RMSE -compare -format '%[distortion]' info:");
+  EXPECT_LT(std::stod(error), 0.02) << error;
+}
+
+TEST(OutputDepth, EveryExplicitTarget) {
+  struct Case {
+    const char* key;
+    std::int32_t depth;
+    unsigned bpp;
+    FREE_IMAGE_TYPE type;
+  };
+  const Case cases[] = {
+      {"tiff", 96, 96, FIT_RGBF}, {"tiff", 48, 48, FIT_RGB16}, {"tiff", 32, 32, FIT_BITMAP},
+      {"bmp", 24, 24, FIT_BITMAP}, {"bmp", 16, 16, FIT_BITMAP}, {"bmp", 8, 8, FIT_BITMAP},
+      {"bmp", 4, 4, FIT_BITMAP},   {"bmp", 1, 1, FIT_BITMAP},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.key) + " " + std::to_string(c.depth));
+    OutputCase output;
+    ASSERT_TRUE(output.prepare(c.key, c.depth));
+    ImageHandle image = output.convert(GradientImage(16, 16));
+    ASSERT_TRUE(image);
+    EXPECT_EQ(FreeImage_GetBPP(image.get()), c.bpp);
+    EXPECT_EQ(FreeImage_GetImageType(image.get()), c.type);
+  }
+}
+
+TEST(OutputDepth, MatchingDepthPassesTheSameImage) {
+  OutputCase output;
+  ASSERT_TRUE(output.prepare("png", 32));
+  ImageHandle image(FreeImage_ConvertTo32Bits(GradientImage(8, 8).get()));
+  FIBITMAP* before = image.get();
+  image = output.convert(std::move(image));
+  EXPECT_EQ(image.get(), before);
+}
+
+// From 48 bits the 16-bit conversions have no direct path; the image goes
+// through 24 bits first.
+TEST(OutputDepth, SixteenFromFortyEight) {
+  OutputCase output;
+  ASSERT_TRUE(output.prepare("tga", 16));
+  ImageHandle wide(FreeImage_ConvertToRGB16(GradientImage(8, 8).get()));
+  ImageHandle image = output.convert(std::move(wide));
+  ASSERT_TRUE(image);
+  EXPECT_EQ(FreeImage_GetBPP(image.get()), 16u);
+  EXPECT_EQ(FreeImage_GetGreenMask(image.get()), static_cast<unsigned>(FI16_555_GREEN_MASK));
+}
+
+TEST(OutputDepth, UnsupportedTargetYieldsNoImageAndTheSaveFails) {
+  ScratchFolder folder;
+  OutputCase output;
+  ASSERT_TRUE(output.prepare("png", 2));
+  ImageHandle image = output.convert(GradientImage(8, 8));
+  EXPECT_FALSE(image);
+  EXPECT_FALSE(output.write(image, folder.path() + "two.png"));
+  EXPECT_TRUE(folder.entries().empty());
+}
+
+// 16-bit Targa pixels are 5-5-5 by definition; BMP gets 5-6-5 with its
+// bit-field masks in the file. (The Targa is checked in its bytes: this
+// ImageMagick reads bottom-up Targa files upside down.)
+TEST(OutputDepth, SixteenBitTgaIs555AndBmpIs565InTheFile) {
+  ScratchFolder folder;
+  OutputCase tga;
+  ASSERT_TRUE(tga.prepare("tga", 16));
+  const std::string tgaPath = folder.path() + "sixteen.tga";
+  ASSERT_TRUE(tga.convertAndWrite(GradientImage(64, 48), tgaPath));
+  const std::vector<unsigned char> tgaBytes = ReadBytes(tgaPath);
+  ASSERT_GT(tgaBytes.size(), 18u);
+  EXPECT_EQ(tgaBytes[2], 2);    // uncompressed true-colour
+  EXPECT_EQ(tgaBytes[16], 16);  // bits per pixel
+  ASSERT_EQ(tgaBytes[17] & 0x20, 0);  // rows stored bottom-up
+  ASSERT_GE(tgaBytes.size(), 18u + 64 * 48 * 2);
+  // Pure blue at the bottom is 0x001F in either layout; pure red at the top
+  // is 0x7C00 in 5-5-5 and would be 0xF800 in 5-6-5.
+  EXPECT_EQ(Le16(tgaBytes, 18), 0x001F);
+  EXPECT_EQ(Le16(tgaBytes, 18 + 47 * 64 * 2), 0x7C00);
+
+  OutputCase bmp;
+  ASSERT_TRUE(bmp.prepare("bmp", 16));
+  const std::string bmpPath = folder.path() + "sixteen.bmp";
+  ASSERT_TRUE(bmp.convertAndWrite(GradientImage(64, 48), bmpPath));
+  const std::vector<unsigned char> bmpBytes = ReadBytes(bmpPath);
+  ASSERT_GT(bmpBytes.size(), 66u);
+  EXPECT_EQ(Le16(bmpBytes, 28), 16);         // bits per pixel
+  EXPECT_EQ(Le32(bmpBytes, 30), 3u);         // BI_BITFIELDS
+  EXPECT_EQ(Le32(bmpBytes, 54), 0xF800u);    // red mask
+  EXPECT_EQ(Le32(bmpBytes, 58), 0x07E0u);    // green mask
+  EXPECT_EQ(Le32(bmpBytes, 62), 0x001Fu);    // blue mask
+
+  EXPECT_EQ(RunCapture("convert 'bmp:" + bmpPath +
+                       "' -format '%[pixel:p{32,1}] %[pixel:p{32,46}]' info: 2>/dev/null"),
+            "srgb(255,0,0) srgb(0,0,255)");
+}
+
+TEST(OutputDepth, SixteenBitIconIs555) {
+  OutputCase output;
+  ASSERT_TRUE(output.prepare("ico", 16));
+  ImageHandle image = output.convert(GradientImage(32, 32));
+  ASSERT_TRUE(image);
+  EXPECT_EQ(FreeImage_GetGreenMask(image.get()), static_cast<unsigned>(FI16_555_GREEN_MASK));
+}
+
+}  // namespace
+}  // namespace lumafold
