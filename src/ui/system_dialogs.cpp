@@ -1,0 +1,42 @@
+#include "ui/system_dialogs.h"
+
+#include <QColorDialog>
+#include <QDesktopServices>
+#include <QFontDialog>
+#include <QMessageBox>
+#include <QUrl>
+
+namespace lumafold::ui {
+
+SystemDialogs StandardSystemDialogs() {
+  SystemDialogs d;
+  d.chooseColour = [](QWidget* parent, const QColor& initial) -> std::optional<QColor> {
+    QColor chosen = QColorDialog::getColor(initial, parent);
+    if (!chosen.isValid()) return std::nullopt;
+    return chosen;
+  };
+  d.chooseFont = [](QWidget* parent, const QFont& initial) -> std::optional<QFont> {
+    bool ok = false;
+    QFont chosen = QFontDialog::getFont(&ok, initial, parent);
+    if (!ok) return std::nullopt;
+    return chosen;
+  };
+  d.notice = [](QWidget* parent, NoticeKind kind, const QString& title, const QString& text) {
+    if (kind == NoticeKind::Error)
+      QMessageBox::critical(parent, title, text, QMessageBox::Ok);
+    else
+      QMessageBox::information(parent, title, text, QMessageBox::Ok);
+  };
+  d.ask = [](QWidget* parent, const QString& title, const QString& text) {
+    return QMessageBox::question(parent, title, text, QMessageBox::Yes | QMessageBox::No) ==
+           QMessageBox::Yes;
+  };
+  d.open = [](const QString& target) {
+    // A bare path is a local file; anything with a scheme goes as it is.
+    const QUrl url = target.startsWith('/') ? QUrl::fromLocalFile(target) : QUrl(target);
+    QDesktopServices::openUrl(url);
+  };
+  return d;
+}
+
+}  // namespace lumafold::ui

@@ -1,0 +1,38 @@
+// The standard choosers and notice boxes beyond the window's warning
+// prompts (prompts.h): colour and font choosers, information and error
+// boxes, the question box with a question icon, and the desktop's "open"
+// action. Dialogs hold one set of these, so tests answer them without a
+// modal loop and record what would have been opened.
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+class QWidget;
+
+namespace lumafold::ui {
+
+enum class NoticeKind { Information, Error };
+
+struct SystemDialogs {
+  // nullopt when the user cancelled.
+  std::function<std::optional<QColor>(QWidget* parent, const QColor& initial)> chooseColour;
+  std::function<std::optional<QFont>(QWidget* parent, const QFont& initial)> chooseFont;
+  // A box with an OK button and the icon of its kind.
+  std::function<void(QWidget* parent, NoticeKind kind, const QString& title, const QString& text)>
+      notice;
+  // Yes/No with a question icon; true for Yes.
+  std::function<bool(QWidget* parent, const QString& title, const QString& text)> ask;
+  // Hands a file, web address or mail link to the desktop's default
+  // handler; the result is not checked.
+  std::function<void(const QString& target)> open;
+};
+
+// Qt's colour and font dialogs, QMessageBox and QDesktopServices.
+SystemDialogs StandardSystemDialogs();
+
+}  // namespace lumafold::ui
