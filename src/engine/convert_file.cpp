@@ -1,0 +1,69 @@
+#include "engine/convert_file.h"
+
+#include "engine/decode.h"
+#include "engine/naming.h"
+#include "engine/write_output.h"
+
+namespace lumafold {
+
+namespace {
+
+constexpr unsigned kIconSide = 128;
+
+void MeasureWorkingSize(const ImageHandle& image, FileConversion& file) {
+  file.workingWidth = image ? static_cast<std::int32_t>(FreeImage_GetWidth(image.get())) : 0;
+  file.workingHeight = image ? static_cast<std::int32_t>(FreeImage_GetHeight(image.get())) : 0;
+}
+
+// Windows icons hold at most 128x128 here; larger pictures are squeezed to
+// exactly that (the aspect ratio is not kept).
+ImageHandle LimitIconSize(ImageHandle image, const StepContext& context) {
+  if (!image || context.job.outputExtension != "ico") return image;
+  if (FreeImage_GetWidth(image.get()) <= kIconSide && FreeImage_GetHeight(image.get()) <= kIconSide)
+    return image;
+  FIBITMAP* scaled = FreeImage_Rescale(image.get(), kIconSide, kIconSide, FILTER_BICUBIC);
+  return ReplaceIfMade(std::move(image), scaled);
+}
+
+}  // namespace
+
+bool ConvertFile(const StepContext& context) {
+  FileConversion& file = context.file;
+  file.outputPath.clear();
+  file.temporaryOutputPath.clear();
+  file.failureReason.clear();
+  file.targetBitDepth = 0;
+
+  // Steps 1-6: decode at the largest resolution the file holds.
+  ImageHandle image = DecodePhotoCd(file).image;
+  if (!image) return false;
+
+  // Steps 7-8: rotation and resize; the size after them is the working size.
+  image = RotateImage(std::move(image), context);
+  MeasureWorkingSize(image, file);
+  image = ResizeImage(std::move(image), context);
+  MeasureWorkingSize(image, file);
+
+  // Step 9: the icon limit.
+  image = LimitIconSize(std::move(image), context);
+  MeasureWorkingSize(image, file);
+
+  // Steps 10-13: flips, colour, greyscale, threshold, frame, watermark.
+  image = FlipImage(std::move(image), context);
+  image = AdjustColours(std::move(image), context);
+  image = ApplyGreyscale(std::move(image), context);
+  image = ApplyThreshold(std::move(image), context);
+  image = DrawFrame(std::move(image), context);
+  image = DrawWatermark(std::move(image), context);
+
+  // Step 14: the bit depth of the output format.
+  image = ConvertDepth(std::move(image), context);
+
+  // Step 15: the output name.
+  if (BuildOutputPaths(context) != OutputPathStatus::Ok) return false;
+
+  // Step 16: write.
+  return WriteOutput(image, context);
+}
+
+}  // namespace lumafold
