@@ -505,4 +505,14 @@ bool ApplyProfileFile(AppContext& context, const std::string& path) {
   return true;
 }
 
+std::vector<ConversionOptionInfo> ConversionOptions() {
+  std::vector<ConversionOptionInfo> options;
+  for (const auto& option : kConversionOptions) {
+    options.push_back({option.name, option.kind == Kind::Keyword
+                                        ? std::optional<KeywordSet>(option.keywords)
+                                        : std::nullopt});
+  }
+  return options;
+}
+
 }  // namespace lumafold

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -50,5 +51,13 @@ ParseOutcome ParseOptions(AppContext& context, const std::vector<std::string>& p
 // False when the file cannot be opened (the path is empty, missing or not a
 // readable file); a file without the section is not an error.
 bool ApplyProfileFile(AppContext& context, const std::string& path);
+
+// The long names of every conversion option ("--JPG-QUALITY", ...), in the
+// order of the option table, with the keyword list of those that take one.
+struct ConversionOptionInfo {
+  std::string_view name;
+  std::optional<KeywordSet> keywords;
+};
+std::vector<ConversionOptionInfo> ConversionOptions();
 
 }  // namespace lumafold

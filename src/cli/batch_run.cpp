@@ -1,0 +1,506 @@
+#include "cli/batch_run.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <charconv>
+#include <chrono>
+#include <future>
+#include <mutex>
+#include <thread>
+
+#include "cli/command_line.h"
+#include "engine/conversion_worker.h"
+#include "engine/font_loader.h"
+#include "engine/input_import.h"
+#include "engine/write_output.h"
+#include "net/web_addresses.h"
+#include "settings/product.h"
+#include "settings/text_utils.h"
+
+namespace lumafold {
+
+namespace {
+
+// Written with "©" in the program's own texts; consoles that cannot show it
+// get "(c)" instead, as the banner rule asks.
+constexpr std::string_view kNotice = "Copyright © Quorvane. Kodak Photo CD batch converter.";
+
+std::string Number(std::int64_t value) { return std::to_string(value); }
+
+std::string TwoDecimals(float value) {
+  char text[64];
+  const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 2);
+  return std::string(text, result.ptr);
+}
+
+bool IsDirectory(const std::string& path) {
+  struct stat info {};
+  return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool IsFileWithContent(const std::string& path) {
+  struct stat info {};
+  return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0;
+}
+
+std::string WithSlash(std::string folder) {
+  if (folder.empty() || folder.back() != '/') folder += '/';
+  return folder;
+}
+
+std::string FolderPart(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+std::string FileNamePart(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string LowerExtension(const std::string& path) {
+  const std::string name = FileNamePart(path);
+  const std::size_t dot = name.rfind('.');
+  return dot == std::string::npos ? std::string() : ToLowerAscii(name.substr(dot + 1));
+}
+
+// One line of the -d listing of the output format's settings.
+struct FormatTraceLine {
+  std::string_view extension;
+  std::string_view label;
+  std::string (*value)(const ConversionSettings&, const FormatRegistry&);
+};
+
+const FormatTraceLine kFormatTraceLines[] = {
+    {"bmp", "BMP Compression: ",
+     [](auto& s, auto& f) {
+       return f.keywordName(KeywordSet::Compression, s.output.bmpCompression, "BMP Compression");
+     }},
+    {"bmp", "BMP Color Table: ",
+     [](auto& s, auto& f) {
+       return f.keywordName(KeywordSet::BmpColorTable, s.output.bmpColorTable);
+     }},
+    {"exr", "EXR Compression: ",
+     [](auto& s, auto& f) {
+       return f.keywordName(KeywordSet::Compression, s.output.exrCompression, "EXR Compression");
+     }},
+    {"jpg", "JPG Quality: ", [](auto& s, auto&) { return Number(s.output.jpgQuality); }},
+    {"jpg", "JPG Chroma Subsampling: ",
+     [](auto& s, auto& f) { return f.keywordName(KeywordSet::JpgChroma, s.output.jpgChroma); }},
+    {"jpg", "JPG Save As: ",
+     [](auto& s, auto& f) { return f.keywordName(KeywordSet::JpgSaveAs, s.output.jpgSaveAs); }},
+    {"png", "PNG Compression: ",
+     [](auto& s, auto& f) {
+       return f.keywordName(KeywordSet::Compression, s.output.pngCompression, "PNG Compression");
+     }},
+    {"png", "PNG Interlaced: ", [](auto& s, auto&) { return Number(s.output.pngInterlaced); }},
+    {"tga", "TGA Compression: ",
+     [](auto& s, auto& f) {
+       return f.keywordName(KeywordSet::Compression, s.output.tgaCompression, "TGA Compression");
+     }},
+    {"tiff", "TIFF Compression: ",
+     [](auto& s, auto& f) {
+       return f.keywordName(KeywordSet::Compression, s.output.tiffCompression,
+                            "TIFF Compression");
+     }},
+    {"tiff", "TIFF Color Model: ",
+     [](auto& s, auto& f) {
+       return f.keywordName(KeywordSet::TiffColorModel, s.output.tiffColorModel);
+     }},
+};
+
+// Runs `work` on a thread of its own and waits for it. While a conversion
+// runs, the progress line shows the file in hand.
+template <typename Work>
+void RunOnWorkerThread(AppContext& context, Console& console, bool showProgress, Work work) {
+  {
+    std::lock_guard<std::mutex> hold(context.progress.lock);
+    context.progress.processedCount = 0;
+    context.progress.currentFile.clear();
+    context.progress.convertedCount = 0;
+  }
+  context.progress.running = true;
+  std::promise<void> finished;
+  std::future<void> done = finished.get_future();
+  std::thread worker([&] {
+    work();
+    finished.set_value();
+  });
+  if (showProgress) {
+    const int total = static_cast<int>(context.inputs.size());
+    while (done.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready) {
+      int begun = 0;
+      std::string current;
+      {
+        std::lock_guard<std::mutex> hold(context.progress.lock);
+        begun = context.progress.processedCount;
+        current = context.progress.currentFile;
+      }
+      if (begun > 0) console.Progress(begun, total, FileNamePart(current));
+    }
+    console.ClearProgress();
+  }
+  worker.join();
+}
+
+class Batch {
+ public:
+  Batch(AppContext& context, bool quiet, Console& console)
+      : context_(context),
+        settings_(context.settings),
+        job_(context.job),
+        console_(console),
+        quiet_(quiet),
+        trace_(job_.consoleMode == "DEBUG") {}
+
+  int Run();
+
+ private:
+  void Status(std::string_view text) {
+    if (!quiet_) console_.Line(text);
+  }
+  void Trace(std::string_view label, std::string_view value) {
+    if (trace_) console_.Line(std::string(label) + std::string(value));
+  }
+  int Fail(std::string_view message) {
+    console_.Error(message);
+    return kExitFailed;
+  }
+  std::string Keyword(KeywordSet set, int value) const {
+    return context_.formats.keywordName(set, value);
+  }
+
+  bool ResolveInput(std::string& failure);
+  bool ResolveOutput(std::string& failure);
+  bool CheckOutputFormat(std::string& failure);
+  bool CheckTransform(std::string& failure);
+  bool CheckAdjustment(std::string& failure);
+  void TraceFrame();
+  bool CheckWatermark(std::string& failure);
+  bool CheckNaming(std::string& failure);
+  int Import();
+  int Convert(int added);
+
+  AppContext& context_;
+  ConversionSettings& settings_;
+  ConversionJob& job_;
+  Console& console_;
+  const bool quiet_;
+  const bool trace_;
+  bool isFileInput_ = false;
+};
+
+bool Batch::ResolveInput(std::string& failure) {
+  const std::string given = job_.inputFolder;
+  // An existing folder whose name holds a dot ("photos.2019") is still a
+  // folder; only the name decides for everything else.
+  const std::string resolved = ResolveAgainstCurrentDirectory(given);
+  isFileInput_ = HasFileExtension(given) && !IsDirectory(resolved);
+  if (isFileInput_) {
+    job_.inputPath = resolved;
+    job_.inputFolder.clear();
+    if (!IsFileWithContent(job_.inputPath)) {
+      failure = "Invalid input file";
+      return false;
+    }
+    return true;
+  }
+  job_.inputFolder = WithSlash(resolved);
+  if (!IsDirectory(job_.inputFolder)) {
+    failure = "Invalid input folder";
+    return false;
+  }
+  return true;
+}
+
+bool Batch::ResolveOutput(std::string& failure) {
+  if (job_.outputFolder.empty())
+    job_.outputFolder = !job_.inputFolder.empty() ? job_.inputFolder : FolderPart(job_.inputPath);
+  Trace("Output: ", job_.outputFolder);
+  job_.outputFolder = WithSlash(ResolveAgainstCurrentDirectory(job_.outputFolder));
+  if (!IsDirectory(job_.outputFolder)) {
+    failure = "Invalid output folder";
+    return false;
+  }
+  return true;
+}
+
+bool Batch::CheckOutputFormat(std::string& failure) {
+  const std::string& extension = job_.outputExtension;
+  Trace("Conversion: ", extension);
+  const OutputFormat* format = context_.formats.outputFormat(extension);
+  if (!format) {
+    failure = "Invalid conversion type";
+    return false;
+  }
+  const std::int32_t bpp = *settings_.output.bppFor(extension);
+  Trace(ToUpperAscii(extension) + " BPP: ", Number(bpp));
+  for (const auto& line : kFormatTraceLines)
+    if (line.extension == extension) Trace(line.label, line.value(settings_, context_.formats));
+  const auto& depths = format->bitDepths;
+  if (bpp != 0 && std::find(depths.begin(), depths.end(), bpp) == depths.end()) {
+    failure = "Invalid " + extension + "-bpp value";
+    return false;
+  }
+  if (extension == "jpg" && (settings_.output.jpgQuality < 1 || settings_.output.jpgQuality > 100)) {
+    failure = "Invalid jpg-quality value";
+    return false;
+  }
+  return true;
+}
+
+bool Batch::CheckTransform(std::string& failure) {
+  const TransformSettings& t = settings_.transform;
+  if (t.doImageRotation == 1) {
+    Trace("Image Rotation Type: ", Keyword(KeywordSet::RotationType, t.imageRotationType));
+    Trace("Image Rotation: ", Number(t.imageRotation));
+    Trace("Image Rotation Back Color: ", t.imageRotationBackColor);
+  }
+  if (t.doImageResize == 1) {
+    Trace("Width: ", Number(t.imageWidth) + " " + Keyword(KeywordSet::SizeUnit, t.imageWidthUnit));
+    if (t.imageWidth == 0) {
+      failure = "Invalid width value";
+      return false;
+    }
+    Trace("Height: ",
+          Number(t.imageHeight) + " " + Keyword(KeywordSet::SizeUnit, t.imageHeightUnit));
+    if (t.imageHeight == 0) {
+      failure = "Invalid height value";
+      return false;
+    }
+    Trace("Keep Aspect Ratio: ", Number(t.keepAspectRatio));
+    Trace("Image Resize Type: ", Keyword(KeywordSet::ResizeType, t.imageResizeType));
+    Trace("Image Resize Algorithm: ", Keyword(KeywordSet::ResizeAlgorithm, t.imageResizeAlgorithm));
+  }
+  Trace("Flip Horizontal: ", Number(t.doImageFlipHorizontal));
+  Trace("Flip Vertical: ", Number(t.doImageFlipVertical));
+  return true;
+}
+
+bool Batch::CheckAdjustment(std::string& failure) {
+  const AdjustmentSettings& a = settings_.adjustment;
+  if (a.doImageColorCorrection == 1) {
+    Trace("Brightness: ", Number(a.imageBrightness));
+    if (a.imageBrightness < -100 || a.imageBrightness > 100) {
+      failure = "Invalid brightness value";
+      return false;
+    }
+    Trace("Contrast: ", Number(a.imageContrast));
+    if (a.imageContrast < -100 || a.imageContrast > 100) {
+      failure = "Invalid contrast value";
+      return false;
+    }
+    Trace("Gamma: ", TwoDecimals(a.imageGamma));
+    // Single-precision bounds, both ends allowed; written so that a NaN
+    // fails as well.
+    if (!(a.imageGamma >= 0.01f && a.imageGamma <= 9.99f)) {
+      failure = "Invalid gamma value";
+      return false;
+    }
+    Trace("Invert: ", Number(a.imageInvert));
+  }
+  Trace("Greyscale: ", Number(a.doImageGreyscale));
+  if (a.doImageThreshold == 1) Trace("Image Threshold: ", Number(a.imageThreshold));
+  return true;
+}
+
+void Batch::TraceFrame() {
+  const FrameSettings& f = settings_.frame;
+  Trace("Frame: ", Keyword(KeywordSet::FrameType, f.doFrame));
+  if (f.doFrame != 1) return;
+  Trace("Frame left: ", Number(f.solidLeft));
+  Trace("Frame right: ", Number(f.solidRight));
+  Trace("Frame top: ", Number(f.solidTop));
+  Trace("Frame bottom: ", Number(f.solidBottom));
+  Trace("Frame left color: ", f.solidLeftColor);
+  Trace("Frame right color: ", f.solidRightColor);
+  Trace("Frame top color: ", f.solidTopColor);
+  Trace("Frame bottom color: ", f.solidBottomColor);
+  Trace("Frame opacity: ", Number(f.solidOpacity));
+}
+
+bool Batch::CheckWatermark(std::string& failure) {
+  const WatermarkSettings& w = settings_.watermark;
+  Trace("Watermark: ", Keyword(KeywordSet::WatermarkType, w.doWatermark));
+  if (w.doWatermark == 1) {
+    Trace("Watermark text: ", w.text);
+    Trace("Watermark font: ", w.font);
+    Trace("Watermark font size: ", Number(w.fontSize));
+    Trace("Watermark font leading: ", Number(w.fontLeading));
+    Trace("Watermark font color: ", w.fontColor);
+    Trace("Watermark font style: ", Keyword(KeywordSet::FontStyle, w.fontStyle));
+    Trace("Watermark font effect: ", Keyword(KeywordSet::FontEffect, w.fontEffect));
+    Trace("Watermark text antialiasing: ", Number(w.textAntialiasing));
+    Trace("Watermark text alignment: ", Keyword(KeywordSet::TextAlignment, w.textAlignment));
+    Trace("Watermark text padding: ", Number(w.textPadding));
+    Trace("Watermark text opacity: ", Number(w.textOpacity));
+    Trace("Watermark background color: ", w.backColor);
+    Trace("Watermark background opacity: ", Number(w.backOpacity));
+    Trace("Watermark boundary: ", Keyword(KeywordSet::Boundary, w.textBoundary));
+    Trace("Watermark position: ", Keyword(KeywordSet::Position, w.textPosition));
+    Trace("Watermark offset (x/y): ", Number(w.textXOffset) + "/" + Number(w.textYOffset));
+    Trace("Watermark rotation: ", Number(w.textRotation));
+    Trace("Watermark size/mode: ", Keyword(KeywordSet::SizeMode, w.textSize));
+    job_.watermarkFont = LoadWatermarkFont(w);
+    if (!job_.watermarkFont) {
+      failure = "Invalid watermark font";
+      return false;
+    }
+  } else if (w.doWatermark == 2) {
+    Trace("Watermark image: ", w.image);
+    Trace("Watermark greyscale: ", Number(w.imageGreyscale));
+    Trace("Watermark opacity: ", Number(w.imageOpacity));
+    Trace("Watermark boundary: ", Keyword(KeywordSet::Boundary, w.imageBoundary));
+    Trace("Watermark position: ", Keyword(KeywordSet::Position, w.imagePosition));
+    Trace("Watermark offset (x/y): ", Number(w.imageXOffset) + "/" + Number(w.imageYOffset));
+    Trace("Watermark rotation: ", Number(w.imageRotation));
+    Trace("Watermark size/mode: ", Keyword(KeywordSet::SizeMode, w.imageSize));
+    if (!IsFileWithContent(ResolveAgainstCurrentDirectory(w.image))) {
+      failure = "Invalid watermark image";
+      return false;
+    }
+  }
+  return true;
+}
+
+bool Batch::CheckNaming(std::string& failure) {
+  const AdvancedSettings& a = settings_.advanced;
+  Trace("Filename Mask: ", a.filenameMask);
+  Trace("File Timestamp: ", Keyword(KeywordSet::FileTimestamp, a.fileTimestamp));
+  if (a.fileTimestamp == 2) Trace("Custom Timestamp: ", Number(a.customTimestamp));
+  Trace("Keep Subfolders: ", Number(a.keepSubfolders));
+  if (a.jobs < 0) {
+    failure = "Invalid jobs value";
+    return false;
+  }
+  return true;
+}
+
+int Batch::Import() {
+  const std::string listExtension = isFileInput_ ? LowerExtension(job_.inputPath) : "";
+  if (!isFileInput_) {
+    RunOnWorkerThread(context_, console_, false, [&] { FolderImport(context_); });
+  } else if (listExtension == "txt" || listExtension == "lst") {
+    RunOnWorkerThread(context_, console_, false, [&] { ListFileImport(context_); });
+  } else {
+    const bool added = AddInputFile(context_, job_.inputPath);
+    std::lock_guard<std::mutex> hold(context_.progress.lock);
+    context_.progress.convertedCount = added ? 1 : 0;
+  }
+  std::lock_guard<std::mutex> hold(context_.progress.lock);
+  return context_.progress.convertedCount;
+}
+
+int Batch::Convert(int added) {
+  const bool showProgress = !quiet_ && console_.ProgressShown();
+  RunOnWorkerThread(context_, console_, showProgress, [&] { ConversionWorker(context_); });
+  int converted = 0;
+  {
+    std::lock_guard<std::mutex> hold(context_.progress.lock);
+    converted = context_.progress.convertedCount;
+  }
+  const StringCatalog& catalog = context_.catalog;
+  if (converted > 0) {
+    Status(catalog.text("Msg", "Conversion complete"));
+    Status(catalog.Formatted("Msg", "Files converted", {Number(converted), Number(added)}));
+  } else {
+    console_.Line(catalog.text("Msg", "Conversion is not complete"));
+  }
+  if (converted == 0) return kExitFailed;
+  return converted < added ? kExitSomeFailed : kExitAllConverted;
+}
+
+int Batch::Run() {
+  const StringCatalog& catalog = context_.catalog;
+  Status(catalog.text("General", "Preparing"));
+  Trace("Input: ", job_.inputFolder);
+
+  std::string failure;
+  if (!ResolveInput(failure) || !ResolveOutput(failure)) return Fail(failure);
+
+  if (job_.inputFormat.empty()) job_.inputFormat = context_.formats.activeInputFormats().front();
+  if (job_.outputExtension.empty()) job_.outputExtension = context_.formats.outputOrder().front();
+
+  if (!CheckOutputFormat(failure) || !CheckTransform(failure) || !CheckAdjustment(failure))
+    return Fail(failure);
+  TraceFrame();
+  if (!CheckWatermark(failure) || !CheckNaming(failure)) return Fail(failure);
+
+  settings_.input.format = job_.inputFormat;
+  settings_.output.format = job_.outputExtension;
+  PrepareJobForOutput(job_, settings_, context_.formats);
+  // The worker prints its per-file lines through the console, so that they
+  // and the progress line never garble each other.
+  job_.trace = [this](const std::string& line) { console_.Line(line); };
+
+  Status(catalog.text("General", "Importing"));
+  const int added = Import();
+  Status(catalog.Formatted("Msg", "Import complete", {Number(added)}));
+  if (added == 0) {
+    console_.Line(catalog.text("Msg", "Conversion is not complete"));
+    console_.Line(catalog.text("Msg", "Empty input files"));
+    return kExitFailed;
+  }
+
+  Status(catalog.text("General", "Converting"));
+  const int status = Convert(added);
+  job_.watermarkFont.reset();
+  return status;
+}
+
+}  // namespace
+
+std::string NoticeLine() {
+  std::string line(kNotice);
+  for (std::size_t at; (at = line.find("©")) != std::string::npos;) line.replace(at, 2, "(c)");
+  return line;
+}
+
+bool HasFileExtension(std::string_view text) {
+  const std::size_t dot = text.rfind('.');
+  if (dot == std::string_view::npos || dot == 0 || text[dot - 1] == '/') return false;
+  const std::string_view extension = text.substr(dot + 1);
+  return !extension.empty() && extension.find_first_of("/ ") == std::string_view::npos;
+}
+
+std::string ResolveAgainstCurrentDirectory(std::string_view path) {
+  if (path.starts_with("/")) return std::string(path);
+  while (path.starts_with("./")) path.remove_prefix(2);
+  if (path == ".") path = {};
+  char buffer[4096];
+  if (!getcwd(buffer, sizeof buffer)) return std::string(path);
+  std::string resolved = buffer;
+  if (resolved.back() != '/') resolved += '/';
+  return resolved + std::string(path);
+}
+
+int FinishCommandLine(AppContext& context, const ParseOutcome& parsed, Console& console) {
+  if (!parsed.error.empty()) {
+    console.SetTitle();
+    console.Error(parsed.error);
+    // After a parse error the pause waits without a prompt.
+    if (parsed.pause) console.WaitForKey(false);
+    return kExitFailed;
+  }
+  if (!context.job.commandLineMode) return kContinueInWindow;
+
+  console.SetTitle();
+  if (!parsed.quiet) {
+    console.Line(TitleLine());
+    console.Line(NoticeLine());
+    console.Line(kMakerWebText);
+    console.Line(" ");
+  }
+  console.EnableProgress(!parsed.quiet);
+  const int status = RunBatch(context, parsed.quiet, console);
+  if (parsed.pause) console.WaitForKey(true);
+  return status;
+}
+
+int RunBatch(AppContext& context, bool quiet, Console& console) {
+  return Batch(context, quiet, console).Run();
+}
+
+}  // namespace lumafold

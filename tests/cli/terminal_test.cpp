@@ -1,0 +1,171 @@
+// What only a terminal shows: the console title, the in-place progress line
+// and the key wait of -p. The binary runs on a pseudo-terminal, as in an
+// interactive shell; the other cases run it with pipes and files.
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "run_binary.h"
+
+namespace lumafold {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ScratchFolder;
+using Clock = std::chrono::steady_clock;
+
+// A lumafold process whose standard input, output and error are one
+// pseudo-terminal.
+class TerminalRun {
+ public:
+  TerminalRun(const std::vector<std::string>& arguments, const std::string& home) {
+    std::vector<std::string> argvText{testing::LumafoldBinary()};
+    argvText.insert(argvText.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (auto& text : argvText) argv.push_back(text.data());
+    argv.push_back(nullptr);
+    std::vector<std::string> envText;
+    for (const auto& [name, value] : testing::IsolatedEnvironment(home))
+      envText.push_back(name + "=" + value);
+    envText.push_back("TERM=xterm");
+    std::vector<char*> envp;
+    for (auto& text : envText) envp.push_back(text.data());
+    envp.push_back(nullptr);
+
+    winsize size{};
+    size.ws_row = 24;
+    size.ws_col = 80;
+    pid_ = forkpty(&master_, nullptr, nullptr, &size);
+    if (pid_ == 0) {
+      if (chdir(home.c_str()) != 0) _exit(126);
+      execve(argv[0], argv.data(), envp.data());
+      _exit(127);
+    }
+    fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
+  }
+
+  ~TerminalRun() {
+    if (pid_ > 0 && !exited_) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+    if (master_ >= 0) close(master_);
+  }
+
+  // Collects output for `duration`; true when the process ended meanwhile.
+  bool RunFor(std::chrono::milliseconds duration) {
+    const auto deadline = Clock::now() + duration;
+    while (Clock::now() < deadline) {
+      Drain(20);
+      int status = 0;
+      if (!exited_ && waitpid(pid_, &status, WNOHANG) == pid_) {
+        exited_ = true;
+        status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+      }
+      if (exited_) {
+        Drain(50);
+        return true;
+      }
+    }
+    return false;
+  }
+
+  void Type(const std::string& keys) { ASSERT_EQ(write(master_, keys.data(), keys.size()), static_cast<ssize_t>(keys.size())); }
+
+  const std::string& output() const { return output_; }
+  int status() const { return status_; }
+
+ private:
+  void Drain(int waitMs) {
+    pollfd entry{master_, POLLIN, 0};
+    if (poll(&entry, 1, waitMs) <= 0) return;
+    char buffer[4096];
+    for (ssize_t got; (got = read(master_, buffer, sizeof buffer)) > 0;) output_.append(buffer, got);
+  }
+
+  pid_t pid_ = -1;
+  int master_ = -1;
+  bool exited_ = false;
+  int status_ = -1;
+  std::string output_;
+};
+
+constexpr auto kLongEnough = std::chrono::seconds(120);
+
+TEST(Terminal, ShowsTheTitleAndARewrittenProgressLineThenClearsIt) {
+  ScratchFolder work("lumafold-tty");
+  fs::create_directories(work.path() + "/in");
+  fs::create_directories(work.path() + "/out");
+  for (const char* name : {"a.pcd", "b.pcd", "c.pcd"})
+    fs::copy_file(testing::SamplesFolder() + "/kodim05-16base.pcd", work.path() + "/in/" + name);
+
+  TerminalRun run({"-i", work.path() + "/in/", "-o", work.path() + "/out/", "-c", "png"},
+                  work.path());
+  ASSERT_TRUE(run.RunFor(kLongEnough)) << run.output();
+  EXPECT_EQ(run.status(), 0) << run.output();
+  const std::string& out = run.output();
+  EXPECT_EQ(out.find("\x1b]0;Quorvane Lumafold 2.6\a"), 0u) << out;
+
+  const std::size_t progress = out.find("\r\x1b[K(");
+  ASSERT_NE(progress, std::string::npos) << out;
+  EXPECT_NE(out.find("/3) ", progress), std::string::npos) << out;
+  EXPECT_NE(out.find(".pcd", progress), std::string::npos) << out;
+  // The line is cleared before the summary is printed under it.
+  const std::size_t summary = out.find("Conversion complete");
+  ASSERT_NE(summary, std::string::npos) << out;
+  EXPECT_LT(progress, summary);
+  EXPECT_EQ(out.rfind("\r\x1b[K", summary), summary - 4) << out;
+}
+
+TEST(Terminal, QuietShowsNoProgressLine) {
+  ScratchFolder work("lumafold-tty");
+  fs::create_directories(work.path() + "/in");
+  fs::copy_file(testing::SamplesFolder() + "/kodim05-16base.pcd", work.path() + "/in/a.pcd");
+  TerminalRun run({"-q", "-i", work.path() + "/in/"}, work.path());
+  ASSERT_TRUE(run.RunFor(kLongEnough));
+  EXPECT_EQ(run.status(), 0);
+  EXPECT_EQ(run.output().find('('), std::string::npos) << run.output();
+}
+
+TEST(Terminal, PauseWaitsForAKeyAfterThePrompt) {
+  ScratchFolder work("lumafold-tty");
+  TerminalRun run({"-p", "-i", work.path() + "/missing.pcd"}, work.path());
+  EXPECT_FALSE(run.RunFor(std::chrono::milliseconds(700))) << run.output();
+  EXPECT_NE(run.output().find("Error: Invalid input file"), std::string::npos) << run.output();
+  EXPECT_NE(run.output().find("Press any key to exit."), std::string::npos) << run.output();
+  run.Type("x");
+  ASSERT_TRUE(run.RunFor(std::chrono::seconds(10)));
+  EXPECT_EQ(run.status(), 1);
+}
+
+TEST(Terminal, PauseBeforeAParseErrorWaitsWithoutAPrompt) {
+  ScratchFolder work("lumafold-tty");
+  TerminalRun run({"-p", "-i"}, work.path());
+  EXPECT_FALSE(run.RunFor(std::chrono::milliseconds(700))) << run.output();
+  EXPECT_NE(run.output().find("Error: Incorrect number of parameters"), std::string::npos);
+  EXPECT_EQ(run.output().find("Press any key"), std::string::npos) << run.output();
+  run.Type(" ");
+  ASSERT_TRUE(run.RunFor(std::chrono::seconds(10)));
+  EXPECT_EQ(run.status(), 1);
+}
+
+TEST(Terminal, PauseAfterAParseErrorIsNeverReached) {
+  ScratchFolder work("lumafold-tty");
+  TerminalRun run({"-o", "-q", "-p"}, work.path());
+  ASSERT_TRUE(run.RunFor(std::chrono::seconds(10))) << run.output();
+  EXPECT_EQ(run.status(), 1);
+  EXPECT_NE(run.output().find("Error: Incorrect number of parameters"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace lumafold
