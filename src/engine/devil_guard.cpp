@@ -13,9 +13,10 @@ std::mutex& DevilMutex() {
   return mutex;
 }
 
-// Called with the lock held.
-void InitialiseOnce() {
-  static bool initialised = false;
+// Guarded by DevilMutex().
+bool initialised = false;
+
+void InitialiseLocked() {
   if (initialised) return;
   ilInit();
   iluInit();
@@ -24,8 +25,15 @@ void InitialiseOnce() {
 
 }  // namespace
 
-DevilGuard::DevilGuard() : lock_(DevilMutex()) { InitialiseOnce(); }
+DevilGuard::DevilGuard() : lock_(DevilMutex()) { InitialiseLocked(); }
 
 void InitialiseDevil() { DevilGuard guard; }
+
+void ShutDownDevil() {
+  std::lock_guard<std::mutex> lock(DevilMutex());
+  if (!initialised) return;
+  ilShutDown();
+  initialised = false;
+}
 
 }  // namespace lumafold

@@ -22,4 +22,8 @@ class DevilGuard {
 // Start-up's one-time ilInit and iluInit, under the lock.
 void InitialiseDevil();
 
+// The exit path's ilShutDown, under the lock; a later guard initialises
+// DevIL again.
+void ShutDownDevil();
+
 }  // namespace lumafold

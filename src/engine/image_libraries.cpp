@@ -1,31 +1,12 @@
 #include "engine/image_libraries.h"
 
-#include <IL/il.h>
-#include <IL/ilu.h>
-
-#include <mutex>
+#include "engine/devil_guard.h"
 
 namespace lumafold {
-namespace {
 
-std::mutex initLock;
-bool initialised = false;
+// DevIL's set-up goes through the same lock as every other DevIL call.
+void InitImageLibraries() { InitialiseDevil(); }
 
-}  // namespace
-
-void InitImageLibraries() {
-  std::lock_guard<std::mutex> guard(initLock);
-  if (initialised) return;
-  ilInit();
-  iluInit();
-  initialised = true;
-}
-
-void ShutdownImageLibraries() {
-  std::lock_guard<std::mutex> guard(initLock);
-  if (!initialised) return;
-  ilShutDown();
-  initialised = false;
-}
+void ShutdownImageLibraries() { ShutDownDevil(); }
 
 }  // namespace lumafold

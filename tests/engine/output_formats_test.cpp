@@ -3,6 +3,7 @@
 // (JPEG XR through jxrlib's own decoder, which ImageMagick delegates to),
 // with FreeImage reporting the bit depth the file loads at.
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "output_test_support.h"
@@ -177,6 +178,35 @@ TEST(OutputFormats, JpegXrIsLossless) {
       RunCapture("compare -metric AE 'jxr:" + path + "' 'tga:" + SampleTgaPath() +
                  "' null: 2>&1");
   EXPECT_EQ(differing, "0");
+}
+
+// DevIL works on one process-wide bound image; parallel workers must not
+// see each other's. Each thread writes its own size and must get it back.
+TEST(OutputFormats, DevilWritesFromSeveralThreads) {
+  ScratchFolder folder;
+  std::vector<std::thread> workers;
+  std::vector<int> written(4, 0);
+  for (int t = 0; t < 4; ++t) {
+    workers.emplace_back([&, t] {
+      for (int round = 0; round < 4; ++round) {
+        for (const char* key : {"psd", "dds", "pcx"}) {
+          OutputCase output;
+          if (!output.prepare(key)) return;
+          const std::string path = folder.path() + "t" + std::to_string(t) + "." + key;
+          if (output.convertAndWrite(GradientImage(200 + 8 * t, 120 + 8 * t), path)) ++written[t];
+        }
+      }
+    });
+  }
+  for (std::thread& worker : workers) worker.join();
+  for (int t = 0; t < 4; ++t) {
+    EXPECT_EQ(written[t], 12) << t;
+    for (const char* key : {"psd", "dds", "pcx"}) {
+      const Identified read = Identify(key, folder.path() + "t" + std::to_string(t) + "." + key);
+      EXPECT_EQ(read.width, 200 + 8 * t) << key << t;
+      EXPECT_EQ(read.height, 120 + 8 * t) << key << t;
+    }
+  }
 }
 
 }  // namespace
