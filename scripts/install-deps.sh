@@ -9,6 +9,7 @@ packages=(
   libcairo2-dev libpango1.0-dev fonts-liberation fonts-dejavu-core
   libarchive-dev qt6-base-dev libgtest-dev
   xvfb xauth
+  time
 )
 if [ "${LUMAFOLD_FUZZ_DEPS:-0}" = 1 ]; then
   packages+=(clang libclang-rt-14-dev)

@@ -1,0 +1,95 @@
+#!/usr/bin/env bash
+# Converts each sample Photo CD file to JPEG with lumafold and with
+# ImageMagick alone (`convert 'pcd:FILE[n]' -quality 95 out.jpg`, n = the
+# file's own highest sub-image index), side by side, several rounds, and
+# prints the median wall time of each, their ratio and the peak memory.
+#
+#   bench/bench-convert.sh [ROUNDS] [FILE...]      (default 5 rounds, samples/*.pcd)
+#
+# lumafold is the engine's bench driver (built here into $BUILD, default
+# build-bench), or the program named by $LUMAFOLD_BIN, run as
+# `lumafold -i FILE -o OUTDIR -c jpg --jpg-quality=95`.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+rounds=${1:-5}
+shift || true
+files=("$@")
+[ ${#files[@]} -eq 0 ] && files=("$root"/samples/*.pcd)
+
+gnu_time=/usr/bin/time
+[ -x "$gnu_time" ] || { echo "needs GNU time (Debian package 'time')" >&2; exit 1; }
+
+if [ -z "${LUMAFOLD_BIN:-}" ]; then
+  build=${BUILD:-$root/build-bench}
+  if [ ! -f "$build/CMakeCache.txt" ]; then
+    cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DLUMAFOLD_BUILD_UI=OFF \
+      -DLUMAFOLD_BUILD_TESTS=OFF >/dev/null
+  fi
+  cmake --build "$build" --target lumafold-bench -j 2 >/dev/null
+  driver="$build/bench/lumafold-bench"
+fi
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/lumafold-bench-XXXXXX")
+trap 'rm -rf "$work"' EXIT
+
+# The highest sub-image index the file really holds, from its header: the
+# level in bits 2-3 of byte 0x0E02, kept only when its stop sector (BE16 at
+# 0x0E03 for 4Base, 0x0E05 for 16Base, in 2048-byte sectors) is inside the file.
+highest_index() {
+  local f=$1 size b attr level s4 s16
+  size=$(stat -c %s "$f")
+  read -r -a b < <(od -An -tu1 -j $((0x0E02)) -N5 "$f")
+  attr=${b[0]}; level=$(((attr >> 2) & 3)); [ $level -eq 3 ] && level=2
+  s4=$(((b[1] << 8 | b[2]) * 2048)); s16=$(((b[3] << 8 | b[4]) * 2048))
+  if [ $level -ge 2 ] && [ $s4 -gt 786432 ] && [ $s4 -le "$size" ] && [ $s16 -gt $s4 ] && [ $s16 -le "$size" ]; then
+    echo 5
+  elif [ $level -ge 1 ] && [ $s4 -gt 786432 ] && [ $s4 -le "$size" ]; then
+    echo 4
+  else
+    echo 3
+  fi
+}
+
+# Runs "$@" under GNU time; prints "SECONDS KILOBYTES" (wall time measured
+# here in nanoseconds, peak resident memory of the process tree).
+measure() {
+  local start end
+  start=$(date +%s%N)
+  "$gnu_time" -f %M -o "$work/rss" "$@" >/dev/null 2>&1 || true
+  end=$(date +%s%N)
+  echo "$(((end - start) / 1000)) $(tail -n1 "$work/rss")"
+}
+
+median() { sort -n | awk '{v[NR]=$1} END {print (NR % 2) ? v[(NR+1)/2] : int((v[NR/2]+v[NR/2+1])/2)}'; }
+
+printf '%-22s %3s %10s %10s %7s %12s %12s\n' file idx 'IM s' 'lumafold s' ratio 'IM peak MB' 'lf peak MB'
+total_im=0
+total_lf=0
+for f in "${files[@]}"; do
+  n=$(highest_index "$f")
+  : > "$work/im.times"; : > "$work/lf.times"; : > "$work/im.rss"; : > "$work/lf.rss"
+  for ((r = 0; r < rounds; r++)); do
+    rm -rf "$work/out"; mkdir -p "$work/out"
+    # Alternate which one goes first, so neither always finds the file cached.
+    for tool in $([ $((r % 2)) -eq 0 ] && echo "im lf" || echo "lf im"); do
+      if [ "$tool" = im ]; then
+        read -r us kb < <(measure convert "pcd:$f[$n]" -quality 95 "$work/out/im.jpg")
+      else
+        if [ -n "${LUMAFOLD_BIN:-}" ]; then
+          read -r us kb < <(measure "$LUMAFOLD_BIN" -i "$f" -o "$work/out" -c jpg --jpg-quality=95)
+        else
+          read -r us kb < <(measure "$driver" "$work/out" "$f")
+        fi
+      fi
+      echo "$us" >> "$work/$tool.times"
+      echo "$kb" >> "$work/$tool.rss"
+    done
+  done
+  im=$(median < "$work/im.times"); lf=$(median < "$work/lf.times")
+  im_kb=$(sort -n "$work/im.rss" | tail -n1); lf_kb=$(sort -n "$work/lf.rss" | tail -n1)
+  total_im=$((total_im + im)); total_lf=$((total_lf + lf))
+  awk -v f="$(basename "$f")" -v n="$n" -v im="$im" -v lf="$lf" -v ik="$im_kb" -v lk="$lf_kb" \
+    'BEGIN {printf "%-22s %3d %10.3f %10.3f %6.2fx %12.1f %12.1f\n", f, n, im/1e6, lf/1e6, lf/im, ik/1024, lk/1024}'
+done
+awk -v im="$total_im" -v lf="$total_lf" -v r="$rounds" \
+  'BEGIN {printf "%-22s %3s %10.3f %10.3f %6.2fx   (medians of %d rounds)\n", "all files", "", im/1e6, lf/1e6, lf/im, r}'
