@@ -78,9 +78,8 @@ bool WriteExactColourTableBmp(FIBITMAP* image, std::int32_t formatNumber, std::i
     return false;
   }
   MemoryStream memory;
-  if (!memory.stream ||
-      !FreeImage_SaveToMemory(static_cast<FREE_IMAGE_FORMAT>(formatNumber), image, memory.stream,
-                              saveFlags)) {
+  if (!memory.stream || !FreeImage_SaveToMemory(static_cast<FREE_IMAGE_FORMAT>(formatNumber), image,
+                                                memory.stream, saveFlags)) {
     return false;
   }
   BYTE* encoded = nullptr;
@@ -114,9 +113,9 @@ bool WriteExactColourTableBmp(FIBITMAP* image, std::int32_t formatNumber, std::i
   std::memcpy(info, encoded + kFileHeaderSize, kInfoHeaderSize);
   // The compression field stays as the encoder wrote it (0, or 1 for RLE8
   // when "BMP Compression" asked for it).
-  WriteLe32(info + 20, static_cast<std::uint32_t>(pixelBytes));    // image size
-  WriteLe32(info + 32, static_cast<std::uint32_t>(used));          // colours used
-  WriteLe32(info + 36, static_cast<std::uint32_t>(used));          // important colours
+  WriteLe32(info + 20, static_cast<std::uint32_t>(pixelBytes));  // image size
+  WriteLe32(info + 32, static_cast<std::uint32_t>(used));        // colours used
+  WriteLe32(info + 36, static_cast<std::uint32_t>(used));        // important colours
   std::memcpy(out + kHeadersSize, encoded + kHeadersSize, 4 * used);
   std::memcpy(out + newOffset, encoded + pixelOffset, pixelBytes);
 

@@ -68,9 +68,9 @@ bool WriteWithDevil(ImageHandle& image, std::int32_t devilType, bool buildMipmap
   DevilImage devilImage;
   ilBindImage(devilImage.name);
   const ILint devilDepth = ilGetInteger(IL_IMAGE_DEPTH);
-  bool ok = ilTexImage(width, height, devilDepth > 0 ? devilDepth : 1,
-                       static_cast<ILubyte>(channels), alpha ? IL_BGRA : IL_BGR,
-                       IL_UNSIGNED_BYTE, pixels.get()) == IL_TRUE;
+  bool ok =
+      ilTexImage(width, height, devilDepth > 0 ? devilDepth : 1, static_cast<ILubyte>(channels),
+                 alpha ? IL_BGRA : IL_BGR, IL_UNSIGNED_BYTE, pixels.get()) == IL_TRUE;
   pixels.reset();
   if (ok && buildMipmaps) ok = iluBuildMipmaps() == IL_TRUE;
   if (ok) ok = ilSave(static_cast<ILenum>(devilType), path.c_str()) == IL_TRUE;

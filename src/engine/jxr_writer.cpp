@@ -47,7 +47,7 @@ bool LayoutOf(FIBITMAP* image, JxrPixelLayout& layout) {
       return FreeImage_GetColorType(image) == FIC_MINISBLACK;
     case 16:
       layout = FreeImage_GetGreenMask(image) == FI16_565_GREEN_MASK ? JxrPixelLayout::Rgb565
-                                                                     : JxrPixelLayout::Rgb555;
+                                                                    : JxrPixelLayout::Rgb555;
       return true;
     case 24:
       layout = JxrPixelLayout::Bgr24;

@@ -2,6 +2,8 @@
 // a temporary file in the output's own folder, which replaces the output
 // only once the writer reported success. rename() within one folder is
 // atomic, so an existing output is either left whole or replaced whole.
+#include "engine/write_output.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -10,8 +12,6 @@
 #include <optional>
 #include <random>
 #include <string_view>
-
-#include "engine/write_output.h"
 
 namespace lumafold {
 namespace {

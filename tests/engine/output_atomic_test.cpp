@@ -28,6 +28,7 @@ TEST(OutputAtomic, SuccessReplacesExistingFileAndLeavesNoTemporary) {
   for (const char* key : {"png", "psd", "jxr"}) {
     SCOPED_TRACE(key);
     const std::string path = Existing(folder, std::string("picture.") + key);
+    fs::permissions(path, fs::perms::owner_read);  // read-only files are replaced too
     OutputCase output;
     ASSERT_TRUE(output.prepare(key));
     output.file.temporaryOutputPath = folder.path() + "lumafoldtemp." + key;

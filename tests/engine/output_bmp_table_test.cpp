@@ -33,13 +33,12 @@ struct ExactBmp : OutputCase {
 };
 
 // Same picture pixel for pixel, read back by ImageMagick.
-void ExpectSamePixels(const std::string& written, FIBITMAP* original,
-                      const ScratchFolder& folder) {
+void ExpectSamePixels(const std::string& written, FIBITMAP* original, const ScratchFolder& folder) {
   const std::string reference = folder.path() + "reference.png";
   ASSERT_TRUE(FreeImage_Save(FIF_PNG, original, reference.c_str(), 0));
-  EXPECT_EQ(RunCapture("compare -metric AE 'bmp:" + written + "' 'png:" + reference +
-                       "' null: 2>&1"),
-            "0");
+  EXPECT_EQ(
+      RunCapture("compare -metric AE 'bmp:" + written + "' 'png:" + reference + "' null: 2>&1"),
+      "0");
 }
 
 TEST(OutputExactBmp, TenEntryColourTable) {
@@ -58,10 +57,10 @@ TEST(OutputExactBmp, TenEntryColourTable) {
   EXPECT_EQ(Le32(bytes, 10), 94u);          // pixel data offset 54 + 4 x 10
   EXPECT_EQ(Le32(bytes, 14), 40u);          // information header
   EXPECT_EQ(Le16(bytes, 28), 8);
-  EXPECT_EQ(Le32(bytes, 30), 0u);           // no compression
+  EXPECT_EQ(Le32(bytes, 30), 0u);             // no compression
   EXPECT_EQ(Le32(bytes, 34), rowBytes * 20);  // image size
-  EXPECT_EQ(Le32(bytes, 46), 10u);          // colours used
-  EXPECT_EQ(Le32(bytes, 50), 10u);          // important colours
+  EXPECT_EQ(Le32(bytes, 46), 10u);            // colours used
+  EXPECT_EQ(Le32(bytes, 50), 10u);            // important colours
   EXPECT_EQ(bytes.size(), 94u + rowBytes * 20);
   // The table is the image's first ten entries, blue-green-red-reserved.
   const RGBQUAD* palette = FreeImage_GetPalette(original.get());

@@ -29,12 +29,14 @@ TEST(OutputDepth, AutomaticDepthIsDecidedPerFile) {
   OutputCase output;
   ASSERT_TRUE(output.prepare("png"));
   output.file.sourceBitDepth = 8;
-  ImageHandle grey = output.convert(ImageHandle(FreeImage_ConvertTo8Bits(GradientImage(8, 8).get())));
+  ImageHandle grey =
+      output.convert(ImageHandle(FreeImage_ConvertTo8Bits(GradientImage(8, 8).get())));
   EXPECT_EQ(output.file.targetBitDepth, 8);
   EXPECT_EQ(FreeImage_GetBPP(grey.get()), 8u);
 
   output.file.sourceBitDepth = 32;
-  ImageHandle colour = output.convert(ImageHandle(FreeImage_ConvertTo32Bits(GradientImage(8, 8).get())));
+  ImageHandle colour =
+      output.convert(ImageHandle(FreeImage_ConvertTo32Bits(GradientImage(8, 8).get())));
   EXPECT_EQ(output.file.targetBitDepth, 32);
   EXPECT_EQ(FreeImage_GetBPP(colour.get()), 32u);
   EXPECT_EQ(output.job.targetBitDepth, 0);
@@ -90,7 +92,7 @@ TEST(OutputDepth, EveryExplicitTarget) {
     FREE_IMAGE_TYPE type;
   };
   const Case cases[] = {
-      {"tiff", 96, 96, FIT_RGBF}, {"tiff", 48, 48, FIT_RGB16}, {"tiff", 32, 32, FIT_BITMAP},
+      {"tiff", 96, 96, FIT_RGBF},  {"tiff", 48, 48, FIT_RGB16}, {"tiff", 32, 32, FIT_BITMAP},
       {"bmp", 24, 24, FIT_BITMAP}, {"bmp", 16, 16, FIT_BITMAP}, {"bmp", 8, 8, FIT_BITMAP},
       {"bmp", 4, 4, FIT_BITMAP},   {"bmp", 1, 1, FIT_BITMAP},
   };
@@ -147,8 +149,8 @@ TEST(OutputDepth, SixteenBitTgaIs555AndBmpIs565InTheFile) {
   ASSERT_TRUE(tga.convertAndWrite(GradientImage(64, 48), tgaPath));
   const std::vector<unsigned char> tgaBytes = ReadBytes(tgaPath);
   ASSERT_GT(tgaBytes.size(), 18u);
-  EXPECT_EQ(tgaBytes[2], 2);    // uncompressed true-colour
-  EXPECT_EQ(tgaBytes[16], 16);  // bits per pixel
+  EXPECT_EQ(tgaBytes[2], 2);          // uncompressed true-colour
+  EXPECT_EQ(tgaBytes[16], 16);        // bits per pixel
   ASSERT_EQ(tgaBytes[17] & 0x20, 0);  // rows stored bottom-up
   ASSERT_GE(tgaBytes.size(), 18u + 64 * 48 * 2);
   // Pure blue at the bottom is 0x001F in either layout; pure red at the top
@@ -162,11 +164,11 @@ TEST(OutputDepth, SixteenBitTgaIs555AndBmpIs565InTheFile) {
   ASSERT_TRUE(bmp.convertAndWrite(GradientImage(64, 48), bmpPath));
   const std::vector<unsigned char> bmpBytes = ReadBytes(bmpPath);
   ASSERT_GT(bmpBytes.size(), 66u);
-  EXPECT_EQ(Le16(bmpBytes, 28), 16);         // bits per pixel
-  EXPECT_EQ(Le32(bmpBytes, 30), 3u);         // BI_BITFIELDS
-  EXPECT_EQ(Le32(bmpBytes, 54), 0xF800u);    // red mask
-  EXPECT_EQ(Le32(bmpBytes, 58), 0x07E0u);    // green mask
-  EXPECT_EQ(Le32(bmpBytes, 62), 0x001Fu);    // blue mask
+  EXPECT_EQ(Le16(bmpBytes, 28), 16);       // bits per pixel
+  EXPECT_EQ(Le32(bmpBytes, 30), 3u);       // BI_BITFIELDS
+  EXPECT_EQ(Le32(bmpBytes, 54), 0xF800u);  // red mask
+  EXPECT_EQ(Le32(bmpBytes, 58), 0x07E0u);  // green mask
+  EXPECT_EQ(Le32(bmpBytes, 62), 0x001Fu);  // blue mask
 
   EXPECT_EQ(RunCapture("convert 'bmp:" + bmpPath +
                        "' -format '%[pixel:p{32,1}] %[pixel:p{32,46}]' info: 2>/dev/null"),

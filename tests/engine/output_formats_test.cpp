@@ -14,10 +14,10 @@ using namespace output_testing;
 
 struct Expected {
   const char* key;
-  const char* coder;      // ImageMagick coder used to read the file back
-  int channelDepth;       // identify's %z; 0 when ImageMagick reports its own working depth
-  const char* type;       // identify's %[type]
-  unsigned loadedDepth;   // FreeImage_GetBPP of the file loaded back
+  const char* coder;         // ImageMagick coder used to read the file back
+  int channelDepth;          // identify's %z; 0 when ImageMagick reports its own working depth
+  const char* type;          // identify's %[type]
+  unsigned loadedDepth;      // FreeImage_GetBPP of the file loaded back
   FREE_IMAGE_FORMAT readAs;  // FIF_UNKNOWN: FreeImage cannot read the format
 };
 
@@ -145,9 +145,9 @@ TEST(OutputFormats, JpegXrAtEveryAcceptedDepth) {
     const char* type;
   };
   const Case cases[] = {
-      {1, "tif", 1, "Bilevel"},      {8, "tif", 8, "Grayscale"},  {16, "bmp", 8, "TrueColor"},
-      {24, "tif", 8, "TrueColor"},   {32, "tif", 8, "TrueColorAlpha"},
-      {48, "tif", 16, "TrueColor"},  {96, "tif", 32, "TrueColor"},
+      {1, "tif", 1, "Bilevel"},     {8, "tif", 8, "Grayscale"},       {16, "bmp", 8, "TrueColor"},
+      {24, "tif", 8, "TrueColor"},  {32, "tif", 8, "TrueColorAlpha"}, {48, "tif", 16, "TrueColor"},
+      {96, "tif", 32, "TrueColor"},
   };
   ScratchFolder folder;
   for (const Case& c : cases) {
@@ -175,8 +175,7 @@ TEST(OutputFormats, JpegXrIsLossless) {
   const std::string path = folder.path() + "sample.jxr";
   ASSERT_TRUE(output.convertAndWrite(LoadSampleTga(), path));
   const std::string differing =
-      RunCapture("compare -metric AE 'jxr:" + path + "' 'tga:" + SampleTgaPath() +
-                 "' null: 2>&1");
+      RunCapture("compare -metric AE 'jxr:" + path + "' 'tga:" + SampleTgaPath() + "' null: 2>&1");
   EXPECT_EQ(differing, "0");
 }
 

@@ -127,9 +127,7 @@ struct OutputCase {
 
   StepContext context() { return StepContext{settings, job, file}; }
 
-  ImageHandle convert(ImageHandle image) {
-    return ConvertDepth(std::move(image), context());
-  }
+  ImageHandle convert(ImageHandle image) { return ConvertDepth(std::move(image), context()); }
 
   bool write(ImageHandle& image, const std::string& outputPath) {
     file.outputPath = outputPath;
@@ -170,8 +168,8 @@ struct Identified {
 
 inline Identified Identify(const std::string& coder, const std::string& path) {
   Identified result;
-  std::istringstream line(RunCapture("identify -quiet -format '%m %w %h %z %[type]\\n' '" +
-                                     coder + ":" + path + "[0]' 2>/dev/null"));
+  std::istringstream line(RunCapture("identify -quiet -format '%m %w %h %z %[type]\\n' '" + coder +
+                                     ":" + path + "[0]' 2>/dev/null"));
   if (line >> result.format >> result.width >> result.height >> result.depth >> result.type) {
     result.read = true;
   }
