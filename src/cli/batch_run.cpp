@@ -102,8 +102,7 @@ const FormatTraceLine kFormatTraceLines[] = {
      }},
     {"tiff", "TIFF Compression: ",
      [](auto& s, auto& f) {
-       return f.keywordName(KeywordSet::Compression, s.output.tiffCompression,
-                            "TIFF Compression");
+       return f.keywordName(KeywordSet::Compression, s.output.tiffCompression, "TIFF Compression");
      }},
     {"tiff", "TIFF Color Model: ",
      [](auto& s, auto& f) {
@@ -244,7 +243,8 @@ bool Batch::CheckOutputFormat(std::string& failure) {
     failure = "Invalid " + extension + "-bpp value";
     return false;
   }
-  if (extension == "jpg" && (settings_.output.jpgQuality < 1 || settings_.output.jpgQuality > 100)) {
+  if (extension == "jpg" &&
+      (settings_.output.jpgQuality < 1 || settings_.output.jpgQuality > 100)) {
     failure = "Invalid jpg-quality value";
     return false;
   }

@@ -409,9 +409,8 @@ float ReadReal(std::string_view text) {
   // from_chars ignores the locale, so "9.99" reads the same under any
   // LC_NUMERIC the desktop libraries may have set.
   float value = 0.0f;
-  const auto [end, error] =
-      std::from_chars(digits.data(), digits.data() + digits.size(), value,
-                      std::chars_format::fixed);
+  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value,
+                                            std::chars_format::fixed);
   (void)end;
   if (error == std::errc::result_out_of_range) value = std::numeric_limits<float>::infinity();
   return negative ? -value : value;

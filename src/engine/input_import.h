@@ -21,15 +21,13 @@ std::string RelativeSubfolder(const std::string& path, const std::string& base);
 // The add-file rule: a non-empty regular file whose extension is an
 // accepted input extension, not yet in the input set, goes in with its
 // subfolder relative to the job's input folder. True when it was added.
-bool AddInputFile(AppContext& context, const std::string& path,
-                  const AddedFileSink& added = {});
+bool AddInputFile(AppContext& context, const std::string& path, const AddedFileSink& added = {});
 
 // Offers every file below `folder` (ending with "/") to the add-file rule,
 // walking subfolders; not interrupted by the running flag. Returns the
 // number added. A folder reached twice (through a symbolic link) is walked
 // once, so a link back to a parent cannot loop.
-int AddFolderTree(AppContext& context, const std::string& folder,
-                  const AddedFileSink& added = {});
+int AddFolderTree(AppContext& context, const std::string& folder, const AddedFileSink& added = {});
 
 // Worker: imports the job's input folder. Counts every entry directly in it
 // as processed, stops between entries when the running flag is cleared, and

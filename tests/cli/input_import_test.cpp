@@ -150,9 +150,10 @@ TEST_F(InputImportTest, ListFileWithBomCrLfBlanksMissingPathsAndFolders) {
   const std::string spaced = File("My Phötos 'q' \"d\"/b c.pcd");
   const std::string inFolder = File("folder/sub/c.pcd");
   File("folder/d.txt");
-  const std::string list = File(
-      "list.txt", "\xEF\xBB\xBF" + a + "\r\n\r\n   \r\n  " + spaced + "  \r\n" + Path("missing.pcd") +
-                      "\n" + a + "\n" + Path("folder") + "\r\n" + Path("folder/d.txt") + "\n" + a);
+  const std::string list =
+      File("list.txt", "\xEF\xBB\xBF" + a + "\r\n\r\n   \r\n  " + spaced + "  \r\n" +
+                           Path("missing.pcd") + "\n" + a + "\n" + Path("folder") + "\r\n" +
+                           Path("folder/d.txt") + "\n" + a);
   context_->job.inputPath = list;
   StartWorker();
   ListFileImport(*context_);
@@ -178,10 +179,10 @@ TEST(InputText, FileOrFolderByTheExtension) {
   EXPECT_TRUE(HasFileExtension("/tmp/list.TXT"));
   EXPECT_FALSE(HasFileExtension("/tmp/images"));
   EXPECT_FALSE(HasFileExtension("/tmp/images/"));
-  EXPECT_FALSE(HasFileExtension("/tmp/images.d/"));  // a "/" follows the dot
+  EXPECT_FALSE(HasFileExtension("/tmp/images.d/"));       // a "/" follows the dot
   EXPECT_FALSE(HasFileExtension("/tmp/my.photos 2019"));  // a space follows it
-  EXPECT_FALSE(HasFileExtension("/tmp/.hidden"));  // the dot follows a "/"
-  EXPECT_FALSE(HasFileExtension(".pcd"));          // the dot begins the text
+  EXPECT_FALSE(HasFileExtension("/tmp/.hidden"));         // the dot follows a "/"
+  EXPECT_FALSE(HasFileExtension(".pcd"));                 // the dot begins the text
   EXPECT_FALSE(HasFileExtension("../images"));
   EXPECT_FALSE(HasFileExtension(".."));
   EXPECT_FALSE(HasFileExtension("name."));

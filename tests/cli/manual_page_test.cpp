@@ -60,9 +60,9 @@ TEST(ManualPage, NamesEveryOptionAndEveryKeyword) {
       }
     }
   }
-  for (const char* name : {"-I", "--INPUT", "-O", "--OUTPUT", "-C", "--CONVERSION", "-D",
-                           "--DEBUG", "-Q", "--QUIET", "-P", "--PAUSE", "--PROFILE", "-H",
-                           "--HELP", "-V", "--VERSION", "--WM-SOLID-OPACITY"})
+  for (const char* name :
+       {"-I", "--INPUT", "-O", "--OUTPUT", "-C", "--CONVERSION", "-D", "--DEBUG", "-Q", "--QUIET",
+        "-P", "--PAUSE", "--PROFILE", "-H", "--HELP", "-V", "--VERSION", "--WM-SOLID-OPACITY"})
     EXPECT_TRUE(HasWord(text, name)) << name;
   for (const std::string& format : formats.outputOrder())
     EXPECT_TRUE(HasWord(text, ToUpperAscii(format))) << format;
@@ -85,10 +85,10 @@ TEST(ManualPage, DocumentsTheExitStatusesFilesAndExamples) {
 TEST(ManualPage, RendersWithoutWarnings) {
   if (!fs::exists("/usr/bin/groff")) GTEST_SKIP() << "groff is not installed";
   testing::ScratchFolder scratch("lumafold-man");
-  const auto run = testing::Run("/usr/bin/groff",
-                                {"-t", "-man", "-Tutf8", "-ww", "-z",
-                                 std::string(LUMAFOLD_SOURCE_DIR) + "/docs/lumafold.1"},
-                                scratch.path(), testing::IsolatedEnvironment(scratch.path()));
+  const auto run = testing::Run(
+      "/usr/bin/groff",
+      {"-t", "-man", "-Tutf8", "-ww", "-z", std::string(LUMAFOLD_SOURCE_DIR) + "/docs/lumafold.1"},
+      scratch.path(), testing::IsolatedEnvironment(scratch.path()));
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.err, "");
 }
@@ -96,9 +96,9 @@ TEST(ManualPage, RendersWithoutWarnings) {
 TEST(Install, PutsTheProgramAndItsManualPageUnderThePrefix) {
   testing::ScratchFolder prefix("lumafold-install");
   const auto environment = testing::IsolatedEnvironment(prefix.path());
-  const auto install = testing::Run("/usr/bin/cmake",
-                                    {"--install", LUMAFOLD_BINARY_DIR, "--prefix", prefix.path()},
-                                    prefix.path(), environment);
+  const auto install =
+      testing::Run("/usr/bin/cmake", {"--install", LUMAFOLD_BINARY_DIR, "--prefix", prefix.path()},
+                   prefix.path(), environment);
   ASSERT_EQ(install.status, 0) << install.out << install.err;
 
   const std::string program = prefix.path() + "/bin/lumafold";

@@ -135,9 +135,8 @@ TEST_F(OptionParserTest, ParsingStopsAtTheFirstError) {
 }
 
 TEST_F(OptionParserTest, InputOutputConversionAndModeOptions) {
-  const ParseOutcome outcome =
-      Parse({"stray", "-i", "/tmp/in/", "-O", "/tmp/out", "-c", "JPG", "-d", "--Quiet", "--pause",
-             "-h", "--no-such-option=1"});
+  const ParseOutcome outcome = Parse({"stray", "-i", "/tmp/in/", "-O", "/tmp/out", "-c", "JPG",
+                                      "-d", "--Quiet", "--pause", "-h", "--no-such-option=1"});
   EXPECT_EQ(outcome.error, "");
   EXPECT_TRUE(outcome.quiet);
   EXPECT_TRUE(outcome.pause);
@@ -165,11 +164,11 @@ TEST_F(OptionParserTest, InputOutputConversionAndModeOptions) {
 }
 
 TEST_F(OptionParserTest, ValuesAreStoredUncheckedInTheFieldsWidth) {
-  EXPECT_EQ(Parse({"--jpg-quality=abc", "--brightness=-20", "--gamma=10", "--jpg-bpp=$10",
-                   "--width=800", "--png-interlaced=0", "--wm-text-size=SCALE",
-                   "--rotation-type=$101"})
-                .error,
-            "");
+  EXPECT_EQ(
+      Parse({"--jpg-quality=abc", "--brightness=-20", "--gamma=10", "--jpg-bpp=$10", "--width=800",
+             "--png-interlaced=0", "--wm-text-size=SCALE", "--rotation-type=$101"})
+          .error,
+      "");
   EXPECT_EQ(settings().output.jpgQuality, 0);
   EXPECT_EQ(settings().adjustment.imageBrightness, -20);
   EXPECT_EQ(settings().adjustment.doImageColorCorrection, 1);
@@ -350,8 +349,7 @@ TEST_F(OptionParserTest, EveryConversionOptionSetsItsField) {
        [](auto& s) {
          return s.adjustment.doImageThreshold == 1 && s.adjustment.imageThreshold == 7;
        }},
-      {"--fr-solid-left=7",
-       [](auto& s) { return s.frame.doFrame == 1 && s.frame.solidLeft == 7; }},
+      {"--fr-solid-left=7", [](auto& s) { return s.frame.doFrame == 1 && s.frame.solidLeft == 7; }},
       {"--fr-solid-right=7",
        [](auto& s) { return s.frame.doFrame == 1 && s.frame.solidRight == 7; }},
       {"--fr-solid-top=7", [](auto& s) { return s.frame.doFrame == 1 && s.frame.solidTop == 7; }},
@@ -414,25 +412,25 @@ TEST_F(OptionParserTest, EveryConversionOptionSetsItsField) {
 }
 
 TEST_F(OptionParserTest, ProfileAppliesItsCliSectionAtItsPosition) {
-  const std::string profile = WriteFile(
-      "my profile.ini",
-      "\xEF\xBB\xBF; a comment\r\n"
-      "[Other]\r\n"
-      "--jpg-bpp = 8\r\n"
-      "[cli]\r\n"
-      "  --JPG-Quality = 80 \r\n"
-      "--wm-solid-opacity = 100\r\n"
-      "--fr-solid-opacity = 50\r\n"
-      "-c = png\r\n"
-      "--conversion = png\r\n"
-      "-d = 1\r\n"
-      "--png-interlaced = 0\r\n"
-      "--wm-text =   \"two words\"  \r\n"
-      "--filename-mask = \"%filename% copy\".%ext%  \r\n"
-      "--jpg-chroma = low\r\n"
-      "--unknown = 1\r\n");
-  const ParseOutcome outcome = Parse({"--jpg-quality=70", "--jpg-chroma=high", "--profile=\"" +
-                                          folder_ + "/my", "profile.ini\"", "--jpg-chroma=medium"});
+  const std::string profile = WriteFile("my profile.ini",
+                                        "\xEF\xBB\xBF; a comment\r\n"
+                                        "[Other]\r\n"
+                                        "--jpg-bpp = 8\r\n"
+                                        "[cli]\r\n"
+                                        "  --JPG-Quality = 80 \r\n"
+                                        "--wm-solid-opacity = 100\r\n"
+                                        "--fr-solid-opacity = 50\r\n"
+                                        "-c = png\r\n"
+                                        "--conversion = png\r\n"
+                                        "-d = 1\r\n"
+                                        "--png-interlaced = 0\r\n"
+                                        "--wm-text =   \"two words\"  \r\n"
+                                        "--filename-mask = \"%filename% copy\".%ext%  \r\n"
+                                        "--jpg-chroma = low\r\n"
+                                        "--unknown = 1\r\n");
+  const ParseOutcome outcome =
+      Parse({"--jpg-quality=70", "--jpg-chroma=high", "--profile=\"" + folder_ + "/my",
+             "profile.ini\"", "--jpg-chroma=medium"});
   EXPECT_EQ(outcome.error, "");
   EXPECT_EQ(settings().output.jpgQuality, 80);    // the profile overwrote the earlier option
   EXPECT_EQ(settings().output.jpgChroma, 2);      // the later option overwrote the profile

@@ -2,14 +2,13 @@
 // and the key wait of -p. The binary runs on a pseudo-terminal, as in an
 // interactive shell; the other cases run it with pipes and files.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <chrono>
 #include <filesystem>
@@ -80,7 +79,9 @@ class TerminalRun {
     return false;
   }
 
-  void Type(const std::string& keys) { ASSERT_EQ(write(master_, keys.data(), keys.size()), static_cast<ssize_t>(keys.size())); }
+  void Type(const std::string& keys) {
+    ASSERT_EQ(write(master_, keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
+  }
 
   const std::string& output() const { return output_; }
   int status() const { return status_; }
@@ -90,7 +91,8 @@ class TerminalRun {
     pollfd entry{master_, POLLIN, 0};
     if (poll(&entry, 1, waitMs) <= 0) return;
     char buffer[4096];
-    for (ssize_t got; (got = read(master_, buffer, sizeof buffer)) > 0;) output_.append(buffer, got);
+    for (ssize_t got; (got = read(master_, buffer, sizeof buffer)) > 0;)
+      output_.append(buffer, got);
   }
 
   pid_t pid_ = -1;
