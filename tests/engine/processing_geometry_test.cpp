@@ -145,26 +145,6 @@ TEST_F(ResizeTest, KeepAspectNeverProducesAnEmptyImage) {
   EXPECT_EQ(thin.height, 2u);
 }
 
-TEST_F(ResizeTest, AlgorithmNumbersSelectTheLibraryFilters) {
-  bench.settings.transform.keepAspectRatio = 0;
-  Pixels(23, 17);
-  const FREE_IMAGE_FILTER expected[] = {FILTER_BOX,     FILTER_BILINEAR,   FILTER_BSPLINE,
-                                        FILTER_BICUBIC, FILTER_CATMULLROM, FILTER_LANCZOS3,
-                                        FILTER_BICUBIC};
-  const ImageHandle source = testing::PatternImage(61, 43);
-  for (int algorithm = 0; algorithm <= 6; ++algorithm) {
-    SCOPED_TRACE(algorithm);
-    bench.settings.transform.imageResizeAlgorithm = static_cast<std::int8_t>(algorithm);
-    ImageHandle ours = ResizeImage(testing::Clone(source.get()), bench.context());
-    ImageHandle reference(FreeImage_Rescale(source.get(), 23, 17, expected[algorithm]));
-    EXPECT_TRUE(testing::SamePixels(ours.get(), reference.get()));
-    // The filters really differ on this pattern, so a wrong mapping shows.
-    ImageHandle other(FreeImage_Rescale(
-        source.get(), 23, 17, expected[algorithm] == FILTER_BOX ? FILTER_LANCZOS3 : FILTER_BOX));
-    EXPECT_FALSE(testing::SamePixels(ours.get(), other.get()));
-  }
-}
-
 class RotateTest : public ::testing::Test {
  protected:
   void SetUp() override { bench.settings.transform.doImageRotation = 1; }
