@@ -96,9 +96,9 @@ TEST(ManualPage, RendersWithoutWarnings) {
 TEST(Install, PutsTheProgramAndItsManualPageUnderThePrefix) {
   testing::ScratchFolder prefix("lumafold-install");
   const auto environment = testing::IsolatedEnvironment(prefix.path());
-  const auto install =
-      testing::Run("/usr/bin/cmake", {"--install", LUMAFOLD_BINARY_DIR, "--prefix", prefix.path()},
-                   prefix.path(), environment);
+  const auto install = testing::Run(LUMAFOLD_CMAKE_COMMAND,
+                                    {"--install", LUMAFOLD_BINARY_DIR, "--prefix", prefix.path()},
+                                    prefix.path(), environment);
   ASSERT_EQ(install.status, 0) << install.out << install.err;
 
   const std::string program = prefix.path() + "/bin/lumafold";
