@@ -97,7 +97,8 @@ int ConversionWorker(AppContext& context) {
       progress.processedCount = begun;
       progress.currentFile = entry.path;
     }
-    if (settings.advanced.keepSubfolders == 1) CreateSubfolders(job.outputFolder, entry.relativeSubfolder);
+    if (settings.advanced.keepSubfolders == 1)
+      CreateSubfolders(job.outputFolder, entry.relativeSubfolder);
 
     FileConversion file;
     file.inputPath = entry.path;

@@ -314,7 +314,8 @@ DecodedImage DecodePhotoCd(FileConversion& file, const DecoderOptions& options) 
     decoded.image.reset();
     decoded.source = DecodeSource::None;
   }
-  if (decoded.image) file.sourceBitDepth = static_cast<std::int32_t>(FreeImage_GetBPP(decoded.image.get()));
+  if (decoded.image)
+    file.sourceBitDepth = static_cast<std::int32_t>(FreeImage_GetBPP(decoded.image.get()));
   return decoded;
 }
 

@@ -48,7 +48,8 @@ bool NextCodePoint(std::string_view text, std::size_t& pos, char32_t& out) {
       if ((byte(pos + i) & 0xC0) != 0x80) ok = false;
       value = (value << 6) | (byte(pos + i) & 0x3F);
     }
-    if (ok && (value < minimum || value > 0x10FFFF || (value >= 0xD800 && value < 0xE000))) ok = false;
+    if (ok && (value < minimum || value > 0x10FFFF || (value >= 0xD800 && value < 0xE000)))
+      ok = false;
     if (!ok) {
       ++pos;
       return false;
@@ -151,21 +152,36 @@ const std::vector<Token>& Tokens() {
   static const std::vector<Token> tokens = {
       {"%filename%", [](const StepContext& c) { return FileStem(c.file.inputPath); }},
       {"%filename[u]%",
-       [](const StepContext& c) { return ChangeCase(FileStem(c.file.inputPath), LetterCase::Upper); }},
+       [](const StepContext& c) {
+         return ChangeCase(FileStem(c.file.inputPath), LetterCase::Upper);
+       }},
       {"%filename[l]%",
-       [](const StepContext& c) { return ChangeCase(FileStem(c.file.inputPath), LetterCase::Lower); }},
+       [](const StepContext& c) {
+         return ChangeCase(FileStem(c.file.inputPath), LetterCase::Lower);
+       }},
       {"%filename[t]%",
-       [](const StepContext& c) { return ChangeCase(FileStem(c.file.inputPath), LetterCase::Title); }},
+       [](const StepContext& c) {
+         return ChangeCase(FileStem(c.file.inputPath), LetterCase::Title);
+       }},
       {"%ext%", [](const StepContext& c) { return c.job.outputExtension; }},
-      {"%ext[u]%", [](const StepContext& c) { return ChangeCase(c.job.outputExtension, LetterCase::Upper); }},
-      {"%ext[t]%", [](const StepContext& c) { return ChangeCase(c.job.outputExtension, LetterCase::Title); }},
+      {"%ext[u]%",
+       [](const StepContext& c) { return ChangeCase(c.job.outputExtension, LetterCase::Upper); }},
+      {"%ext[t]%",
+       [](const StepContext& c) { return ChangeCase(c.job.outputExtension, LetterCase::Title); }},
       {"%yyyy%",
-       [](const StepContext& c) { return std::to_string(LocalTime(CurrentTime(c.job)).tm_year + 1900); }},
-      {"%mm%", [](const StepContext& c) { return TwoDigits(LocalTime(CurrentTime(c.job)).tm_mon + 1); }},
-      {"%dd%", [](const StepContext& c) { return TwoDigits(LocalTime(CurrentTime(c.job)).tm_mday); }},
-      {"%hh%", [](const StepContext& c) { return TwoDigits(LocalTime(CurrentTime(c.job)).tm_hour); }},
-      {"%ii%", [](const StepContext& c) { return TwoDigits(LocalTime(CurrentTime(c.job)).tm_min); }},
-      {"%ss%", [](const StepContext& c) { return TwoDigits(LocalTime(CurrentTime(c.job)).tm_sec); }},
+       [](const StepContext& c) {
+         return std::to_string(LocalTime(CurrentTime(c.job)).tm_year + 1900);
+       }},
+      {"%mm%",
+       [](const StepContext& c) { return TwoDigits(LocalTime(CurrentTime(c.job)).tm_mon + 1); }},
+      {"%dd%",
+       [](const StepContext& c) { return TwoDigits(LocalTime(CurrentTime(c.job)).tm_mday); }},
+      {"%hh%",
+       [](const StepContext& c) { return TwoDigits(LocalTime(CurrentTime(c.job)).tm_hour); }},
+      {"%ii%",
+       [](const StepContext& c) { return TwoDigits(LocalTime(CurrentTime(c.job)).tm_min); }},
+      {"%ss%",
+       [](const StepContext& c) { return TwoDigits(LocalTime(CurrentTime(c.job)).tm_sec); }},
       {"%bpp%", [](const StepContext& c) { return std::to_string(BitDepthOf(c)); }},
       {"%width%", [](const StepContext& c) { return std::to_string(c.file.workingWidth); }},
       {"%height%", [](const StepContext& c) { return std::to_string(c.file.workingHeight); }},
@@ -184,7 +200,8 @@ struct Piece {
 
 char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
-std::size_t FindIgnoringCase(const std::string& haystack, std::string_view needle, std::size_t from) {
+std::size_t FindIgnoringCase(const std::string& haystack, std::string_view needle,
+                             std::size_t from) {
   if (needle.empty() || haystack.size() < needle.size()) return std::string::npos;
   for (std::size_t i = from; i + needle.size() <= haystack.size(); ++i) {
     std::size_t k = 0;
@@ -200,7 +217,8 @@ std::string ExpandTokens(const std::string& text, const StepContext& context) {
     const std::string_view needle = token.text;
     bool present = false;
     for (const Piece& piece : pieces)
-      if (piece.literal && FindIgnoringCase(piece.text, needle, 0) != std::string::npos) present = true;
+      if (piece.literal && FindIgnoringCase(piece.text, needle, 0) != std::string::npos)
+        present = true;
     if (!present) continue;
     std::vector<Piece> next;
     for (Piece& piece : pieces) {
@@ -258,7 +276,9 @@ bool Exists(const std::string& path) {
 
 }  // namespace
 
-std::time_t CurrentTime(const ConversionJob& job) { return job.clock ? job.clock() : std::time(nullptr); }
+std::time_t CurrentTime(const ConversionJob& job) {
+  return job.clock ? job.clock() : std::time(nullptr);
+}
 
 std::time_t FromLocalSeconds(std::int64_t localSeconds) {
   const std::time_t asUtc = static_cast<std::time_t>(localSeconds);

@@ -20,8 +20,8 @@ std::string ExpandWatermarkText(const std::string& text, const StepContext& cont
 
 enum class OutputPathStatus {
   Ok,
-  NoFileName,            // the name is empty or ends in "/"
-  EscapesOutputFolder,   // absolute, or ".." climbing above the output folder
+  NoFileName,           // the name is empty or ends in "/"
+  EscapesOutputFolder,  // absolute, or ".." climbing above the output folder
 };
 
 // Step 15: the output folder, the relative subfolder when "Keep Subfolders"

@@ -88,8 +88,9 @@ PhotoCdHeaderResult ReadPhotoCdHeader(const std::string& path) {
   if (!ReadFully(fd.get(), bytes.data(), wanted)) {
     if (wanted > 0) return result;
   }
-  const bool signed_ = wanted >= kSignatureOffset + sizeof kSignature - 1 &&
-                       std::memcmp(bytes.data() + kSignatureOffset, kSignature, sizeof kSignature - 1) == 0;
+  const bool signed_ =
+      wanted >= kSignatureOffset + sizeof kSignature - 1 &&
+      std::memcmp(bytes.data() + kSignatureOffset, kSignature, sizeof kSignature - 1) == 0;
   if (!signed_) {
     result.status = PhotoCdHeaderStatus::NotPhotoCd;
     return result;
@@ -122,7 +123,8 @@ PhotoCdHeaderResult ReadPhotoCdHeader(const std::string& path) {
   const std::uint64_t fourBaseEnd = header.fourBaseStopSector * kPhotoCdSectorSize;
   const std::uint64_t sixteenBaseEnd = header.sixteenBaseStopSector * kPhotoCdSectorSize;
   const bool fourBaseWhole = fourBaseEnd > kPhotoCdBaseEnd && fourBaseEnd <= size;
-  const bool sixteenBaseWhole = fourBaseWhole && sixteenBaseEnd > fourBaseEnd && sixteenBaseEnd <= size;
+  const bool sixteenBaseWhole =
+      fourBaseWhole && sixteenBaseEnd > fourBaseEnd && sixteenBaseEnd <= size;
   int usable = 0;
   if (declared >= 2 && sixteenBaseWhole)
     usable = 2;

@@ -16,7 +16,7 @@ enum class PhotoCdLevel : int { Base = 0, FourBase = 1, SixteenBase = 2 };
 struct PhotoCdHeader {
   PhotoCdLevel declaredLevel = PhotoCdLevel::Base;  // what the attribute byte claims
   PhotoCdLevel usableLevel = PhotoCdLevel::Base;    // highest level wholly inside the file
-  int rotation = 0;          // quarter turns: 0 none, 1 90 ccw, 2 180, 3 90 cw
+  int rotation = 0;  // quarter turns: 0 none, 1 90 ccw, 2 180, 3 90 cw
   std::uint16_t fourBaseStopSector = 0;
   std::uint16_t sixteenBaseStopSector = 0;
   std::uint8_t firstSectorOrientationByte = 0;  // byte 0x48, read by FreeImage
@@ -25,9 +25,9 @@ struct PhotoCdHeader {
 
 enum class PhotoCdHeaderStatus {
   Ok,
-  Unreadable,   // cannot be opened or read
-  NotPhotoCd,   // no "PCD_IPI" signature
-  TooShort,     // shorter than the Base image
+  Unreadable,  // cannot be opened or read
+  NotPhotoCd,  // no "PCD_IPI" signature
+  TooShort,    // shorter than the Base image
 };
 
 struct PhotoCdHeaderResult {

@@ -1,9 +1,10 @@
 // The child-process runner: arguments reach the program untouched, standard
 // input is empty, the working folder is set, the time limit kills.
+#include "engine/child_process.h"
+
 #include <chrono>
 #include <thread>
 
-#include "engine/child_process.h"
 #include "pipeline_test_support.h"
 
 namespace lumafold {
@@ -16,9 +17,9 @@ TEST(ChildProcess, ArgumentsArriveVerbatimWithoutAShell) {
   const std::string script = scratch / "args.sh";
   MakeExecutable(script, "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$OUT\"\n");
   EnvOverride out("OUT", scratch / "args.txt");
-  const std::vector<std::string> tricky = {"-quiet", "a b", "'single'", "\"double\"", "[1]",
-                                           "*",      "?",   "%d",       "x:y",        "$(touch pwned)",
-                                           "; rm -rf /"};
+  const std::vector<std::string> tricky = {
+      "-quiet", "a b", "'single'", "\"double\"",     "[1]",       "*",
+      "?",      "%d",  "x:y",      "$(touch pwned)", "; rm -rf /"};
   std::vector<std::string> argv = {script};
   argv.insert(argv.end(), tricky.begin(), tricky.end());
   const ChildResult result = RunChild(argv, ChildOptions{});
@@ -32,13 +33,15 @@ TEST(ChildProcess, EmptyStandardInputWorkingFolderAndExitStatus) {
   Scratch scratch;
   const std::string script = scratch / "probe.sh";
   // `cat` would block forever on a terminal or pipe left open.
-  MakeExecutable(script, "#!/bin/sh\npwd > where.txt\ncat > stdin.txt\necho noise\necho err >&2\nexit 3\n");
+  MakeExecutable(script,
+                 "#!/bin/sh\npwd > where.txt\ncat > stdin.txt\necho noise\necho err >&2\nexit 3\n");
   ChildOptions options;
   options.workingDirectory = scratch.path();
   const ChildResult result = RunChild({script}, options);
   ASSERT_EQ(result.status, ChildStatus::Exited);
   EXPECT_EQ(result.exitCode, 3);
-  EXPECT_EQ(ReadLines(scratch / "where.txt"), std::vector<std::string>{fs::canonical(scratch.path())});
+  EXPECT_EQ(ReadLines(scratch / "where.txt"),
+            std::vector<std::string>{fs::canonical(scratch.path())});
   EXPECT_EQ(ReadFile(scratch / "stdin.txt"), "");
 }
 
@@ -53,7 +56,8 @@ TEST(ChildProcess, TimeLimitKillsTheChildAndWhatItStarted) {
   Scratch scratch;
   const std::string script = scratch / "hang.sh";
   // The grandchild would write its mark after 3 s unless it is killed too.
-  MakeExecutable(script, "#!/bin/sh\n(sleep 3; touch '" + (scratch / "survived") + "') &\nsleep 30\n");
+  MakeExecutable(script,
+                 "#!/bin/sh\n(sleep 3; touch '" + (scratch / "survived") + "') &\nsleep 30\n");
   ChildOptions options;
   options.timeLimit = std::chrono::milliseconds(300);
   const auto start = std::chrono::steady_clock::now();

@@ -2,6 +2,8 @@
 // lines, "%n%" over successes only, file times, subfolders, the running
 // flag and the pause gate, a mixed folder of good and hostile files, and
 // no temporary file left anywhere.
+#include "engine/conversion_worker.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -9,7 +11,6 @@
 #include <set>
 #include <thread>
 
-#include "engine/conversion_worker.h"
 #include "engine/convert_file.h"
 #include "engine/naming.h"
 #include "engine/write_output.h"
@@ -101,6 +102,33 @@ TEST_F(WorkerTest, TraceLinesAndCountsForAGoodAndABadFile) {
   EXPECT_EQ(context_.progress.convertedCount, 1);
   EXPECT_TRUE(context_.progress.finished);
   EXPECT_EQ(context_.job.sequenceNumber, 2);
+}
+
+TEST_F(WorkerTest, LumafoldConvertNamesTheConverterAndEachFileIsDecodedOnce) {
+  const std::string log = scratch_ / "runs.log";
+  const std::string wrapper = scratch_ / "convert-wrapper";
+  MakeExecutable(wrapper, StandInScript(log, "exec \"$REAL\" \"$@\""));
+  EnvOverride converter("LUMAFOLD_CONVERT", wrapper);
+  const std::string sixteen = input("kodim05-16base.pcd", Sample("kodim05-16base.pcd"));
+  const std::string four = input("kodim13-4base.pcd", Sample("kodim13-4base.pcd"));
+  context_.inputs.add(sixteen, "");
+  context_.inputs.add(four, "");
+  run();
+
+  Strings expected;
+  for (const auto& entry : context_.inputs.ordered())
+    expected.push_back(entry.path == sixteen ? "5" : "4");
+  EXPECT_EQ(ReadLines(log), expected);
+  EXPECT_EQ(SizeOf(out("kodim05-16base.jpg")), std::make_pair(3072u, 2048u));
+  EXPECT_EQ(SizeOf(out("kodim13-4base.jpg")), std::make_pair(1536u, 1024u));
+}
+
+TEST_F(WorkerTest, WithoutARunFolderTheBuiltInDecoderStillConverts) {
+  EnvOverride unusable("TMPDIR", scratch_ / "no-such-folder");
+  context_.inputs.add(input("kodim05-16base.pcd", Sample("kodim05-16base.pcd")), "");
+  run();
+  EXPECT_EQ(lines_.back(), "OK");
+  EXPECT_EQ(SizeOf(out("kodim05-16base.jpg")), std::make_pair(768u, 512u));
 }
 
 TEST_F(WorkerTest, NoTraceOutsideDebugMode) {
@@ -215,7 +243,8 @@ TEST_F(WorkerTest, IconsAreLimitedTo128Pixels) {
 }
 
 TEST_F(WorkerTest, ClearingTheRunningFlagStopsAfterTheCurrentFile) {
-  for (int i = 0; i < 5; ++i) context_.inputs.add(input("k" + std::to_string(i) + ".pcd", Sample("kodim23.pcd")), "");
+  for (int i = 0; i < 5; ++i)
+    context_.inputs.add(input("k" + std::to_string(i) + ".pcd", Sample("kodim23.pcd")), "");
   context_.job.trace = [this](const std::string& line) {
     lines_.push_back(line);
     if (line.rfind("Processing: ", 0) == 0) context_.progress.running = false;
@@ -227,7 +256,8 @@ TEST_F(WorkerTest, ClearingTheRunningFlagStopsAfterTheCurrentFile) {
 }
 
 TEST_F(WorkerTest, PauseGateHoldsTheNextFile) {
-  for (int i = 0; i < 3; ++i) context_.inputs.add(input("k" + std::to_string(i) + ".pcd", Sample("kodim23.pcd")), "");
+  for (int i = 0; i < 3; ++i)
+    context_.inputs.add(input("k" + std::to_string(i) + ".pcd", Sample("kodim23.pcd")), "");
   context_.progress.zero();
   context_.progress.running = true;
   context_.progress.pause();
@@ -247,29 +277,34 @@ TEST_F(WorkerTest, AFolderOfFiftyMixedFilesLeavesNoTemporaryFile) {
   // Good files with the size each must come out at.
   std::map<std::string, std::pair<unsigned, unsigned>> good;
   const std::vector<std::pair<std::string, std::pair<unsigned, unsigned>>> goodSources = {
-      {Sample("kodim01.pcd"), {768, 512}},          {Sample("kodim19.pcd"), {512, 768}},
-      {Sample("kodim13-4base.pcd"), {1536, 1024}},  {DecoderData("rotate-180.pcd"), {768, 512}},
-      {DecoderData("rotate-270.pcd"), {512, 768}},  {Hostile("truncated-16base.pcd"), {1536, 1024}},
+      {Sample("kodim01.pcd"), {768, 512}},
+      {Sample("kodim19.pcd"), {512, 768}},
+      {Sample("kodim13-4base.pcd"), {1536, 1024}},
+      {DecoderData("rotate-180.pcd"), {768, 512}},
+      {DecoderData("rotate-270.pcd"), {512, 768}},
+      {Hostile("truncated-16base.pcd"), {1536, 1024}},
       {DecoderData("truncated-16base.pcd"), {768, 512}},
       {Hostile("garbage-huffman-4base.pcd"), {1536, 1024}},
       {Hostile("bad-table-4base.pcd"), {1536, 1024}},
   };
-  const Strings awkward = {"-dash", "sp ace", "quo'te", "dq\"uote", "br[1]", "st*ar", "que?stion",
-                           "per%cent", "co:lon", "%n%", "\xC3\xA4rger", "tab\there", "back\\slash",
-                           "semi;colon", "$(x)", "new\nline"};
+  const Strings awkward = {"-dash",       "sp ace",     "quo'te",       "dq\"uote",
+                           "br[1]",       "st*ar",      "que?stion",    "per%cent",
+                           "co:lon",      "%n%",        "\xC3\xA4rger", "tab\there",
+                           "back\\slash", "semi;colon", "$(x)",         "new\nline"};
   int n = 0;
   for (const auto& [source, size] : goodSources) {
     const std::string name = "good" + std::to_string(n++) + ".pcd";
     good[input(name, source)] = size;
   }
   for (const auto& stem : awkward) good[input(stem + ".pcd", Sample("kodim23.pcd"))] = {768, 512};
-  good[input(fs::path(Hostile("-awkward name 'single' \"double\" [1] * ? % : .pcd")).filename().string(),
-             Hostile("-awkward name 'single' \"double\" [1] * ? % : .pcd"))] = {768, 512};
+  good[input(
+      fs::path(Hostile("-awkward name 'single' \"double\" [1] * ? % : .pcd")).filename().string(),
+      Hostile("-awkward name 'single' \"double\" [1] * ? % : .pcd"))] = {768, 512};
 
   std::set<std::string> bad;
   for (const char* name : {"empty.pcd", "png-renamed.pcd", "svg-external.pcd", "mvg-drawing.pcd",
-                           "postscript.pcd", "random-bytes.pcd", "no-signature.pcd", "one-sector.pcd",
-                           "truncated-in-header.pcd", "truncated-base.pcd"})
+                           "postscript.pcd", "random-bytes.pcd", "no-signature.pcd",
+                           "one-sector.pcd", "truncated-in-header.pcd", "truncated-base.pcd"})
     bad.insert(input(std::string("bad-") + name, Hostile(name)));
   // More damage: Image Pacs cut at odd places below Base, and junk.
   const std::string base = ReadFile(Sample("kodim03.pcd"));
@@ -302,8 +337,10 @@ TEST_F(WorkerTest, AFolderOfFiftyMixedFilesLeavesNoTemporaryFile) {
     SCOPED_TRACE(path);
     EXPECT_EQ(SizeOf(out(fs::path(path).stem().string() + ".jpg")), size);
   }
-  for (const auto& path : bad) EXPECT_FALSE(fs::exists(out(fs::path(path).stem().string() + ".jpg"))) << path;
-  EXPECT_EQ(ListTree(scratch_ / "out").size(), good.size()) << "only the outputs are in the output folder";
+  for (const auto& path : bad)
+    EXPECT_FALSE(fs::exists(out(fs::path(path).stem().string() + ".jpg"))) << path;
+  EXPECT_EQ(ListTree(scratch_ / "out").size(), good.size())
+      << "only the outputs are in the output folder";
   EXPECT_TRUE(ListTree(scratch_ / "tmp").empty()) << "the run folder is gone";
 }
 

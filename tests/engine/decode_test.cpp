@@ -1,10 +1,11 @@
 // Decoding with the real ImageMagick `convert` (through a logging wrapper
 // that counts its runs) and with stand-in converters; FreeImage's loader as
 // fallback; orientation from both; nothing left in the run folder.
+#include "engine/decode.h"
+
 #include <regex>
 
 #include "engine/child_process.h"
-#include "engine/decode.h"
 #include "engine/run_folder.h"
 #include "pipeline_test_support.h"
 
@@ -96,7 +97,8 @@ TEST_F(DecodeTest, TruncatedFilesDecodeAtTheLevelThatIsWhole) {
 // PNG: a reference whose row order no TGA label can confuse.
 ImageHandle ReferencePicture(const Scratch& scratch, const std::string& pcd) {
   const std::string png = scratch / "reference.png";
-  const ChildResult made = RunChild({"convert", "pcd:" + pcd + "[3]", "png:" + png}, ChildOptions{});
+  const ChildResult made =
+      RunChild({"convert", "pcd:" + pcd + "[3]", "png:" + png}, ChildOptions{});
   EXPECT_TRUE(made.finished());
   ImageHandle picture(FreeImage_Load(FIF_PNG, png.c_str(), 0));
   ::unlink(png.c_str());
@@ -134,9 +136,10 @@ TEST_F(DecodeTest, RotatedFilesAndThePortraitComeOutUpright) {
 
 TEST_F(DecodeTest, BuiltInDecoderAgreesWithTheConverterOnOrientation) {
   useConverter();
-  const Strings files = {Sample("kodim23.pcd"), Sample("kodim19.pcd"), Sample("kodim05-16base.pcd"),
-                         Sample("kodim13-4base.pcd"), DecoderData("rotate-90.pcd"),
-                         DecoderData("rotate-180.pcd"), DecoderData("rotate-270.pcd")};
+  const Strings files = {Sample("kodim23.pcd"),        Sample("kodim19.pcd"),
+                         Sample("kodim05-16base.pcd"), Sample("kodim13-4base.pcd"),
+                         DecoderData("rotate-90.pcd"), DecoderData("rotate-180.pcd"),
+                         DecoderData("rotate-270.pcd")};
   std::vector<DecodedImage> external;
   for (const auto& path : files) external.push_back(decode(path));
   runs();
@@ -147,7 +150,8 @@ TEST_F(DecodeTest, BuiltInDecoderAgreesWithTheConverterOnOrientation) {
     const DecodedImage builtIn = decode(files[i]);
     ASSERT_TRUE(builtIn.image);
     EXPECT_EQ(builtIn.source, DecodeSource::BuiltInDecoder);
-    const bool portrait = FreeImage_GetHeight(external[i].image.get()) > FreeImage_GetWidth(external[i].image.get());
+    const bool portrait =
+        FreeImage_GetHeight(external[i].image.get()) > FreeImage_GetWidth(external[i].image.get());
     ExpectSize(builtIn, portrait ? 512 : 768, portrait ? 768 : 512);
     EXPECT_GT(Correlation(builtIn.image.get(), external[i].image.get()), 0.9);
   }
@@ -171,10 +175,16 @@ TEST_F(DecodeTest, ResultsOfTheWrongSizeAreRejected) {
   // index: all rejected until [2] gives 384x256.
   useConverter(
       "case $index in\n"
-      "  5) " + WriteTgaOfSize(6144, 4096) + " ;;\n"
+      "  5) " +
+      WriteTgaOfSize(6144, 4096) +
+      " ;;\n"
       "  4) : > \"$out\" ;;\n"
-      "  3) " + WriteTgaOfSize(384, 256) + " ;;\n"
-      "  2) " + WriteTgaOfSize(256, 384) + "; exit 1 ;;\n"
+      "  3) " +
+      WriteTgaOfSize(384, 256) +
+      " ;;\n"
+      "  2) " +
+      WriteTgaOfSize(256, 384) +
+      "; exit 1 ;;\n"
       "esac\n");
   const DecodedImage decoded = decode(Sample("kodim05-16base.pcd"));
   EXPECT_EQ(runs(), (Strings{"5", "4", "3", "2"}));
@@ -186,7 +196,7 @@ TEST_F(DecodeTest, ResultsOfTheWrongSizeAreRejected) {
 TEST(ResolutionCheck, WrongShapesForTheirResolutionAreDecodedAgain) {
   EXPECT_EQ(RedecodeIndexFor(3072, 1024), 4);  // ratio 3.0, short side 1024
   EXPECT_EQ(RedecodeIndexFor(1024, 3072), 4);
-  EXPECT_EQ(RedecodeIndexFor(820, 512), 3);    // 1.6015625 > 1.6
+  EXPECT_EQ(RedecodeIndexFor(820, 512), 3);  // 1.6015625 > 1.6
   EXPECT_EQ(RedecodeIndexFor(6144, 2048), 5);
   EXPECT_EQ(RedecodeIndexFor(3072, 2048), std::nullopt);  // 1.5
   EXPECT_EQ(RedecodeIndexFor(3276, 2048), std::nullopt);  // 1.5996 <= 1.6
@@ -200,9 +210,15 @@ TEST_F(DecodeTest, WrongShapedResultsEndAtTheIndexTheirShapeCallsFor) {
   // decoder must end up with the 4Base picture.
   useConverter(
       "case $index in\n"
-      "  5) " + WriteTgaOfSize(3072, 1024) + " ;;\n"
-      "  4) " + WriteTgaOfSize(1536, 1024) + " ;;\n"
-      "  *) " + WriteTgaOfSize(768, 512) + " ;;\n"
+      "  5) " +
+      WriteTgaOfSize(3072, 1024) +
+      " ;;\n"
+      "  4) " +
+      WriteTgaOfSize(1536, 1024) +
+      " ;;\n"
+      "  *) " +
+      WriteTgaOfSize(768, 512) +
+      " ;;\n"
       "esac\n");
   ExpectSize(decode(Sample("kodim05-16base.pcd")), 1536, 1024);
   EXPECT_EQ(runs(), (Strings{"5", "4"}));
@@ -210,8 +226,12 @@ TEST_F(DecodeTest, WrongShapedResultsEndAtTheIndexTheirShapeCallsFor) {
   // 820x512 from [3] is no Base picture: the next lower index is asked.
   useConverter(
       "case $index in\n"
-      "  3) " + WriteTgaOfSize(820, 512) + " ;;\n"
-      "  *) " + WriteTgaOfSize(384, 256) + " ;;\n"
+      "  3) " +
+      WriteTgaOfSize(820, 512) +
+      " ;;\n"
+      "  *) " +
+      WriteTgaOfSize(384, 256) +
+      " ;;\n"
       "esac\n");
   ExpectSize(decode(Sample("kodim23.pcd")), 384, 256);
   EXPECT_EQ(runs(), (Strings{"3", "2"}));
@@ -235,8 +255,8 @@ TEST_F(DecodeTest, MissingOrHangingConverterFallsBackToTheBuiltInDecoder) {
 TEST_F(DecodeTest, FilesThatAreNotWholeImagePacsReachNoDecoder) {
   useConverter();
   for (const char* name : {"empty.pcd", "png-renamed.pcd", "svg-external.pcd", "mvg-drawing.pcd",
-                           "postscript.pcd", "random-bytes.pcd", "no-signature.pcd", "one-sector.pcd",
-                           "truncated-in-header.pcd", "truncated-base.pcd"}) {
+                           "postscript.pcd", "random-bytes.pcd", "no-signature.pcd",
+                           "one-sector.pcd", "truncated-in-header.pcd", "truncated-base.pcd"}) {
     SCOPED_TRACE(name);
     const DecodedImage decoded = decode(Hostile(name));
     EXPECT_FALSE(decoded.image);
@@ -248,8 +268,9 @@ TEST_F(DecodeTest, FilesThatAreNotWholeImagePacsReachNoDecoder) {
 
 TEST_F(DecodeTest, AwkwardNamesReachTheConverterAsPlainNames) {
   useConverter();
-  const Strings names = {"-leading dash.pcd", "quote's \"double\".pcd", "[1] * ? % : .pcd",
-                         "%d%s.pcd", "tga:x.pcd", "space .pcd"};
+  const Strings names = {"-leading dash.pcd", "quote's \"double\".pcd",
+                         "[1] * ? % : .pcd",  "%d%s.pcd",
+                         "tga:x.pcd",         "space .pcd"};
   for (const auto& name : names) {
     const std::string path = scratch_ / name;
     fs::copy_file(Sample("kodim23.pcd"), path);
@@ -261,7 +282,8 @@ TEST_F(DecodeTest, AwkwardNamesReachTheConverterAsPlainNames) {
   EXPECT_EQ(runs().size(), names.size());
   const std::regex plain(
       R"(-quiet -colorspace sRGB pcd:[0-9]+-[A-Za-z0-9_.-]+\.pcd\[3\] -orient TopLeft tga:[0-9]+-[A-Za-z0-9_.-]+\.tga)");
-  for (const auto& line : ReadLines(scratch_ / "args")) EXPECT_TRUE(std::regex_match(line, plain)) << line;
+  for (const auto& line : ReadLines(scratch_ / "args"))
+    EXPECT_TRUE(std::regex_match(line, plain)) << line;
 }
 
 TEST_F(DecodeTest, RunFolderIsPrivateAndRemovedWithItsContents) {

@@ -1,10 +1,11 @@
 // Output naming with a fixed clock: the mask tokens, letter case, the
 // watermark expansion, the temporary name and the output path rules.
+#include "engine/naming.h"
+
 #include <time.h>
 
 #include <regex>
 
-#include "engine/naming.h"
 #include "pipeline_test_support.h"
 
 namespace lumafold {
@@ -70,7 +71,8 @@ TEST_F(NamingTest, NumbersAndImageTokens) {
   file_.workingWidth = 3072;
   file_.workingHeight = 2048;
   file_.targetBitDepth = 24;
-  EXPECT_EQ(name("%n%_%rnd%_%width%x%height%_%bpp%.%ext%", "/in/x.pcd"), "00007_04321_3072x2048_24.jpg");
+  EXPECT_EQ(name("%n%_%rnd%_%width%x%height%_%bpp%.%ext%", "/in/x.pcd"),
+            "00007_04321_3072x2048_24.jpg");
   // A longer number keeps its first five characters.
   file_.sequenceNumber = 123456;
   EXPECT_EQ(name("%n%", "/in/x.pcd"), "12345");
@@ -97,7 +99,8 @@ TEST_F(NamingTest, WatermarkTextKeepsItsCase) {
   EXPECT_EQ(watermark("100% sure"), "100% sure");
   EXPECT_EQ(watermark("No tokens"), "No tokens");
   file_.inputPath = "/in/IMG_0001.PCD";
-  EXPECT_EQ(watermark("Frame %FileName% at %hh%:%ii% - 50% off %"), "Frame IMG_0001 at 23:05 - 50% off %");
+  EXPECT_EQ(watermark("Frame %FileName% at %hh%:%ii% - 50% off %"),
+            "Frame IMG_0001 at 23:05 - 50% off %");
 }
 
 TEST_F(NamingTest, EachClockTokenReadsTheClock) {
@@ -108,7 +111,8 @@ TEST_F(NamingTest, EachClockTokenReadsTheClock) {
 
 TEST_F(NamingTest, TemporaryNameSpellsTheLocalTimeInLetters) {
   const std::string temporary = TemporaryFileName(Utc(2001, 9, 9, 1, 46, 40), "psd");  // 1000000000
-  EXPECT_TRUE(std::regex_match(temporary, std::regex("lumafoldbaaaaaaaaa[a-z]{5}\\.psd"))) << temporary;
+  EXPECT_TRUE(std::regex_match(temporary, std::regex("lumafoldbaaaaaaaaa[a-z]{5}\\.psd")))
+      << temporary;
   EXPECT_NE(TemporaryFileName(now_, "psd"), TemporaryFileName(now_, "psd"));
 }
 

@@ -1,10 +1,11 @@
 // The Photo CD header reader: declared and usable level, rotation, and
 // refusal of files that are not whole Image Pacs.
+#include "engine/pcd_header.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "engine/pcd_header.h"
 #include "pipeline_test_support.h"
 
 namespace lumafold {
@@ -94,19 +95,23 @@ TEST(PhotoCdHeader, LevelAndRotationBitsAndImplausibleStopSectors) {
   // A 4Base that claims no stop sector, or one inside Base, is not there.
   EXPECT_EQ(ReadPhotoCdHeader(SyntheticPac(scratch, "zero", 0x04, 0, 0, big)).header.usableLevel,
             PhotoCdLevel::Base);
-  EXPECT_EQ(ReadPhotoCdHeader(SyntheticPac(scratch, "inside", 0x04, 300, 0, big)).header.usableLevel,
-            PhotoCdLevel::Base);
+  EXPECT_EQ(
+      ReadPhotoCdHeader(SyntheticPac(scratch, "inside", 0x04, 300, 0, big)).header.usableLevel,
+      PhotoCdLevel::Base);
   // A 16Base stop before the 4Base stop: 4Base only.
-  EXPECT_EQ(ReadPhotoCdHeader(SyntheticPac(scratch, "backwards", 0x08, 602, 500, big)).header.usableLevel,
-            PhotoCdLevel::FourBase);
+  EXPECT_EQ(
+      ReadPhotoCdHeader(SyntheticPac(scratch, "backwards", 0x08, 602, 500, big)).header.usableLevel,
+      PhotoCdLevel::FourBase);
   // Base declared: stop sectors are not looked at.
-  EXPECT_EQ(ReadPhotoCdHeader(SyntheticPac(scratch, "basedecl", 0x01, 602, 1466, big)).header.usableLevel,
-            PhotoCdLevel::Base);
+  EXPECT_EQ(
+      ReadPhotoCdHeader(SyntheticPac(scratch, "basedecl", 0x01, 602, 1466, big)).header.usableLevel,
+      PhotoCdLevel::Base);
 }
 
 TEST(PhotoCdHeader, RefusesWhatIsNotAWholeImagePac) {
-  for (const char* name : {"empty.pcd", "png-renamed.pcd", "svg-external.pcd", "mvg-drawing.pcd",
-                           "postscript.pcd", "random-bytes.pcd", "no-signature.pcd", "one-sector.pcd"}) {
+  for (const char* name :
+       {"empty.pcd", "png-renamed.pcd", "svg-external.pcd", "mvg-drawing.pcd", "postscript.pcd",
+        "random-bytes.pcd", "no-signature.pcd", "one-sector.pcd"}) {
     EXPECT_EQ(ReadPhotoCdHeader(Hostile(name)).status, PhotoCdHeaderStatus::NotPhotoCd) << name;
   }
   EXPECT_EQ(ReadPhotoCdHeader(Hostile("truncated-base.pcd")).status, PhotoCdHeaderStatus::TooShort);
