@@ -1,3 +1,12 @@
+#include <csignal>
+
 #include "app/startup.h"
 
-int main(int argc, char** argv) { return lumafold::RunLumafold(argc, argv); }
+int main(int argc, char** argv) {
+  // Under a file-size limit (ulimit -f) a write past it would kill the whole
+  // batch with SIGXFSZ, half-way through a file and before the temporary
+  // output and the run folder are cleaned up. Ignored, the write fails with
+  // EFBIG instead: that one file fails and the batch goes on.
+  std::signal(SIGXFSZ, SIG_IGN);
+  return lumafold::RunLumafold(argc, argv);
+}

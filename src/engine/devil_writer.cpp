@@ -5,6 +5,7 @@
 #include <IL/ilu.h>
 
 #include <cstddef>
+#include <cstdio>
 #include <limits>
 #include <memory>
 #include <new>
@@ -20,6 +21,41 @@ namespace {
 void ClearDevilErrors() {
   while (ilGetError() != IL_NO_ERROR) {
   }
+}
+
+// DevIL's own file writer ignores the result of fwrite() and fclose(): on a
+// full disk ilSave() reports success for a cut-off file, which would then
+// replace the user's existing output. These procedures write through stdio
+// too but remember a failure. DevIL is used under its lock only, so one
+// flag serves every save.
+bool& DevilWriteFailed() {
+  static bool failed = false;
+  return failed;
+}
+FILE* AsFile(ILHANDLE handle) { return static_cast<FILE*>(handle); }
+ILHANDLE ILAPIENTRY OpenForWriting(ILconst_string path) {
+  FILE* file = std::fopen(path, "wbe");
+  if (!file) DevilWriteFailed() = true;
+  return file;
+}
+void ILAPIENTRY CloseWritten(ILHANDLE handle) {
+  if (std::fclose(AsFile(handle)) != 0) DevilWriteFailed() = true;
+}
+ILint ILAPIENTRY PutByte(ILubyte byte, ILHANDLE handle) {
+  const int put = std::fputc(byte, AsFile(handle));
+  if (put == EOF) DevilWriteFailed() = true;
+  return put;
+}
+ILint ILAPIENTRY SeekForWriting(ILHANDLE handle, ILint offset, ILint origin) {
+  return std::fseek(AsFile(handle), offset, origin);
+}
+ILint ILAPIENTRY TellWritten(ILHANDLE handle) {
+  return static_cast<ILint>(std::ftell(AsFile(handle)));
+}
+ILint ILAPIENTRY WriteBytes(const void* data, ILuint size, ILuint count, ILHANDLE handle) {
+  const std::size_t written = std::fwrite(data, size, count, AsFile(handle));
+  if (written != count) DevilWriteFailed() = true;
+  return static_cast<ILint>(written);
 }
 
 struct DevilImage {
@@ -73,7 +109,12 @@ bool WriteWithDevil(ImageHandle& image, std::int32_t devilType, bool buildMipmap
                  alpha ? IL_BGRA : IL_BGR, IL_UNSIGNED_BYTE, pixels.get()) == IL_TRUE;
   pixels.reset();
   if (ok && buildMipmaps) ok = iluBuildMipmaps() == IL_TRUE;
-  if (ok) ok = ilSave(static_cast<ILenum>(devilType), path.c_str()) == IL_TRUE;
+  if (ok) {
+    DevilWriteFailed() = false;
+    ilSetWrite(OpenForWriting, CloseWritten, PutByte, SeekForWriting, TellWritten, WriteBytes);
+    ok = ilSave(static_cast<ILenum>(devilType), path.c_str()) == IL_TRUE && !DevilWriteFailed();
+    ilResetWrite();
+  }
   ClearDevilErrors();
   return ok;
 }

@@ -1,5 +1,6 @@
 #include "engine/jxr_encoder.h"
 
+#include <cstdio>
 #include <cstring>
 
 // jxrlib last, after every standard header: its annotation macros (__in,
@@ -50,6 +51,23 @@ struct JxrSession {
   }
 };
 
+// jxrlib drops the errors of its file writes and of the final close, so a
+// full disk would give a cut-off file reported as written. The stream's
+// close checks the stream's error flag and the flush itself and remembers a
+// failure for the encode running on this thread.
+bool& FileWriteFailed() {
+  thread_local bool failed = false;
+  return failed;
+}
+
+ERR CloseRememberingErrors(WMPStream** stream) {
+  FILE* file = (*stream)->state.file.pFile;
+  if (std::fflush(file) != 0 || std::ferror(file)) FileWriteFailed() = true;
+  const ERR result = CloseWS_File(stream);
+  if (Failed(result)) FileWriteFailed() = true;
+  return result;
+}
+
 }  // namespace
 
 bool EncodeJpegXrLossless(const std::string& path, JxrPixelLayout layout, unsigned width,
@@ -64,6 +82,8 @@ bool EncodeJpegXrLossless(const std::string& path, JxrPixelLayout layout, unsign
                                          reinterpret_cast<void**>(&session.encoder)))) {
     return false;
   }
+  session.stream->Close = CloseRememberingErrors;
+  FileWriteFailed() = false;
   CWMIStrCodecParam parameters;
   std::memset(&parameters, 0, sizeof parameters);
   parameters.cfColorFormat = YUV_444;
@@ -81,10 +101,15 @@ bool EncodeJpegXrLossless(const std::string& path, JxrPixelLayout layout, unsign
     return false;
   }
   session.stream = nullptr;
-  return !Failed(encoder->SetPixelFormat(encoder, FormatOf(layout))) &&
-         !Failed(encoder->SetSize(encoder, static_cast<I32>(width), static_cast<I32>(height))) &&
-         !Failed(encoder->SetResolution(encoder, dotsPerInchX, dotsPerInchY)) &&
-         !Failed(encoder->WritePixels(encoder, height, rows, stride));
+  const bool written =
+      !Failed(encoder->SetPixelFormat(encoder, FormatOf(layout))) &&
+      !Failed(encoder->SetSize(encoder, static_cast<I32>(width), static_cast<I32>(height))) &&
+      !Failed(encoder->SetResolution(encoder, dotsPerInchX, dotsPerInchY)) &&
+      !Failed(encoder->WritePixels(encoder, height, rows, stride));
+  // Releasing the encoder writes the file's tail and closes it.
+  const bool closed = !Failed(session.encoder->Release(&session.encoder));
+  session.encoder = nullptr;
+  return written && closed && !FileWriteFailed();
 }
 
 }  // namespace lumafold

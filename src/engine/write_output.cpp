@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <ctime>
 #include <optional>
 #include <random>
@@ -88,6 +89,31 @@ class TemporaryOutput {
 
 bool IsDevilFormat(std::string_view key) { return key == "psd" || key == "dds" || key == "pcx"; }
 
+unsigned ReadFromFile(void* buffer, unsigned size, unsigned count, fi_handle handle) {
+  return static_cast<unsigned>(std::fread(buffer, size, count, static_cast<FILE*>(handle)));
+}
+unsigned WriteToFile(void* buffer, unsigned size, unsigned count, fi_handle handle) {
+  return static_cast<unsigned>(std::fwrite(buffer, size, count, static_cast<FILE*>(handle)));
+}
+int SeekInFile(fi_handle handle, long offset, int origin) {
+  return std::fseek(static_cast<FILE*>(handle), offset, origin);
+}
+long TellInFile(fi_handle handle) { return std::ftell(static_cast<FILE*>(handle)); }
+
+// FreeImage_Save neither looks at the stream's error flag nor at fclose():
+// on a full disk (or past a file-size limit) its writers report success for
+// a cut-off file, which would then replace the user's existing output. So
+// the stream is ours, and a failed write or close fails the save.
+bool SaveWithFreeImage(FREE_IMAGE_FORMAT format, FIBITMAP* image, const std::string& path,
+                       int flags) {
+  FILE* file = std::fopen(path.c_str(), "w+be");
+  if (!file) return false;
+  FreeImageIO io{ReadFromFile, WriteToFile, SeekInFile, TellInFile};
+  bool ok = FreeImage_SaveToHandle(format, image, &io, file, flags) == TRUE;
+  ok = std::fflush(file) == 0 && !std::ferror(file) && ok;
+  return std::fclose(file) == 0 && ok;
+}
+
 bool WriteTo(ImageHandle& image, const StepContext& context, const std::string& path) {
   const ConversionJob& job = context.job;
   const std::string& key = job.outputExtension;
@@ -99,8 +125,8 @@ bool WriteTo(ImageHandle& image, const StepContext& context, const std::string& 
       context.settings.output.bmpColorTable == 1) {
     return WriteExactColourTableBmp(image.get(), job.formatIdentifier, job.saveFlags, path);
   }
-  return FreeImage_Save(static_cast<FREE_IMAGE_FORMAT>(job.formatIdentifier), image.get(),
-                        path.c_str(), job.saveFlags) == TRUE;
+  return SaveWithFreeImage(static_cast<FREE_IMAGE_FORMAT>(job.formatIdentifier), image.get(), path,
+                           job.saveFlags);
 }
 
 }  // namespace
