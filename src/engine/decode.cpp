@@ -75,6 +75,28 @@ std::optional<PixelSize> TgaSize(const std::string& path) {
   return PixelSize{header[12] | (header[13] << 8), header[14] | (header[15] << 8)};
 }
 
+// Whether a TGA the converter wrote was cut off: an uncompressed file
+// shorter than its header's pixels, as a converter that crashed or ran out
+// of disk space half-way leaves it. FreeImage would load it without a word,
+// the missing rows as garbage. Run-length files (not what the converter
+// writes) cannot be told cheaply and pass.
+bool TgaIsCutOff(const std::string& path) {
+  std::uint64_t fileSize = 0;
+  if (!RegularFileSize(path, fileSize) || fileSize == 0) return false;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  std::array<unsigned char, 18> h{};
+  const ssize_t got = ::read(fd, h.data(), h.size());
+  ::close(fd);
+  if (got != static_cast<ssize_t>(h.size())) return true;
+  if (h[2] != 1 && h[2] != 2 && h[2] != 3) return false;
+  const std::uint64_t colourMap =
+      h[1] != 0 ? std::uint64_t(h[5] | (h[6] << 8)) * ((h[7] + 7) / 8) : 0;
+  const std::uint64_t pixels =
+      std::uint64_t(h[12] | (h[13] << 8)) * std::uint64_t(h[14] | (h[15] << 8));
+  return fileSize < 18 + h[0] + colourMap + pixels * ((h[16] + 7) / 8);
+}
+
 bool HasSizeOfIndex(unsigned width, unsigned height, int index) {
   const auto expected = SizeOfIndex(index);
   if (!expected) return false;
@@ -171,6 +193,13 @@ class ExternalDecoder {
       ::unlink(tgaPath_.c_str());
       return nullptr;
     }
+    // The smaller sub-images would be cut off the same way, or come out as
+    // thumbnails that fit the little space left.
+    if (TgaIsCutOff(tgaPath_)) {
+      usable_ = false;
+      ::unlink(tgaPath_.c_str());
+      return nullptr;
+    }
     ImageHandle image = load(index);
     ::unlink(tgaPath_.c_str());
     return image;
@@ -232,6 +261,11 @@ DecoderOptions DecoderOptions::FromEnvironment() {
   DecoderOptions options;
   const char* converter = std::getenv("LUMAFOLD_CONVERT");
   if (converter && *converter) options.converter = converter;
+  // Tests shorten the limit to see a hanging converter killed.
+  if (const char* limit = std::getenv("LUMAFOLD_CONVERT_TIMEOUT")) {
+    const long seconds = std::strtol(limit, nullptr, 10);
+    if (seconds > 0) options.timeLimit = std::chrono::seconds(seconds);
+  }
   return options;
 }
 

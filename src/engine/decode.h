@@ -18,6 +18,7 @@ enum class DecodeSource { None, ExternalConverter, BuiltInDecoder };
 
 struct DecoderOptions {
   std::string converter = "convert";  // LUMAFOLD_CONVERT replaces it
+  // LUMAFOLD_CONVERT_TIMEOUT (whole seconds) replaces it
   std::chrono::milliseconds timeLimit = std::chrono::seconds(120);
 
   static DecoderOptions FromEnvironment();

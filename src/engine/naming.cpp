@@ -324,7 +324,9 @@ OutputPathStatus BuildOutputPaths(const StepContext& context) {
   const std::string subfolder =
       context.settings.advanced.keepSubfolders == 1 ? file.relativeSubfolder : std::string();
   const std::string relative = subfolder + name;
-  if (name.empty() || name.back() == '/') {
+  // A name whose last part is "." or ".." names a folder, not a file.
+  const std::string_view last = std::string_view(name).substr(name.find_last_of('/') + 1);
+  if (name.empty() || name.back() == '/' || last == "." || last == "..") {
     file.failureReason = "the filename mask gives no file name: \"" + name + "\"";
     return OutputPathStatus::NoFileName;
   }

@@ -20,7 +20,7 @@ std::string ExpandWatermarkText(const std::string& text, const StepContext& cont
 
 enum class OutputPathStatus {
   Ok,
-  NoFileName,           // the name is empty or ends in "/"
+  NoFileName,           // the name is empty, ends in "/" or its last part is "." or ".."
   EscapesOutputFolder,  // absolute, or ".." climbing above the output folder
 };
 
