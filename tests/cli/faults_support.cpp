@@ -173,7 +173,12 @@ std::vector<std::string> FolderNames(const std::string& folder) {
 }
 
 std::string IdentifySize(const std::string& path) {
-  return ShellOutput("identify -format '%w %h' " + Quoted(path) + " 2>/dev/null");
+  // ImageMagick reads "[1]", "%" and "name:" in a file name as its own
+  // syntax, so it gets a plain link to the file.
+  FaultScratch plain;
+  const std::string link = plain.path() + "/image" + fs::path(path).extension().string();
+  if (::symlink(path.c_str(), link.c_str()) != 0) return {};
+  return ShellOutput("identify -format '%w %h' " + Quoted(link) + " 2>/dev/null");
 }
 
 long long DifferentPixels(const std::string& a, const std::string& b) {

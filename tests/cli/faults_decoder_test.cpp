@@ -1,0 +1,153 @@
+// Faults on the input side: a converter that hangs, one that crashes after
+// writing its TGA (whole or half), and inputs that vanish between the import
+// and their conversion. The stand-in converters are shell scripts that run
+// the real ImageMagick `convert` around the fault.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <sstream>
+
+#include "faults_support.h"
+
+namespace lumafold {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::FaultOptions;
+using testing::FaultRun;
+using testing::FaultScratch;
+using testing::FolderNames;
+using testing::RunLumafoldUnder;
+using testing::TraceOutcomes;
+
+using Names = std::vector<std::string>;
+
+std::string Dump(const FaultRun& run) { return "stdout:\n" + run.out + "stderr:\n" + run.err; }
+
+FaultOptions WithConverter(const FaultScratch& scratch, const std::string& standIn) {
+  FaultOptions options;
+  options.environment = scratch.environment();
+  options.environment["LUMAFOLD_CONVERT"] = standIn;
+  return options;
+}
+
+// The same input converted with the built-in decoder alone (no converter
+// can be started), as the reference for what a fallback must give.
+std::string BuiltInReference(const FaultScratch& scratch, const std::string& input,
+                             const std::string& extension) {
+  const std::string folder = scratch.path() + "/reference";
+  fs::create_directory(folder);
+  FaultOptions options = WithConverter(scratch, scratch.path() + "/no-such-converter");
+  options.environment["TMPDIR"] = folder;
+  const FaultRun run =
+      RunLumafoldUnder({"-i", input, "-o", folder + "/", "-c", extension, "-q"}, options);
+  EXPECT_EQ(run.status, 0) << Dump(run);
+  return folder + "/" + fs::path(input).stem().string() + "." + extension;
+}
+
+TEST(DecoderFaults, AHangingConverterIsKilledAtItsTimeLimitAndTheBatchGoesOn) {
+  FaultScratch scratch;
+  testing::CopySample("kodim01.pcd", scratch.in());
+  testing::CopySample("kodim13-4base.pcd", scratch.in());
+  // Records its process id, then never ends on its own.
+  const std::string pids = scratch.path() + "/pids";
+  const std::string standIn = scratch.path() + "/hang.sh";
+  testing::WriteScript(standIn, "echo $$ >> '" + pids + "'\nexec sleep 600\n");
+  FaultOptions options = WithConverter(scratch, standIn);
+  options.environment["LUMAFOLD_CONVERT_TIMEOUT"] = "2";
+
+  const FaultRun run = RunLumafoldUnder(
+      {"-i", scratch.in() + "/", "-o", scratch.out() + "/", "-c", "png", "-d", "-q"}, options);
+
+  // One converter run per file: once killed, the smaller sub-images are not
+  // tried, and the file goes to the built-in decoder.
+  ASSERT_FALSE(run.timedOut) << Dump(run);
+  EXPECT_LT(run.seconds, 2 * 2 + 20.0);
+  std::istringstream started(testing::ReadText(pids));
+  int count = 0;
+  for (pid_t pid; started >> pid; ++count)
+    EXPECT_TRUE(::kill(pid, 0) != 0 && errno == ESRCH) << "converter " << pid << " still runs";
+  EXPECT_EQ(count, 2);
+
+  // What the built-in decoder gives: the Base image, also of the 4Base file.
+  EXPECT_EQ(run.status, 0) << Dump(run);
+  const auto traced = TraceOutcomes(run.out);
+  EXPECT_EQ(traced.size(), 2u) << Dump(run);
+  for (const auto& [path, file] : traced) EXPECT_EQ(file.outcome, "OK") << path;
+  EXPECT_EQ(testing::IdentifySize(scratch.out() + "/kodim13-4base.png"), "768 512");
+  EXPECT_EQ(
+      testing::DifferentPixels(scratch.out() + "/kodim01.png",
+                               BuiltInReference(scratch, scratch.in() + "/kodim01.pcd", "png")),
+      0);
+  EXPECT_EQ(FolderNames(scratch.tmp()), Names{});
+}
+
+// The stand-in's last parameter is "tga:NAME", relative to its working folder.
+constexpr const char* kLastParameter = "eval \"last=\\${$#}\"\ntga=${last#tga:}\n";
+
+TEST(DecoderFaults, AConverterThatCrashesHalfWayThroughItsTgaGivesNoGarbage) {
+  FaultScratch scratch;
+  testing::CopySample("kodim01.pcd", scratch.in());
+  const std::string standIn = scratch.path() + "/crash-half-way.sh";
+  testing::WriteScript(standIn, std::string(kLastParameter) +
+                                    "convert \"$@\"\n"
+                                    "truncate -s 600000 \"$tga\"\n"
+                                    "kill -SEGV $$\n");
+  const FaultRun run = RunLumafoldUnder(
+      {"-i", scratch.in() + "/kodim01.pcd", "-o", scratch.out() + "/", "-c", "png", "-d", "-q"},
+      WithConverter(scratch, standIn));
+
+  // The cut-off TGA is refused; the file comes from the built-in decoder,
+  // pixel for pixel, instead of from half a picture and garbage.
+  EXPECT_EQ(run.status, 0) << Dump(run);
+  EXPECT_EQ(
+      testing::DifferentPixels(scratch.out() + "/kodim01.png",
+                               BuiltInReference(scratch, scratch.in() + "/kodim01.pcd", "png")),
+      0);
+  EXPECT_EQ(FolderNames(scratch.tmp()), Names{});
+  EXPECT_EQ(FolderNames(scratch.out()), Names{"kodim01.png"});
+}
+
+TEST(DecoderFaults, AConverterThatCrashesAfterAWholeTgaStillGivesTheFullResolution) {
+  // The exit status says nothing about the picture (ImageMagick exits 1 for
+  // good 16Base files); a whole TGA of the right size is used.
+  FaultScratch scratch;
+  testing::CopySample("kodim13-4base.pcd", scratch.in());
+  const std::string standIn = scratch.path() + "/crash-after.sh";
+  testing::WriteScript(standIn, "convert \"$@\"\nkill -SEGV $$\n");
+  const FaultRun run = RunLumafoldUnder({"-i", scratch.in() + "/kodim13-4base.pcd", "-o",
+                                         scratch.out() + "/", "-c", "png", "-d", "-q"},
+                                        WithConverter(scratch, standIn));
+  EXPECT_EQ(run.status, 0) << Dump(run);
+  EXPECT_EQ(testing::IdentifySize(scratch.out() + "/kodim13-4base.png"), "1536 1024");
+  EXPECT_EQ(FolderNames(scratch.tmp()), Names{});
+}
+
+TEST(DecoderFaults, InputsRemovedAfterTheImportFailOneByOneAndTheRestConverts) {
+  FaultScratch scratch;
+  for (const char* name : {"kodim01.pcd", "kodim03.pcd", "kodim19.pcd"})
+    testing::CopySample(name, scratch.in());
+  // While the first file decodes, every input disappears.
+  const std::string standIn = scratch.path() + "/remove-inputs.sh";
+  testing::WriteScript(
+      standIn, "convert \"$@\"; status=$?\nrm -f '" + scratch.in() + "'/*.pcd\nexit $status\n");
+  const FaultRun run =
+      RunLumafoldUnder({"-i", scratch.in() + "/", "-o", scratch.out() + "/", "-c", "jpg", "-d"},
+                       WithConverter(scratch, standIn));
+
+  EXPECT_EQ(run.status, 2) << Dump(run);
+  const auto traced = TraceOutcomes(run.out);
+  ASSERT_EQ(traced.size(), 3u) << Dump(run);
+  std::vector<std::string> converted;
+  for (const auto& [path, file] : traced)
+    if (file.outcome == "OK") converted.push_back(fs::path(path).stem().string() + ".jpg");
+  ASSERT_EQ(converted.size(), 1u) << Dump(run);
+  EXPECT_EQ(FolderNames(scratch.out()), converted);
+  EXPECT_NE(run.out.find("Files converted: 1 of 3"), std::string::npos) << Dump(run);
+  EXPECT_EQ(FolderNames(scratch.tmp()), Names{});
+}
+
+}  // namespace
+}  // namespace lumafold
