@@ -38,7 +38,7 @@ void CreateSubfolders(const std::string& outputFolder, const std::string& relati
 }
 
 // "File Timestamp" 1 takes the input's time as listed (never the
-// intermediate TGA's), 2 the "Custom Timestamp"; failures are ignored.
+// intermediate BMP's), 2 the "Custom Timestamp"; failures are ignored.
 void ApplyFileTimestamp(const ConversionSettings& settings, const std::string& inputPath,
                         const std::string& outputPath) {
   timespec times[2];

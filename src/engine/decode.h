@@ -1,5 +1,5 @@
 // Decoding a Photo CD file: ImageMagick's `convert` writes the largest
-// resolution the file really holds to an intermediate TGA file in the run
+// resolution the file really holds to an intermediate BMP file in the run
 // folder, which FreeImage loads; FreeImage's own Photo CD loader (Base
 // resolution only) is the fallback. Both paths give the picture in the
 // orientation its header asks for.
@@ -27,13 +27,13 @@ struct DecoderOptions {
 struct DecodedImage {
   ImageHandle image;  // empty when nothing could be decoded
   DecodeSource source = DecodeSource::None;
-  int index = -1;         // sub-image index of the accepted TGA
+  int index = -1;         // sub-image index of the accepted BMP
   int converterRuns = 0;  // how often the converter was started
   std::string refusal;    // why the file was refused before any decoder ran
 };
 
 // Decodes file.inputPath. Sets file.intermediatePath and
-// file.sourceBitDepth. The intermediate TGA and the input link are gone when
+// file.sourceBitDepth. The intermediate BMP and the input link are gone when
 // this returns, whatever happened.
 DecodedImage DecodePhotoCd(FileConversion& file, const DecoderOptions& options);
 DecodedImage DecodePhotoCd(FileConversion& file);

@@ -18,7 +18,7 @@ namespace lumafold {
 struct FileConversion {
   std::string inputPath;          // the input as listed in the input set
   std::string relativeSubfolder;  // from the input set entry
-  std::string intermediatePath;   // TGA written by the external decoder
+  std::string intermediatePath;   // BMP written by the external decoder
   std::string outputPath;
   std::string temporaryOutputPath;
   std::int32_t sourceBitDepth = 0;  // bits per pixel as decoded

@@ -1,6 +1,6 @@
 // The private folder of one conversion run: made with mkdtemp under $TMPDIR
 // (default /tmp) when the run starts and removed with everything in it when
-// the run ends. The external decoder's input links and intermediate TGA
+// the run ends. The external decoder's input links and intermediate BMP
 // files live here, so no other user can swap them and none outlives the run.
 #pragma once
 

@@ -1,5 +1,5 @@
 // Faults on the input side: a converter that hangs, one that crashes after
-// writing its TGA (whole or half), and inputs that vanish between the import
+// writing its intermediate BMP (whole or half), and inputs that vanish between the import
 // and their conversion. The stand-in converters are shell scripts that run
 // the real ImageMagick `convert` around the fault.
 #include <gtest/gtest.h>
@@ -84,22 +84,22 @@ TEST(DecoderFaults, AHangingConverterIsKilledAtItsTimeLimitAndTheBatchGoesOn) {
   EXPECT_EQ(FolderNames(scratch.tmp()), Names{});
 }
 
-// The stand-in's last parameter is "tga:NAME", relative to its working folder.
-constexpr const char* kLastParameter = "eval \"last=\\${$#}\"\ntga=${last#tga:}\n";
+// The stand-in's last parameter is "bmp3:NAME", relative to its working folder.
+constexpr const char* kLastParameter = "eval \"last=\\${$#}\"\nbmp=${last#bmp3:}\n";
 
-TEST(DecoderFaults, AConverterThatCrashesHalfWayThroughItsTgaGivesNoGarbage) {
+TEST(DecoderFaults, AConverterThatCrashesHalfWayThroughItsBitmapGivesNoGarbage) {
   FaultScratch scratch;
   testing::CopySample("kodim01.pcd", scratch.in());
   const std::string standIn = scratch.path() + "/crash-half-way.sh";
   testing::WriteScript(standIn, std::string(kLastParameter) +
                                     "convert \"$@\"\n"
-                                    "truncate -s 600000 \"$tga\"\n"
+                                    "truncate -s 600000 \"$bmp\"\n"
                                     "kill -SEGV $$\n");
   const FaultRun run = RunLumafoldUnder(
       {"-i", scratch.in() + "/kodim01.pcd", "-o", scratch.out() + "/", "-c", "png", "-d", "-q"},
       WithConverter(scratch, standIn));
 
-  // The cut-off TGA is refused; the file comes from the built-in decoder,
+  // The cut-off BMP is refused; the file comes from the built-in decoder,
   // pixel for pixel, instead of from half a picture and garbage.
   EXPECT_EQ(run.status, 0) << Dump(run);
   EXPECT_EQ(
@@ -110,9 +110,9 @@ TEST(DecoderFaults, AConverterThatCrashesHalfWayThroughItsTgaGivesNoGarbage) {
   EXPECT_EQ(FolderNames(scratch.out()), Names{"kodim01.png"});
 }
 
-TEST(DecoderFaults, AConverterThatCrashesAfterAWholeTgaStillGivesTheFullResolution) {
+TEST(DecoderFaults, AConverterThatCrashesAfterAWholeBitmapStillGivesTheFullResolution) {
   // The exit status says nothing about the picture (ImageMagick exits 1 for
-  // good 16Base files); a whole TGA of the right size is used.
+  // good 16Base files); a whole BMP of the right size is used.
   FaultScratch scratch;
   testing::CopySample("kodim13-4base.pcd", scratch.in());
   const std::string standIn = scratch.path() + "/crash-after.sh";

@@ -3,6 +3,7 @@
 // fallback; orientation from both; nothing left in the run folder.
 #include "engine/decode.h"
 
+#include <cstring>
 #include <regex>
 
 #include "engine/child_process.h"
@@ -94,7 +95,7 @@ TEST_F(DecodeTest, TruncatedFilesDecodeAtTheLevelThatIsWhole) {
 }
 
 // ImageMagick's own reading of an unrotated or 90-degree file, written as
-// PNG: a reference whose row order no TGA label can confuse.
+// PNG: a reference whose row order no header flag can confuse.
 ImageHandle ReferencePicture(const Scratch& scratch, const std::string& pcd) {
   const std::string png = scratch / "reference.png";
   const ChildResult made =
@@ -132,6 +133,62 @@ TEST_F(DecodeTest, RotatedFilesAndThePortraitComeOutUpright) {
   ImageHandle flipped(FreeImage_Clone(plain.image.get()));
   FreeImage_FlipVertical(flipped.get());
   EXPECT_LT(Correlation(flipped.get(), landscape.get()), 0.5);
+}
+
+// The intermediate file used to be a TGA (ImageMagick writes BMP much
+// faster): FreeImage's reading of ImageMagick's TGA of the same index.
+ImageHandle ThroughTga(const Scratch& scratch, const std::string& pcd, int index) {
+  const std::string tga = scratch / "reference.tga";
+  const ChildResult made = RunChild(
+      {"convert", "-quiet", "-colorspace", "sRGB", "pcd:" + pcd + "[" + std::to_string(index) + "]",
+       "-orient", "TopLeft", "tga:" + tga},
+      ChildOptions{});
+  EXPECT_TRUE(made.finished());
+  ImageHandle picture(FreeImage_Load(FIF_TARGA, tga.c_str(), 0));
+  ::unlink(tga.c_str());
+  return picture;
+}
+
+bool SamePixels(FIBITMAP* a, FIBITMAP* b) {
+  if (!a || !b || FreeImage_GetWidth(a) != FreeImage_GetWidth(b) ||
+      FreeImage_GetHeight(a) != FreeImage_GetHeight(b) ||
+      FreeImage_GetBPP(a) != FreeImage_GetBPP(b))
+    return false;
+  const unsigned rowBytes = FreeImage_GetLine(a);
+  for (unsigned y = 0; y < FreeImage_GetHeight(a); ++y)
+    if (std::memcmp(FreeImage_GetScanLine(a, y), FreeImage_GetScanLine(b, y), rowBytes) != 0)
+      return false;
+  return true;
+}
+
+TEST_F(DecodeTest, TheBitmapIntermediateGivesWhatTheTgaGaveAndGreyStaysEightBits) {
+  // A Photo CD file whose pixels are all grey: ImageMagick stored it in the
+  // TGA as 8-bit grey, and the automatic output depth follows that.
+  const std::string png = scratch_ / "grey.png";
+  const std::string grey = scratch_ / "grey.pcd";
+  ASSERT_TRUE(RunChild({"convert", "pcd:" + Sample("kodim23.pcd") + "[3]", "-colorspace", "gray",
+                        "png:" + png},
+                       ChildOptions{})
+                  .finished());
+  ASSERT_TRUE(RunChild({"convert", "png:" + png, "pcd:" + grey}, ChildOptions{}).finished());
+
+  useConverter();
+  const std::vector<std::pair<std::string, int>> files = {{Sample("kodim13-4base.pcd"), 4},
+                                                          {Sample("kodim19.pcd"), 3},
+                                                          {DecoderData("rotate-90.pcd"), 4},
+                                                          {DecoderData("rotate-270.pcd"), 3},
+                                                          {grey, 3}};
+  for (const auto& [path, index] : files) {
+    SCOPED_TRACE(path);
+    const DecodedImage decoded = decode(path);
+    ASSERT_TRUE(decoded.image);
+    EXPECT_EQ(decoded.index, index);
+    const ImageHandle before = ThroughTga(scratch_, path, index);
+    ASSERT_TRUE(before);
+    EXPECT_EQ(lastBitDepth_, static_cast<std::int32_t>(FreeImage_GetBPP(before.get())));
+    EXPECT_TRUE(SamePixels(decoded.image.get(), before.get()));
+  }
+  EXPECT_EQ(lastBitDepth_, 8) << "the grey file";
 }
 
 TEST_F(DecodeTest, BuiltInDecoderAgreesWithTheConverterOnOrientation) {
@@ -176,14 +233,14 @@ TEST_F(DecodeTest, ResultsOfTheWrongSizeAreRejected) {
   useConverter(
       "case $index in\n"
       "  5) " +
-      WriteTgaOfSize(6144, 4096) +
+      WriteBmpOfSize(6144, 4096) +
       " ;;\n"
       "  4) : > \"$out\" ;;\n"
       "  3) " +
-      WriteTgaOfSize(384, 256) +
+      WriteBmpOfSize(384, 256) +
       " ;;\n"
       "  2) " +
-      WriteTgaOfSize(256, 384) +
+      WriteBmpOfSize(256, 384) +
       "; exit 1 ;;\n"
       "esac\n");
   const DecodedImage decoded = decode(Sample("kodim05-16base.pcd"));
@@ -211,13 +268,13 @@ TEST_F(DecodeTest, WrongShapedResultsEndAtTheIndexTheirShapeCallsFor) {
   useConverter(
       "case $index in\n"
       "  5) " +
-      WriteTgaOfSize(3072, 1024) +
+      WriteBmpOfSize(3072, 1024) +
       " ;;\n"
       "  4) " +
-      WriteTgaOfSize(1536, 1024) +
+      WriteBmpOfSize(1536, 1024) +
       " ;;\n"
       "  *) " +
-      WriteTgaOfSize(768, 512) +
+      WriteBmpOfSize(768, 512) +
       " ;;\n"
       "esac\n");
   ExpectSize(decode(Sample("kodim05-16base.pcd")), 1536, 1024);
@@ -227,10 +284,10 @@ TEST_F(DecodeTest, WrongShapedResultsEndAtTheIndexTheirShapeCallsFor) {
   useConverter(
       "case $index in\n"
       "  3) " +
-      WriteTgaOfSize(820, 512) +
+      WriteBmpOfSize(820, 512) +
       " ;;\n"
       "  *) " +
-      WriteTgaOfSize(384, 256) +
+      WriteBmpOfSize(384, 256) +
       " ;;\n"
       "esac\n");
   ExpectSize(decode(Sample("kodim23.pcd")), 384, 256);
@@ -244,7 +301,7 @@ TEST_F(DecodeTest, MissingOrHangingConverterFallsBackToTheBuiltInDecoder) {
   EXPECT_EQ(missing.source, DecodeSource::BuiltInDecoder);
   EXPECT_EQ(missing.converterRuns, 0);
 
-  useConverter(WriteTgaOfSize(3072, 2048) + "\nsleep 30");
+  useConverter(WriteBmpOfSize(3072, 2048) + "\nsleep 30");
   options_.timeLimit = std::chrono::milliseconds(500);
   const DecodedImage hung = decode(Sample("kodim05-16base.pcd"));
   EXPECT_EQ(runs(), Strings{"5"}) << "a converter that hung once is not asked again";
@@ -270,7 +327,7 @@ TEST_F(DecodeTest, AwkwardNamesReachTheConverterAsPlainNames) {
   useConverter();
   const Strings names = {"-leading dash.pcd", "quote's \"double\".pcd",
                          "[1] * ? % : .pcd",  "%d%s.pcd",
-                         "tga:x.pcd",         "space .pcd"};
+                         "bmp3:x.pcd",        "space .pcd"};
   for (const auto& name : names) {
     const std::string path = scratch_ / name;
     fs::copy_file(Sample("kodim23.pcd"), path);
@@ -281,7 +338,7 @@ TEST_F(DecodeTest, AwkwardNamesReachTheConverterAsPlainNames) {
   }
   EXPECT_EQ(runs().size(), names.size());
   const std::regex plain(
-      R"(-quiet -colorspace sRGB pcd:[0-9]+-[A-Za-z0-9_.-]+\.pcd\[3\] -orient TopLeft tga:[0-9]+-[A-Za-z0-9_.-]+\.tga)");
+      R"(-quiet -colorspace sRGB pcd:[0-9]+-[A-Za-z0-9_.-]+\.pcd\[3\] bmp3:[0-9]+-[A-Za-z0-9_.-]+\.bmp)");
   for (const auto& line : ReadLines(scratch_ / "args"))
     EXPECT_TRUE(std::regex_match(line, plain)) << line;
 }

@@ -135,8 +135,8 @@ inline void MakeExecutable(const std::string& path, const std::string& script) {
 }
 
 // A converter stand-in: logs the sub-image index of each run to `log`, then
-// runs `body` with $index and $out set (the requested index and the TGA
-// name). `body` is shell text; "$REAL" names the real convert.
+// runs `body` with $index and $out set (the requested index and the
+// intermediate BMP's name). `body` is shell text; "$REAL" names the real convert.
 inline std::string StandInScript(const std::string& log, const std::string& body) {
   return "#!/bin/sh\n"
          "REAL=convert\n"
@@ -144,17 +144,17 @@ inline std::string StandInScript(const std::string& log, const std::string& body
          "for a in \"$@\"; do\n"
          "  case \"$a\" in\n"
          "    pcd:*) index=$(printf '%s' \"$a\" | sed 's/.*\\[\\([0-9]*\\)\\]$/\\1/') ;;\n"
-         "    tga:*) out=${a#tga:} ;;\n"
+         "    bmp3:*) out=${a#bmp3:} ;;\n"
          "  esac\n"
          "done\n"
          "echo \"$index\" >> '" +
          log + "'\n" + body + "\n";
 }
 
-// Shell text that writes a grey TGA of the given size to $out.
-inline std::string WriteTgaOfSize(int width, int height) {
+// Shell text that writes a grey BMP of the given size to $out.
+inline std::string WriteBmpOfSize(int width, int height) {
   return "\"$REAL\" -size " + std::to_string(width) + "x" + std::to_string(height) +
-         " xc:gray50 -orient TopLeft \"tga:$out\"";
+         " xc:gray50 \"bmp3:$out\"";
 }
 
 // Correlation of two pictures' luminance after scaling both to 96x64 (or
