@@ -56,4 +56,6 @@ printf '../%%filename%%.%%ext%%' >"$out/output_name/climb"
 printf '/home/user/.bashrc' >"$out/output_name/absolute"
 printf 'sub/./../%%yyyy%%-%%mm%%-%%dd%%_%%hh%%%%ii%%%%ss%%.%%ext%%\0a/b/\0%%n%%' >"$out/output_name/dates"
 printf '%%filename%%/%%filename%%.%%ext%%\0\0..' >"$out/output_name/dotted-name"
+# Found by fuzzing: a mask that names the output folder itself.
+printf '.\0\0\0s./%%filename%%.%%ex\247t%%' >"$out/output_name/names-the-folder"
 echo "seed corpus written to $out"
