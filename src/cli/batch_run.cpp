@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <csignal>
 #include <charconv>
 #include <chrono>
 #include <future>
@@ -110,10 +112,40 @@ const FormatTraceLine kFormatTraceLines[] = {
      }},
 };
 
+// Ctrl-C or a polite kill stops the batch after the files in hand instead of
+// killing the process mid-write, so no partial output or private run folder
+// stays behind. A second signal ends the process at once.
+std::atomic<bool> g_interrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+extern "C" void OnInterrupt(int signal) {
+  g_interrupted.store(true);
+  std::signal(signal, SIG_DFL);
+}
+
+class InterruptScope {
+ public:
+  InterruptScope() {
+    previousInt_ = std::signal(SIGINT, OnInterrupt);
+    previousTerm_ = std::signal(SIGTERM, OnInterrupt);
+  }
+  ~InterruptScope() {
+    std::signal(SIGINT, previousInt_);
+    std::signal(SIGTERM, previousTerm_);
+  }
+  InterruptScope(const InterruptScope&) = delete;
+  InterruptScope& operator=(const InterruptScope&) = delete;
+
+ private:
+  void (*previousInt_)(int) = SIG_DFL;
+  void (*previousTerm_)(int) = SIG_DFL;
+};
+
 // Runs `work` on a thread of its own and waits for it. While a conversion
 // runs, the progress line shows the file in hand.
 template <typename Work>
 void RunOnWorkerThread(AppContext& context, Console& console, bool showProgress, Work work) {
+  InterruptScope interrupts;
   {
     std::lock_guard<std::mutex> hold(context.progress.lock);
     context.progress.processedCount = 0;
@@ -127,9 +159,10 @@ void RunOnWorkerThread(AppContext& context, Console& console, bool showProgress,
     work();
     finished.set_value();
   });
-  if (showProgress) {
-    const int total = static_cast<int>(context.inputs.size());
-    while (done.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready) {
+  const int total = static_cast<int>(context.inputs.size());
+  while (done.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready) {
+    if (g_interrupted.load()) context.progress.running = false;
+    if (showProgress) {
       int begun = 0;
       std::string current;
       {
@@ -139,8 +172,8 @@ void RunOnWorkerThread(AppContext& context, Console& console, bool showProgress,
       }
       if (begun > 0) console.Progress(begun, total, FileNamePart(current));
     }
-    console.ClearProgress();
   }
+  if (showProgress) console.ClearProgress();
   worker.join();
 }
 
@@ -413,6 +446,7 @@ int Batch::Convert(int added) {
 }
 
 int Batch::Run() {
+  g_interrupted.store(false);
   const StringCatalog& catalog = context_.catalog;
   Status(catalog.text("General", "Preparing"));
   Trace("Input: ", job_.inputFolder);

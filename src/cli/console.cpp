@@ -82,7 +82,13 @@ void Console::EnableProgress(bool enabled) { progressEnabled_ = enabled && errIs
 void Console::Progress(int begun, int total, std::string_view fileName) {
   if (!progressEnabled_) return;
   std::lock_guard<std::mutex> hold(lock_);
-  std::string text = "(" + std::to_string(begun) + "/" + std::to_string(total) + ") ";
+  std::string text;
+  text.reserve(fileName.size() + 24);
+  text += '(';
+  text += std::to_string(begun);
+  text += '/';
+  text += std::to_string(total);
+  text += ") ";
   text += fileName;
   text = FitColumns(text, TerminalColumns(err_) - 1);
   if (text == progressText_) return;

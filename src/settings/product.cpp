@@ -3,11 +3,14 @@
 namespace lumafold {
 
 std::string VersionText(int versionNumber) {
-  std::string text = std::to_string(versionNumber);
+  const std::string digits = std::to_string(versionNumber);
   // Each point goes in only where a digit follows it, so a one- or two-digit
   // number never ends in a bare point.
-  if (text.size() > 1) text.insert(1, ".");
-  if (text.size() > 3) text.insert(3, ".");
+  std::string text;
+  for (std::size_t i = 0; i < digits.size(); ++i) {
+    if (i == 1 || i == 2) text += '.';
+    text += digits[i];
+  }
   if (text.back() == '0' && text.size() > 3) text.resize(3);
   return text;
 }
