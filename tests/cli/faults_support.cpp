@@ -100,7 +100,14 @@ FaultRun RunLumafoldUnder(const std::vector<std::string>& arguments, const Fault
       options.workingDirectory.empty() ? std::string("/") : options.workingDirectory;
 
   const int in = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
-  const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (options.closedStdout) {
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC) != 0) return result;
+    ::close(ends[0]);
+    ::close(out);
+    out = ends[1];
+  }
   const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   const auto started = std::chrono::steady_clock::now();
   const pid_t child = ::fork();

@@ -51,6 +51,9 @@ struct FaultOptions {
   // Run as the unprivileged user "nobody" when the suite runs as root (see
   // HandToUnprivileged for the files it must reach).
   bool unprivileged = false;
+  // Standard output is a pipe whose reading end is already closed, as after
+  // `lumafold ... | head -1`; out stays empty.
+  bool closedStdout = false;
   int timeoutSeconds = 180;
 };
 
