@@ -2,7 +2,9 @@
 
 #include <fcntl.h>
 #include <grp.h>
+#include <linux/fs.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -73,6 +75,72 @@ void HandToUnprivileged(const std::string& path) {
   if (!fs::is_directory(fs::symlink_status(path, ignored))) return;
   for (const auto& entry : fs::recursive_directory_iterator(path, ignored))
     (void)::lchown(entry.path().c_str(), UnprivilegedUid(), UnprivilegedGid());
+}
+
+namespace {
+
+// Whether every folder on the way to `path` lets others through and the
+// file itself lets them in (`bits`: S_IROTH, S_IXOTH).
+bool ReachableByOthers(const std::string& path, mode_t bits) {
+  std::error_code error;
+  const fs::path full = fs::canonical(path, error);
+  if (error) return false;
+  struct stat info {};
+  fs::path walked = "/";
+  for (const auto& part : full.relative_path()) {
+    if (::stat(walked.c_str(), &info) != 0 || (info.st_mode & S_IXOTH) == 0) return false;
+    walked /= part;
+  }
+  return ::stat(full.c_str(), &info) == 0 && (info.st_mode & bits) == bits;
+}
+
+// The leak suppressions file the sanitizer build reads, if one is named.
+std::string SuppressionsFile(const std::map<std::string, std::string>& environment) {
+  const auto found = environment.find("LSAN_OPTIONS");
+  if (found == environment.end()) return {};
+  const std::size_t at = found->second.find("suppressions=");
+  if (at == std::string::npos) return {};
+  const std::string rest = found->second.substr(at + 13);
+  return rest.substr(0, rest.find(':'));
+}
+
+bool SetImmutable(const std::string& folder, bool on) {
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  int flags = 0;
+  bool ok = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+  if (ok) {
+    flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+    ok = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+  }
+  ::close(fd);
+  return ok;
+}
+
+}  // namespace
+
+ReadOnlyFolder::ReadOnlyFolder(const FaultScratch& scratch, const std::string& folder,
+                               FaultOptions& options)
+    : folder_(folder) {
+  if (::geteuid() != 0) {
+    if (::chmod(folder.c_str(), 0555) == 0) way_ = "mode";
+    return;
+  }
+  const std::string suppressions = SuppressionsFile(options.environment);
+  if (ReachableByOthers(LumafoldBinary(), S_IROTH | S_IXOTH) &&
+      (suppressions.empty() || ReachableByOthers(suppressions, S_IROTH))) {
+    HandToUnprivileged(scratch.path());
+    if (::chmod(folder.c_str(), 0555) == 0) {
+      options.unprivileged = true;
+      way_ = "unprivileged user";
+    }
+    return;
+  }
+  if (SetImmutable(folder, true)) way_ = "immutable";
+}
+
+ReadOnlyFolder::~ReadOnlyFolder() {
+  if (way_ == "immutable") SetImmutable(folder_, false);
 }
 
 uid_t UnprivilegedUid() { return ::geteuid() == 0 ? kNobody : ::geteuid(); }

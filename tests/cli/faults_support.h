@@ -65,6 +65,25 @@ gid_t UnprivilegedGid();
 // Gives `path` and everything below it to that user.
 void HandToUnprivileged(const std::string& path);
 
+// Makes a folder read-only for a run, also when the suite runs as root:
+// by its mode for an ordinary user; as root by running as "nobody" when
+// that user can reach the program (and the leak suppressions), else by the
+// immutable attribute. The destructor undoes the attribute.
+class ReadOnlyFolder {
+ public:
+  ReadOnlyFolder(const FaultScratch& scratch, const std::string& folder, FaultOptions& options);
+  ~ReadOnlyFolder();
+  ReadOnlyFolder(const ReadOnlyFolder&) = delete;
+  ReadOnlyFolder& operator=(const ReadOnlyFolder&) = delete;
+  // How it was done ("mode", "unprivileged user", "immutable"), or empty
+  // when no way worked.
+  const std::string& way() const { return way_; }
+
+ private:
+  std::string folder_;
+  std::string way_;
+};
+
 // Writes an executable /bin/sh script.
 void WriteScript(const std::string& path, const std::string& body);
 void WriteText(const std::string& path, const std::string& text);
