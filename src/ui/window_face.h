@@ -6,6 +6,20 @@
 
 namespace lumafold {
 
+namespace ui {
+class MainWindow;
+
+// Start-up inside a running QApplication: the screen-size provider, the
+// settings file, the catalog, the theme, the window. False when the window
+// could not be opened (the quit path still runs).
+bool StartWindowFace(AppContext& context, MainWindow& window);
+
+// The quit path: the window placement into the settings, the recent output
+// folders cleared unless kept, the settings file written. False when the
+// file could not be written.
+bool QuitWindowFace(AppContext& context, const MainWindow& window);
+}  // namespace ui
+
 // Returns the process exit status (0 when the window closed normally).
 int RunWindow(AppContext& context, int argc, char** argv);
 

@@ -1,0 +1,51 @@
+// The main window's layout arithmetic, kept apart from the toolkit so that
+// the numbers can be checked without a window.
+#pragma once
+
+namespace lumafold::ui {
+
+struct Rect {
+  int x = 0;
+  int y = 0;
+  int width = 0;
+  int height = 0;
+  bool operator==(const Rect&) const = default;
+};
+
+// Measured once the menu, tool bar and status bar are built; never saved.
+struct LayoutMetrics {
+  int menuHeight = 0;
+  int toolBarHeight = 0;
+  int topOffset = 0;
+  int listBaseHeight = 100;
+  int statusBarHeight = 0;
+};
+
+// Geometry of controls 0 to 8 and tool bars 2 and 3. Positions of the
+// container's children are relative to the container.
+struct MainLayout {
+  Rect container;
+  Rect inputList;
+  int inputListColumnWidth = 0;
+  Rect outputFolderLabel;
+  Rect outputFolderBox;
+  Rect outputFolderToolBar;
+  Rect outputFormatLabel;
+  Rect outputFormatBox;
+  Rect outputFormatToolBar;
+  Rect convertButton;
+};
+
+inline constexpr int kMinimumClientWidth = 510;
+inline constexpr int kMinimumClientHeight = 330;
+inline constexpr int kSideToolBarSize = 24;
+
+// The places the controls are created at, for a window of the given size.
+MainLayout InitialLayout(int windowWidth, int windowHeight, const LayoutMetrics& metrics);
+
+// The resize rule: W and H are the client size. Values the rule does not
+// name keep what `current` holds.
+MainLayout ResizeLayout(MainLayout current, int clientWidth, int clientHeight,
+                        const LayoutMetrics& metrics);
+
+}  // namespace lumafold::ui

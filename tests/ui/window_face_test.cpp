@@ -1,0 +1,134 @@
+// Start and quit of the desktop face: the settings file read at start and
+// written at exit with the window's placement.
+#include <QComboBox>
+
+#include "settings/profile_file.h"
+#include "ui/window_face.h"
+#include "ui_test_support.h"
+
+namespace lumafold::test {
+namespace {
+
+using namespace lumafold::ui;
+
+class WindowFaceTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_FALSE(home_.path().empty());
+    setenv("XDG_CONFIG_HOME", home_.path().c_str(), 1);
+  }
+
+  // A settings file as an earlier run left it.
+  std::string SavedFile(std::int8_t maximized, std::int8_t keepHistory) {
+    AppContext context;
+    context.settings.resetToDefaults(SettingsMode::Window);
+    context.settings.window = {maximized, 120, 90, 700, 450};
+    context.settings.general.updateRange = 5;
+    context.settings.output.format = "png";
+    context.settings.advanced.outFoldersHistory = keepHistory;
+    context.settings.file.recentOutFolders = "/kept/";
+    const std::string path = DefaultSettingsFilePath();
+    EXPECT_TRUE(SaveSettingsFile(context.settings, context.formats, path));
+    return path;
+  }
+
+  // Starts the face on the saved file, lets `use` act on the window, quits,
+  // and reads the file written at exit.
+  ConversionSettings StartUseQuit(const std::function<void(MainWindow&)>& use) {
+    AppContext context;
+    PromptLog log;
+    MainWindow window(context, RecordingPrompts(log));
+    EXPECT_TRUE(StartWindowFace(context, window));
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
+    use(window);
+    QCoreApplication::processEvents();
+    window.close();
+    EXPECT_TRUE(QuitWindowFace(context, window));
+    AppContext reread;
+    EXPECT_TRUE(LoadSettingsFile(reread.settings, DefaultSettingsFilePath()));
+    return reread.settings;
+  }
+
+  TempFolder home_;
+};
+
+TEST_F(WindowFaceTest, NormalWindowOpensAtTheSavedPlaceAndSavesItsNewGeometry) {
+  SavedFile(0, 1);
+  const ConversionSettings after = StartUseQuit([](MainWindow& window) {
+    EXPECT_EQ(window.size(), QSize(700, 450));
+    EXPECT_EQ(window.pos(), QPoint(120, 90));
+    EXPECT_FALSE(window.isMaximized());
+    EXPECT_EQ(window.outputFormatBox()->currentText(), "PNG (Portable Network Graphics)");
+    window.resize(820, 520);
+    window.move(30, 40);
+    window.outputFormatBox()->setCurrentIndex(9);  // JPG
+  });
+  EXPECT_EQ(after.window.isMaximized, 0);
+  EXPECT_EQ(after.window.width, 820);
+  EXPECT_EQ(after.window.height, 520);
+  EXPECT_EQ(after.window.x, 30);
+  EXPECT_EQ(after.window.y, 40);
+  EXPECT_EQ(after.output.format, "jpg");
+  EXPECT_EQ(after.file.recentOutFolders, "/kept/");
+}
+
+TEST_F(WindowFaceTest, MaximizedWindowOpensMaximizedAndKeepsTheNormalGeometry) {
+  SavedFile(1, 1);
+  ConversionSettings after = StartUseQuit([](MainWindow& window) {
+    EXPECT_TRUE(window.isMaximized());
+  });
+  EXPECT_EQ(after.window.isMaximized, 1);
+  EXPECT_EQ(after.window.width, 700);
+  EXPECT_EQ(after.window.height, 450);
+  EXPECT_EQ(after.window.x, 120);
+
+  // Un-maximized before quitting: the size current at quit is saved.
+  after = StartUseQuit([](MainWindow& window) {
+    ASSERT_TRUE(window.isMaximized());
+    window.showNormal();
+    QCoreApplication::processEvents();
+    window.resize(640, 400);
+    window.move(10, 20);
+  });
+  EXPECT_EQ(after.window.isMaximized, 0);
+  EXPECT_EQ(after.window.width, 640);
+  EXPECT_EQ(after.window.height, 400);
+  EXPECT_EQ(after.window.x, 10);
+  EXPECT_EQ(after.window.y, 20);
+}
+
+TEST_F(WindowFaceTest, MinimizedWindowKeepsTheSavedGeometry) {
+  SavedFile(0, 1);
+  const ConversionSettings after = StartUseQuit([](MainWindow& window) {
+    window.resize(900, 600);
+    window.showMinimized();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(window.isMinimized());
+  });
+  EXPECT_EQ(after.window.isMaximized, 0);
+  EXPECT_EQ(after.window.width, 700);
+  EXPECT_EQ(after.window.height, 450);
+  EXPECT_EQ(after.window.x, 120);
+  EXPECT_EQ(after.window.y, 90);
+}
+
+TEST_F(WindowFaceTest, HistoryZeroClearsTheRecentFoldersAtExit) {
+  SavedFile(0, 0);
+  const ConversionSettings after = StartUseQuit([](MainWindow& window) {
+    EXPECT_EQ(window.outputFolderBox()->itemText(0), "/kept/");
+  });
+  EXPECT_EQ(after.file.recentOutFolders, "");
+}
+
+TEST_F(WindowFaceTest, MissingFileStartsFromDefaultsAndIsWrittenAtExit) {
+  ASSERT_FALSE(fs::exists(DefaultSettingsFilePath()));
+  const ConversionSettings after = StartUseQuit([](MainWindow& window) {
+    EXPECT_EQ(window.size(), QSize(510, 330));
+  });
+  EXPECT_TRUE(fs::exists(DefaultSettingsFilePath()));
+  EXPECT_EQ(after.window.width, 510);
+  EXPECT_EQ(after.general.cfg, 17);
+}
+
+}  // namespace
+}  // namespace lumafold::test
