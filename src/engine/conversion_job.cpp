@@ -2,29 +2,29 @@
 #include "engine/conversion_job.h"
 
 #include <algorithm>
-#include <random>
+#include <cstdlib>
 
 #include "settings/text_utils.h"
 
 namespace lumafold {
-
-namespace {
-
-std::mt19937& RandomEngine() {
-  thread_local std::mt19937 engine{std::random_device{}()};
-  return engine;
-}
-
-}  // namespace
 
 void ConversionJob::reset() {
   sequenceNumber = 1;
   drawRandomNumber();
 }
 
+std::mt19937 ConversionJob::NewRandomEngine() {
+  if (const char* seed = std::getenv("LUMAFOLD_RANDOM_SEED"); seed && *seed) {
+    char* end = nullptr;
+    const unsigned long long value = std::strtoull(seed, &end, 10);
+    if (*end == '\0') return std::mt19937(static_cast<std::mt19937::result_type>(value));
+  }
+  return std::mt19937(std::random_device{}());
+}
+
 void ConversionJob::drawRandomNumber() {
   std::uniform_int_distribution<std::int32_t> range(1, 99999);
-  randomNumber = range(RandomEngine());
+  randomNumber = range(randomEngine);
 }
 
 std::uint32_t InputSet::Hash(const std::string& utf8Path) {
@@ -97,7 +97,11 @@ void RunProgress::resume() {
 
 void RunProgress::waitWhilePaused() {
   std::unique_lock<std::mutex> guard(lock);
-  pauseChanged_.wait(guard, [this] { return !paused_; });
+  waitWhilePaused(guard);
+}
+
+void RunProgress::waitWhilePaused(std::unique_lock<std::mutex>& held) {
+  pauseChanged_.wait(held, [this] { return !paused_; });
 }
 
 }  // namespace lumafold

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -57,6 +58,13 @@ struct ConversionJob {
 
   Clock clock;      // empty: std::time
   TraceSink trace;  // empty: standard output
+
+  // Draws the "%rnd%" numbers, on one thread at a time (the worker's, in
+  // input-set order), so that the sequence does not depend on how many
+  // files are converted at once. LUMAFOLD_RANDOM_SEED (a decimal number)
+  // fixes the seed, so that two runs can be compared.
+  std::mt19937 randomEngine = NewRandomEngine();
+  static std::mt19937 NewRandomEngine();
 
   // "New" and start-up: sequence 1, a fresh random number.
   void reset();
@@ -111,6 +119,9 @@ struct RunProgress {
   void pause();
   void resume();
   void waitWhilePaused();
+  // The same with the progress lock already held: a worker that claims its
+  // next file under the lock cannot slip past a pause() that has returned.
+  void waitWhilePaused(std::unique_lock<std::mutex>& held);
 
  private:
   std::condition_variable pauseChanged_;

@@ -1,14 +1,28 @@
 // The batch procedure. Each file gets a FileConversion of its own; the
 // settings, the input set and the job's run fields are only read, and the
 // job's numbers advance after each success.
+//
+// With several file workers, the workers take the files in input-set order
+// and convert them side by side, while this thread finishes them in the
+// same order: it moves each output into place (held_output.h), prints the
+// file's trace lines together, advances the numbers and sets the file time.
+// Everything that depends on the order is therefore done by one thread, as
+// with a single worker.
 #include "engine/conversion_worker.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <condition_variable>
 #include <cstdio>
+#include <optional>
+#include <system_error>
+#include <thread>
 
 #include "engine/convert_file.h"
+#include "engine/held_output.h"
 #include "engine/naming.h"
 #include "engine/run_folder.h"
 
@@ -16,13 +30,18 @@ namespace lumafold {
 
 namespace {
 
+// Each worker may hold two full pictures and run one ImageMagick process
+// (about 250 MB for a 16Base file); beyond this the machine only thrashes.
+constexpr long kMostWorkers = 64;
+
 bool IsDirectory(const std::string& path) {
   struct stat info {};
   return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 // Creates the output folder's copy of the input's subfolder level by level;
-// a level that cannot be made shows up as a failed save.
+// a level that cannot be made shows up as a failed save. Two workers making
+// the same level at once is harmless: the loser's mkdir fails with EEXIST.
 void CreateSubfolders(const std::string& outputFolder, const std::string& relativeSubfolder) {
   std::string folder = outputFolder;
   if (!folder.empty() && folder.back() != '/') folder += '/';
@@ -63,77 +82,204 @@ void PrintLine(const std::string& line) {
   std::fflush(stdout);
 }
 
-}  // namespace
+// Whether a text uses a token whose value follows the input-set order. The
+// mask is lower-cased before its tokens are replaced, and watermark tokens
+// are found regardless of case, so case does not matter here either.
+bool HoldsOrderedToken(const std::string& text) {
+  std::string lower = text;
+  std::transform(lower.begin(), lower.end(), lower.begin(),
+                 [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; });
+  return lower.find("%n%") != std::string::npos || lower.find("%rnd%") != std::string::npos;
+}
 
-int ConversionWorker(AppContext& context) {
-  ConversionJob& job = context.job;
-  const ConversionSettings& settings = context.settings;
-  RunProgress& progress = context.progress;
+class Batch {
+ public:
+  explicit Batch(AppContext& context)
+      : settings_(context.settings),
+        job_(context.job),
+        progress_(context.progress),
+        entries_(context.inputs.ordered()),
+        tracing_(job_.commandLineMode && job_.consoleMode == "DEBUG") {}
 
-  const bool tracing = job.commandLineMode && job.consoleMode == "DEBUG";
-  const auto trace = [&](const std::string& line) {
-    if (!tracing) return;
-    if (job.trace)
-      job.trace(line);
-    else
-      PrintLine(line);
+  void run() {
+    const int workers = FileWorkerCount(settings_, entries_.size());
+    if (workers <= 1 || !runWorkers(workers)) runOneAtATime();
+    std::lock_guard<std::mutex> guard(progress_.lock);
+    progress_.convertedCount = converted_;
+    progress_.finished = true;
+  }
+
+ private:
+  struct Finished {
+    FileConversion file;
+    bool ok = false;
+    bool done = false;
   };
 
-  // Removed with everything in it when the run ends.
-  RunFolder runFolder;
-  const std::vector<InputEntry> entries = context.inputs.ordered();
-  std::int32_t begun = 0;
-  std::int32_t converted = 0;
+  // The pause gate, the running flag and the next file, under the progress
+  // lock: while the front end holds the run paused no worker starts a file,
+  // and once the flag is cleared the files in hand are the last ones.
+  std::optional<std::size_t> claim() {
+    std::unique_lock<std::mutex> held(progress_.lock);
+    progress_.waitWhilePaused(held);
+    if (!progress_.running.load() || next_ >= entries_.size()) return std::nullopt;
+    const std::size_t index = next_++;
+    progress_.processedCount = static_cast<std::int32_t>(index + 1);
+    progress_.currentFile = entries_[index].path;
+    return index;
+  }
 
-  for (const InputEntry& entry : entries) {
-    progress.waitWhilePaused();
-    if (!progress.running.load()) break;
-
-    ++begun;
-    job.inputPath = entry.path;
-    job.relativeSubfolder = entry.relativeSubfolder;
-    {
-      std::lock_guard<std::mutex> guard(progress.lock);
-      progress.processedCount = begun;
-      progress.currentFile = entry.path;
-    }
-    if (settings.advanced.keepSubfolders == 1)
-      CreateSubfolders(job.outputFolder, entry.relativeSubfolder);
-
+  FileConversion prepare(std::size_t index) const {
+    const InputEntry& entry = entries_[index];
     FileConversion file;
     file.inputPath = entry.path;
     file.relativeSubfolder = entry.relativeSubfolder;
-    file.sequenceNumber = job.sequenceNumber;
-    file.randomNumber = job.randomNumber;
-    file.runFolder = runFolder.path();
-    file.fileNumber = begun;
+    file.runFolder = runFolder_.path();
+    file.fileNumber = static_cast<std::int32_t>(index + 1);
+    if (settings_.advanced.keepSubfolders == 1)
+      CreateSubfolders(job_.outputFolder, entry.relativeSubfolder);
+    return file;
+  }
 
-    trace("Processing: " + entry.path);
-    const bool ok = ConvertFile(StepContext{settings, job, file});
+  void trace(const std::string& line) const {
+    if (!tracing_) return;
+    if (job_.trace)
+      job_.trace(line);
+    else
+      PrintLine(line);
+  }
 
-    job.outputPath = file.outputPath;
-    job.temporaryOutputPath = file.temporaryOutputPath;
-    job.sourceBitDepth = file.sourceBitDepth;
-    job.outputWidth = file.workingWidth;
-    job.outputHeight = file.workingHeight;
+  // The file's end in input-set order: its output in place, the rest of its
+  // trace, the counts and numbers, the file time.
+  void finish(FileConversion& file, bool ok) {
+    if (file.placement != OutputPlacement::Direct) {
+      file.sequenceNumber = job_.sequenceNumber;
+      file.randomNumber = job_.randomNumber;
+      if (ok)
+        ok = PlaceHeldOutput(StepContext{settings_, job_, file});
+      else
+        DiscardHeldOutput(file);
+    }
+
+    job_.inputPath = file.inputPath;
+    job_.relativeSubfolder = file.relativeSubfolder;
+    job_.outputPath = file.outputPath;
+    job_.temporaryOutputPath = file.temporaryOutputPath;
+    job_.sourceBitDepth = file.sourceBitDepth;
+    job_.outputWidth = file.workingWidth;
+    job_.outputHeight = file.workingHeight;
 
     trace("Saving As: " + file.outputPath);
     if (!ok && !file.failureReason.empty()) trace("Reason: " + file.failureReason);
     trace(ok ? "OK" : "Not OK");
 
     if (ok) {
-      ++converted;
-      job.drawRandomNumber();
-      ++job.sequenceNumber;
-      ApplyFileTimestamp(settings, entry.path, file.outputPath);
+      ++converted_;
+      job_.drawRandomNumber();
+      ++job_.sequenceNumber;
+      ApplyFileTimestamp(settings_, file.inputPath, file.outputPath);
     }
   }
 
-  {
-    std::lock_guard<std::mutex> guard(progress.lock);
-    progress.convertedCount = converted;
-    progress.finished = true;
+  void runOneAtATime() {
+    while (const auto index = claim()) {
+      job_.inputPath = entries_[*index].path;
+      job_.relativeSubfolder = entries_[*index].relativeSubfolder;
+      FileConversion file = prepare(*index);
+      file.sequenceNumber = job_.sequenceNumber;
+      file.randomNumber = job_.randomNumber;
+      trace("Processing: " + file.inputPath);
+      const bool ok = ConvertFile(StepContext{settings_, job_, file});
+      finish(file, ok);
+    }
   }
+
+  // The workers never touch the job's numbers: a mask with "%n%" or
+  // "%rnd%" gets its name in finish(), and a watermark with them runs one
+  // file at a time.
+  void work(OutputPlacement placement) {
+    while (const auto index = claim()) {
+      FileConversion file = prepare(*index);
+      file.placement = placement;
+      const bool ok = ConvertFile(StepContext{settings_, job_, file});
+      {
+        std::lock_guard<std::mutex> guard(finishedLock_);
+        finished_[*index] = Finished{std::move(file), ok, true};
+      }
+      finishedChanged_.notify_all();
+    }
+    {
+      std::lock_guard<std::mutex> guard(finishedLock_);
+      --activeWorkers_;
+    }
+    finishedChanged_.notify_all();
+  }
+
+  // False when no worker thread could be started.
+  bool runWorkers(int count) {
+    const std::string& mask = settings_.advanced.filenameMask;
+    const OutputPlacement placement =
+        HoldsOrderedToken(mask) ? OutputPlacement::NamedInOrder : OutputPlacement::InOrder;
+    finished_.assign(entries_.size(), Finished{});
+    std::vector<std::thread> workers;
+    activeWorkers_ = count;
+    for (int i = 0; i < count; ++i) {
+      try {
+        workers.emplace_back([this, placement] { work(placement); });
+      } catch (const std::system_error&) {
+        std::lock_guard<std::mutex> guard(finishedLock_);
+        activeWorkers_ -= count - i;
+        break;
+      }
+    }
+    if (workers.empty()) return false;
+
+    for (std::size_t next = 0; next < entries_.size(); ++next) {
+      std::unique_lock<std::mutex> held(finishedLock_);
+      finishedChanged_.wait(held, [&] { return finished_[next].done || activeWorkers_ == 0; });
+      // The workers claim files in order, so once they have all ended the
+      // first file not done was never begun, nor any after it.
+      if (!finished_[next].done) break;
+      Finished file = std::move(finished_[next]);
+      held.unlock();
+      trace("Processing: " + file.file.inputPath);
+      finish(file.file, file.ok);
+    }
+    for (std::thread& worker : workers) worker.join();
+    return true;
+  }
+
+  const ConversionSettings& settings_;
+  ConversionJob& job_;
+  RunProgress& progress_;
+  const std::vector<InputEntry> entries_;
+  const bool tracing_;
+  // Removed with everything in it when the run ends.
+  RunFolder runFolder_;
+  std::size_t next_ = 0;  // under the progress lock
+  std::int32_t converted_ = 0;
+
+  std::mutex finishedLock_;
+  std::condition_variable finishedChanged_;
+  std::vector<Finished> finished_;  // by input-set position
+  int activeWorkers_ = 0;
+};
+
+}  // namespace
+
+int FileWorkerCount(const ConversionSettings& settings, std::size_t files) {
+  if (files <= 1) return 1;
+  const WatermarkSettings& watermark = settings.watermark;
+  if (watermark.doWatermark == 1 && HoldsOrderedToken(watermark.text)) return 1;
+  long count = settings.advanced.jobs;
+  if (count <= 0) count = ::sysconf(_SC_NPROCESSORS_ONLN);
+  count = std::clamp(count, 1L, kMostWorkers);
+  return static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(count), files));
+}
+
+int ConversionWorker(AppContext& context) {
+  Batch batch(context);
+  batch.run();
   return 0;
 }
 

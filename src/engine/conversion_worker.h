@@ -2,12 +2,22 @@
 // each file and publishes progress.
 #pragma once
 
+#include <cstddef>
+
 #include "engine/app_context.h"
 
 namespace lumafold {
 
 // Runs on its own thread; returns 0. Reads the settings, the job and the
-// input set; writes the progress record and the job's numbers.
+// input set; writes the progress record and the job's numbers. Converts up
+// to FileWorkerCount files at once; the outputs, their names and numbers,
+// the counts and the trace lines are the same as with one file at a time.
 int ConversionWorker(AppContext& context);
+
+// How many files a run converts at once: "Jobs" (Advanced), 0 or less
+// meaning one per online processor core, at most one per file; always one
+// when the text watermark draws "%n%" or "%rnd%", whose values depend on
+// the files before.
+int FileWorkerCount(const ConversionSettings& settings, std::size_t files);
 
 }  // namespace lumafold

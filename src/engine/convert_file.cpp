@@ -1,6 +1,7 @@
 #include "engine/convert_file.h"
 
 #include "engine/decode.h"
+#include "engine/held_output.h"
 #include "engine/naming.h"
 #include "engine/write_output.h"
 
@@ -32,6 +33,7 @@ bool ConvertFile(const StepContext& context) {
   file.outputPath.clear();
   file.temporaryOutputPath.clear();
   file.failureReason.clear();
+  file.heldPath.clear();
   file.targetBitDepth = 0;
 
   // Steps 1-6: decode at the largest resolution the file holds.
@@ -59,11 +61,15 @@ bool ConvertFile(const StepContext& context) {
   // Step 14: the bit depth of the output format.
   image = ConvertDepth(std::move(image), context);
 
-  // Step 15: the output name.
-  if (BuildOutputPaths(context) != OutputPathStatus::Ok) return false;
+  // Step 15: the output name; one that holds the file's number waits until
+  // the files before it in the input set are done.
+  if (file.placement != OutputPlacement::NamedInOrder &&
+      BuildOutputPaths(context) != OutputPathStatus::Ok)
+    return false;
 
-  // Step 16: write.
-  return WriteOutput(image, context);
+  // Step 16: write, under a held name when several workers convert.
+  if (file.placement == OutputPlacement::Direct) return WriteOutput(image, context);
+  return WriteHeldOutput(image, context);
 }
 
 }  // namespace lumafold

@@ -13,6 +13,13 @@
 
 namespace lumafold {
 
+// Where the write step puts a file's output (held_output.h).
+enum class OutputPlacement {
+  Direct,        // under its name at once: one file at a time
+  InOrder,       // named by its worker, moved into place in input-set order
+  NamedInOrder,  // named and moved into place in input-set order ("%n%", "%rnd%")
+};
+
 // Per-file values, so that several files can be worked on at once while the
 // run's shared fields stay read-only.
 struct FileConversion {
@@ -35,6 +42,9 @@ struct FileConversion {
   // Why the file failed when the trace should say more than "Not OK" (an
   // output name that cannot be used); empty otherwise.
   std::string failureReason;
+  OutputPlacement placement = OutputPlacement::Direct;
+  // The written output waiting to be moved into place; empty otherwise.
+  std::string heldPath;
 };
 
 struct StepContext {

@@ -129,13 +129,14 @@ TEST(DecoderFaults, InputsRemovedAfterTheImportFailOneByOneAndTheRestConverts) {
   FaultScratch scratch;
   for (const char* name : {"kodim01.pcd", "kodim03.pcd", "kodim19.pcd"})
     testing::CopySample(name, scratch.in());
-  // While the first file decodes, every input disappears.
+  // While the first file decodes, every input disappears (one file at a
+  // time, so that no other file is in hand by then).
   const std::string standIn = scratch.path() + "/remove-inputs.sh";
   testing::WriteScript(
       standIn, "convert \"$@\"; status=$?\nrm -f '" + scratch.in() + "'/*.pcd\nexit $status\n");
-  const FaultRun run =
-      RunLumafoldUnder({"-i", scratch.in() + "/", "-o", scratch.out() + "/", "-c", "jpg", "-d"},
-                       WithConverter(scratch, standIn));
+  const FaultRun run = RunLumafoldUnder(
+      {"-i", scratch.in() + "/", "-o", scratch.out() + "/", "-c", "jpg", "-d", "--jobs=1"},
+      WithConverter(scratch, standIn));
 
   EXPECT_EQ(run.status, 2) << Dump(run);
   const auto traced = TraceOutcomes(run.out);

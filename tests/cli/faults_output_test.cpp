@@ -78,7 +78,7 @@ TEST(OutputFaults, OutputFolderRemovedDuringTheRunFailsTheRestWithoutRecreatingI
 }
 
 // A file-size limit makes every write beyond it fail (EFBIG) as a full disk
-// does. The Base image is 1,179,666 bytes as TGA, so the decoder's
+// does. The Base image is 1,179,702 bytes as BMP, so the decoder's
 // intermediate file never fits; the JPEG output (about 260 KB) fits under
 // the larger limit, none of the outputs below fits under the smaller one.
 constexpr long long kRoomForJpeg = 1000000;

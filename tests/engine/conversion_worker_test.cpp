@@ -109,6 +109,7 @@ TEST_F(WorkerTest, LumafoldConvertNamesTheConverterAndEachFileIsDecodedOnce) {
   const std::string wrapper = scratch_ / "convert-wrapper";
   MakeExecutable(wrapper, StandInScript(log, "exec \"$REAL\" \"$@\""));
   EnvOverride converter("LUMAFOLD_CONVERT", wrapper);
+  context_.settings.advanced.jobs = 1;  // the log in input-set order
   const std::string sixteen = input("kodim05-16base.pcd", Sample("kodim05-16base.pcd"));
   const std::string four = input("kodim13-4base.pcd", Sample("kodim13-4base.pcd"));
   context_.inputs.add(sixteen, "");
@@ -243,6 +244,8 @@ TEST_F(WorkerTest, IconsAreLimitedTo128Pixels) {
 }
 
 TEST_F(WorkerTest, ClearingTheRunningFlagStopsAfterTheCurrentFile) {
+  // One worker; jobs_worker_test.cpp covers several files in hand.
+  context_.settings.advanced.jobs = 1;
   for (int i = 0; i < 5; ++i)
     context_.inputs.add(input("k" + std::to_string(i) + ".pcd", Sample("kodim23.pcd")), "");
   context_.job.trace = [this](const std::string& line) {
