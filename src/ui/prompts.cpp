@@ -5,13 +5,20 @@
 
 namespace lumafold::ui {
 
+namespace {
+
+// The catalog's texts break lines with CR LF; a Qt label wants LF alone.
+QString Shown(QString text) { return text.replace("\r\n", "\n"); }
+
+}  // namespace
+
 Prompts StandardPrompts() {
   Prompts p;
   p.message = [](QWidget* parent, const QString& title, const QString& text) {
-    QMessageBox::warning(parent, title, text, QMessageBox::Ok);
+    QMessageBox::warning(parent, title, Shown(text), QMessageBox::Ok);
   };
   p.question = [](QWidget* parent, const QString& title, const QString& text) {
-    return QMessageBox::warning(parent, title, text, QMessageBox::Yes | QMessageBox::No) ==
+    return QMessageBox::warning(parent, title, Shown(text), QMessageBox::Yes | QMessageBox::No) ==
            QMessageBox::Yes;
   };
   p.openFiles = [](QWidget* parent, const QString& title, const QString& start,
