@@ -11,6 +11,7 @@
 #include "settings/product.h"
 
 #ifdef LUMAFOLD_HAVE_UI
+#include "ui/uninstall_prompt.h"
 #include "ui/window_face.h"
 #endif
 
@@ -45,11 +46,18 @@ bool NamesInput(const std::vector<std::string>& parameters) {
   return false;
 }
 
-// The prompt is a window of the desktop face; until it is built, -u says so.
-int ShowUninstallPrompt(AppContext&, int, char**) {
+// The prompt is a window of the desktop face; a build without it says so.
+int ShowUninstallPrompt(AppContext& context, int argc, char** argv) {
+#ifdef LUMAFOLD_HAVE_UI
+  return RunUninstallPrompt(context, argc, argv);
+#else
+  (void)context;
+  (void)argc;
+  (void)argv;
   std::fprintf(stderr, "%s: the uninstall prompt is not available in this build\n",
                std::string(kProductTitle).c_str());
   return kExitError;
+#endif
 }
 
 int OpenWindow(AppContext& context, int argc, char** argv) {

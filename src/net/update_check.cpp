@@ -64,9 +64,13 @@ UpdateVerdict JudgeUpdate(const std::string& fetchedHead, int currentVersion) {
   return UpdateVerdict::NoUpdate;
 }
 
-UpdateVerdict CheckForUpdateNow(UpdatePrompter& prompter, const std::string& infoUrl,
-                                const std::string& agent, int currentVersion) {
-  const UpdateVerdict verdict = JudgeUpdate(HttpFetch(infoUrl, agent), currentVersion);
+UpdateVerdict FetchUpdateVerdict(const std::string& infoUrl, const std::string& agent,
+                                 int currentVersion) {
+  return JudgeUpdate(HttpFetch(infoUrl, agent), currentVersion);
+}
+
+void ReportUpdateVerdict(UpdatePrompter& prompter, UpdateVerdict verdict,
+                         const std::string& infoUrl) {
   switch (verdict) {
     case UpdateVerdict::ConnectionProblem:
       prompter.error("Error", "Internet connection problems");
@@ -78,6 +82,12 @@ UpdateVerdict CheckForUpdateNow(UpdatePrompter& prompter, const std::string& inf
       prompter.inform("No Update", "No Update Text");
       break;
   }
+}
+
+UpdateVerdict CheckForUpdateNow(UpdatePrompter& prompter, const std::string& infoUrl,
+                                const std::string& agent, int currentVersion) {
+  const UpdateVerdict verdict = FetchUpdateVerdict(infoUrl, agent, currentVersion);
+  ReportUpdateVerdict(prompter, verdict, infoUrl);
   return verdict;
 }
 

@@ -54,6 +54,13 @@ class UpdatePrompter {
   virtual void openUrl(const std::string& url) = 0;
 };
 
+// The two halves of CheckForUpdateNow: the fetch (which blocks for up to
+// ten seconds) and the boxes that report its outcome.
+UpdateVerdict FetchUpdateVerdict(const std::string& infoUrl, const std::string& agent,
+                                 int currentVersion = kCurrentVersionNumber);
+void ReportUpdateVerdict(UpdatePrompter& prompter, UpdateVerdict verdict,
+                         const std::string& infoUrl);
+
 // Fetches infoUrl with agent and reports the outcome through prompter; on
 // a new version and Yes, opens the program page. Never touches settings.
 UpdateVerdict CheckForUpdateNow(UpdatePrompter& prompter, const std::string& infoUrl,

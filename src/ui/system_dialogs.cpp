@@ -8,6 +8,27 @@
 
 namespace lumafold::ui {
 
+namespace {
+
+constexpr const char* kHolderName = "lumafoldSystemDialogs";
+
+class DialogsHolder : public QObject {
+ public:
+  DialogsHolder(QObject* owner, SystemDialogs dialogs)
+      : QObject(owner), dialogs(std::move(dialogs)) {
+    setObjectName(kHolderName);
+  }
+  SystemDialogs dialogs;
+};
+
+DialogsHolder* FindHolder(QObject& owner) {
+  for (QObject* child : owner.children())
+    if (child->objectName() == kHolderName) return static_cast<DialogsHolder*>(child);
+  return nullptr;
+}
+
+}  // namespace
+
 SystemDialogs StandardSystemDialogs() {
   SystemDialogs d;
   d.chooseColour = [](QWidget* parent, const QColor& initial) -> std::optional<QColor> {
@@ -37,6 +58,19 @@ SystemDialogs StandardSystemDialogs() {
     QDesktopServices::openUrl(url);
   };
   return d;
+}
+
+const SystemDialogs& DialogsOf(QObject& owner) {
+  DialogsHolder* holder = FindHolder(owner);
+  if (holder == nullptr) holder = new DialogsHolder(&owner, StandardSystemDialogs());
+  return holder->dialogs;
+}
+
+void InstallSystemDialogs(QObject& owner, SystemDialogs dialogs) {
+  if (DialogsHolder* holder = FindHolder(owner))
+    holder->dialogs = std::move(dialogs);
+  else
+    new DialogsHolder(&owner, std::move(dialogs));
 }
 
 }  // namespace lumafold::ui

@@ -12,6 +12,7 @@
 #include <functional>
 #include <optional>
 
+class QObject;
 class QWidget;
 
 namespace lumafold::ui {
@@ -34,5 +35,11 @@ struct SystemDialogs {
 
 // Qt's colour and font dialogs, QMessageBox and QDesktopServices.
 SystemDialogs StandardSystemDialogs();
+
+// The set the dialogs of `owner` (the main window) use: the one installed
+// on it, else the standard set, installed on first use. It lives as long
+// as the owner.
+const SystemDialogs& DialogsOf(QObject& owner);
+void InstallSystemDialogs(QObject& owner, SystemDialogs dialogs);
 
 }  // namespace lumafold::ui
