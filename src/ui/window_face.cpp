@@ -2,6 +2,13 @@
 
 #include <QApplication>
 #include <QScreen>
+#include <QSocketNotifier>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <memory>
 
 #include "settings/profile_file.h"
 #include "ui/dialogs.h"
@@ -45,8 +52,38 @@ bool QuitWindowFace(AppContext& context, const MainWindow& window) {
 
 }  // namespace ui
 
+namespace {
+
+// A desktop session that ends sends SIGTERM (and a terminal Ctrl+C sends
+// SIGINT); both end the event loop like a close request, so the quit path
+// still writes the settings file instead of losing the session's changes.
+int quitPipe[2] = {-1, -1};
+
+void RequestQuit(int) {
+  const char byte = 1;
+  [[maybe_unused]] const ssize_t ignored = write(quitPipe[1], &byte, 1);
+}
+
+void CatchQuitSignals() {
+  if (pipe2(quitPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+  struct sigaction action {};
+  action.sa_handler = RequestQuit;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGTERM, &action, nullptr);
+  sigaction(SIGINT, &action, nullptr);
+}
+
+}  // namespace
+
 int RunWindow(AppContext& context, int argc, char** argv) {
+  CatchQuitSignals();
   QApplication application(argc, argv);
+  std::unique_ptr<QSocketNotifier> quitNotifier;
+  if (quitPipe[0] >= 0) {
+    quitNotifier = std::make_unique<QSocketNotifier>(quitPipe[0], QSocketNotifier::Read);
+    QObject::connect(quitNotifier.get(), &QSocketNotifier::activated, &application,
+                     &QCoreApplication::quit);
+  }
   ui::MainWindow window(context);
   if (ui::StartWindowFace(context, window)) {
     ui::RunAutomaticUpdateCheck(window);

@@ -2,6 +2,13 @@
 // written at exit with the window's placement.
 #include <QComboBox>
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
 #include "settings/profile_file.h"
 #include "ui/window_face.h"
 #include "ui_test_support.h"
@@ -128,6 +135,58 @@ TEST_F(WindowFaceTest, MissingFileStartsFromDefaultsAndIsWrittenAtExit) {
   EXPECT_TRUE(fs::exists(DefaultSettingsFilePath()));
   EXPECT_EQ(after.window.width, 510);
   EXPECT_EQ(after.general.cfg, 17);
+}
+
+}  // namespace
+}  // namespace lumafold::test
+
+namespace lumafold::test {
+namespace {
+
+// The real program in window mode: started without parameters it opens
+// the window on the settings file; ended by the session (SIGTERM) it
+// still takes the quit path and writes the file.
+TEST(WindowProgram, SessionEndStillWritesTheSettingsFile) {
+  const char* program = std::getenv("LUMAFOLD_TEST_BIN");
+  if (program == nullptr || !fs::exists(program)) GTEST_SKIP() << "lumafold is not built";
+  TempFolder home;
+  const std::string settingsPath = home / "Quorvane/lumafold/config.ini";
+  {
+    AppContext context;
+    context.settings.resetToDefaults(SettingsMode::Window);
+    context.settings.window = {0, 50, 60, 640, 420};
+    context.settings.general.updateRange = 5;
+    context.settings.file.recentOutFolders = "/from/the/last/run/";
+    fs::create_directories(home / "Quorvane/lumafold");
+    ASSERT_TRUE(SaveSettingsFile(context.settings, context.formats, settingsPath));
+  }
+  const std::string before = ReadFile(settingsPath);
+
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    setenv("XDG_CONFIG_HOME", home.path().c_str(), 1);
+    setenv("XDG_RUNTIME_DIR", home.path().c_str(), 1);
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    setenv("LUMAFOLD_UPDATE_URL", "http://127.0.0.1:9/lumafold.dat", 1);
+    execl(program, program, static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  // The lock file appears once the program runs; the window follows soon.
+  const std::string lock = home / "Quorvane Lumafold 2.6.lock";
+  for (int i = 0; i < 600 && !fs::exists(lock); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  // Mark the old file, so that only a new write can remove the mark.
+  fs::rename(settingsPath, settingsPath + ".old");
+  ASSERT_EQ(kill(child, SIGTERM), 0);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by a signal";
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  ASSERT_TRUE(fs::exists(settingsPath));
+  // Nothing changed in the window, so the file is written as it was read.
+  EXPECT_EQ(ReadFile(settingsPath), before);
 }
 
 }  // namespace
