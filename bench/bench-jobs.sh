@@ -1,0 +1,189 @@
+#!/usr/bin/env bash
+# Converts one batch of 24 Photo CD files (the samples repeated through
+# symbolic links) to JPEG with lumafold at --jobs=1, --jobs=2, the automatic
+# worker count and --jobs=4, and with ImageMagick alone converting the same
+# files one after another (`convert 'pcd:FILE[n]' -quality 95 out.jpg`, n =
+# the file's own highest sub-image index), side by side, several rounds.
+# Prints the median wall time of each, the speed-ups, and the peak memory:
+# lumafold's own high-water mark and the sampled peak of its whole process
+# tree (lumafold and the ImageMagick processes it runs at the same time).
+#
+#   bench/bench-jobs.sh [ROUNDS]      (default 3 rounds)
+#
+# lumafold is built here into $BUILD (default build-bench, Release, no
+# desktop face), or is the program named by $LUMAFOLD_BIN.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+rounds=${1:-3}
+batch_size=24
+
+gnu_time=/usr/bin/time
+[ -x "$gnu_time" ] || { echo "needs GNU time (Debian package 'time')" >&2; exit 1; }
+
+if [ -z "${LUMAFOLD_BIN:-}" ]; then
+  build=${BUILD:-$root/build-bench}
+  if [ ! -f "$build/CMakeCache.txt" ]; then
+    cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DLUMAFOLD_BUILD_UI=OFF \
+      -DLUMAFOLD_BUILD_TESTS=OFF >/dev/null
+  fi
+  cmake --build "$build" --target lumafold -j 2 >/dev/null
+  LUMAFOLD_BIN="$build/src/app/lumafold"
+fi
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/lumafold-bench-jobs-XXXXXX")
+trap 'rm -rf "$work"' EXIT
+# lumafold's instance guard and settings stay out of the user's folders.
+export XDG_RUNTIME_DIR="$work/run" XDG_CONFIG_HOME="$work/config"
+mkdir -m 700 "$work/run"
+
+# The highest sub-image index the file really holds, from its header: the
+# level in bits 2-3 of byte 0x0E02, kept only when its stop sector (BE16 at
+# 0x0E03 for 4Base, 0x0E05 for 16Base, in 2048-byte sectors) is inside the file.
+highest_index() {
+  local f=$1 size b attr level s4 s16
+  size=$(stat -L -c %s "$f")
+  read -r -a b < <(od -An -tu1 -j $((0x0E02)) -N5 "$f")
+  attr=${b[0]}; level=$(((attr >> 2) & 3)); [ $level -eq 3 ] && level=2
+  s4=$(((b[1] << 8 | b[2]) * 2048)); s16=$(((b[3] << 8 | b[4]) * 2048))
+  if [ $level -ge 2 ] && [ $s4 -gt 786432 ] && [ $s4 -le "$size" ] && [ $s16 -gt $s4 ] && [ $s16 -le "$size" ]; then
+    echo 5
+  elif [ $level -ge 1 ] && [ $s4 -gt 786432 ] && [ $s4 -le "$size" ]; then
+    echo 4
+  else
+    echo 3
+  fi
+}
+
+mkdir "$work/batch"
+samples=("$root"/samples/*.pcd)
+count=0
+for ((copy = 1; count < batch_size; copy++)); do
+  for f in "${samples[@]}"; do
+    [ $count -ge $batch_size ] && break
+    ln -s "$f" "$work/batch/$copy-$(basename "$f")"
+    count=$((count + 1))
+  done
+done
+batch_files=("$work"/batch/*.pcd)
+indices=()
+for f in "${batch_files[@]}"; do indices+=("$(highest_index "$f")"); done
+
+lumafold_arguments() {
+  local config=$1 out=$2
+  printf '%s\n' -i "$work/batch/" -o "$out/" -c jpg --jpg-quality=95 -q
+  [ "$config" = auto ] || printf '%s\n' "--jobs=$config"
+}
+
+im_loop() {
+  local out=$1 i
+  for i in "${!batch_files[@]}"; do
+    convert "pcd:${batch_files[$i]}[${indices[$i]}]" -quality 95 "$out/$i.jpg" 2>/dev/null || true
+  done
+}
+
+# Starts one run of a configuration in the background; $! is lumafold
+# itself, or the shell of the ImageMagick loop.
+start_config() {
+  local config=$1 out=$2
+  if [ "$config" = im ]; then
+    im_loop "$out" >/dev/null 2>&1 &
+  else
+    local -a arguments
+    mapfile -t arguments < <(lumafold_arguments "$config" "$out")
+    "$LUMAFOLD_BIN" "${arguments[@]}" >/dev/null 2>&1 &
+  fi
+}
+
+# Wall time in microseconds of one run of a configuration.
+measure() {
+  local config=$1 start end made
+  rm -rf "$work/out"; mkdir "$work/out"
+  start=$(date +%s%N)
+  start_config "$config" "$work/out"
+  wait $! || true
+  end=$(date +%s%N)
+  made=$(find "$work/out" -name '*.jpg' | wc -l)
+  [ "$made" -eq $batch_size ] || echo "warning: $config wrote $made of $batch_size files" >&2
+  echo $(((end - start) / 1000))
+}
+
+# One more run, sampled every 20 ms: the largest sum of the resident memory
+# of lumafold (or of the loop's shell) and its children at one moment, and
+# lumafold's own high-water mark (VmHWM) as last seen. In kilobytes.
+sample_memory() {
+  local config=$1 pid peak=0 own=0 page_kb total task kid size rss line
+  local -a kids procs
+  page_kb=$(($(getconf PAGESIZE) / 1024))
+  rm -rf "$work/out"; mkdir "$work/out"
+  start_config "$config" "$work/out"
+  pid=$!
+  while kill -0 "$pid" 2>/dev/null; do
+    total=0
+    procs=("$pid")
+    # Children of every thread: each worker thread starts its own converter.
+    for task in /proc/"$pid"/task/*; do
+      kids=()
+      read -r -a kids < "$task/children" 2>/dev/null || true
+      procs+=("${kids[@]}")
+    done
+    for kid in "${procs[@]}"; do
+      rss=0
+      read -r size rss _ < "/proc/$kid/statm" 2>/dev/null || true
+      total=$((total + rss * page_kb))
+    done
+    [ $total -gt $peak ] && peak=$total
+    if [ "$config" != im ]; then
+      while read -r line; do
+        case $line in VmHWM:*) read -r _ own _ <<< "$line" ;; esac
+      done < "/proc/$pid/status" 2>/dev/null || true
+    fi
+    sleep 0.02
+  done
+  wait "$pid" || true
+  echo "$peak $own"
+}
+
+median() { sort -n | awk '{v[NR]=$1} END {print (NR % 2) ? v[(NR+1)/2] : int((v[NR/2]+v[NR/2+1])/2)}'; }
+
+load_before=$(cut -d' ' -f1-3 /proc/loadavg)
+configs=(1 2 auto 4 im)
+for c in "${configs[@]}"; do : > "$work/$c.times"; done
+for ((r = 0; r < rounds; r++)); do
+  # A different order each round, so that no configuration always runs
+  # right after the same neighbour.
+  order=("${configs[@]:r % ${#configs[@]}}" "${configs[@]:0:r % ${#configs[@]}}")
+  for c in "${order[@]}"; do measure "$c" >> "$work/$c.times"; done
+done
+
+declare -A wall tree own
+for c in "${configs[@]}"; do
+  wall[$c]=$(median < "$work/$c.times")
+  read -r tree[$c] own[$c] < <(sample_memory "$c")
+done
+
+cores=$(getconf _NPROCESSORS_ONLN)
+echo "batch: $batch_size files (${#samples[@]} samples repeated), JPEG quality 95, $cores online cores,"
+echo "medians of $rounds rounds; load average before: $load_before"
+printf '%-22s %9s %12s %12s %14s %14s\n' run 'wall s' 'vs jobs=1' 'vs IM loop' 'tree peak MB' 'own peak MB'
+label() {
+  case $1 in
+    im) echo "ImageMagick loop" ;;
+    auto) echo "lumafold automatic" ;;
+    *) echo "lumafold --jobs=$1" ;;
+  esac
+}
+for c in "${configs[@]}"; do
+  own_mb=$(awk -v k="${own[$c]}" 'BEGIN {printf "%.1f", k/1024}')
+  [ "$c" = im ] && own_mb=-
+  awk -v name="$(label "$c")" -v w="${wall[$c]}" -v one="${wall[1]}" -v im="${wall[im]}" \
+    -v t="${tree[$c]}" -v o="$own_mb" \
+    'BEGIN {printf "%-22s %9.3f %11.2fx %11.2fx %14.1f %14s\n", name, w/1e6, one/w, im/w, t/1024, o}'
+done
+awk -v a="${wall[auto]}" -v one="${wall[1]}" -v im="${wall[im]}" 'BEGIN {
+  s = one / a; f = im / a
+  printf "automatic is %.2fx faster than --jobs=1 (goal 1.7x): %s\n", s, (s >= 1.7 ? "met" : "NOT met")
+  printf "automatic is %.2fx faster than the ImageMagick loop (goal above 1x): %s\n", f, (f > 1 ? "met" : "NOT met")
+}'
+awk -v o1="${own[1]}" -v o2="${own[2]}" -v o4="${own[4]}" 'BEGIN {
+  printf "own peak per added worker: 1->2 +%.1f MB, 2->4 +%.1f MB per worker\n", (o2-o1)/1024, (o4-o2)/2048
+}'
