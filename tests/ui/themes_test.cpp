@@ -234,3 +234,43 @@ TEST(ThemeSetTest, SetsNameTheirSectionsAndSizes) {
 
 }  // namespace
 }  // namespace lumafold::ui
+
+namespace lumafold::ui {
+namespace {
+
+// The archives the program ships: both are found, named, and supply every
+// image of every set at every tool-bar size.
+TEST(ShippedThemesTest, HandDrawnAndFlatSupplyEveryImage) {
+  const std::vector<std::string> folders = {std::string(LUMAFOLD_SOURCE_DIR) + "/gfx/"};
+  const ThemeTable table = CollectThemes(folders);
+  std::vector<std::string> offered;
+  for (const ThemeChoice& c : ThemeChoices(table)) offered.push_back(c.key + "=" + c.displayName);
+  EXPECT_EQ(offered, (std::vector<std::string>{"flat=Flat", "handdrawn=Hand Drawn"}));
+
+  for (const char* theme : {"flat", "handdrawn"}) {
+    for (int uiSize = 0; uiSize <= 4; ++uiSize) {
+      SCOPED_TRACE(std::string(theme) + " size " + std::to_string(uiSize));
+      InterfaceSettings settings;
+      settings.uiTheme = theme;
+      settings.uiSize = uiSize;
+      ThemeImages images;
+      ASSERT_TRUE(LoadTheme(settings, table, folders, kThemeAllSets, images));
+      const int pixels = IconSizeForUiSize(uiSize);
+      EXPECT_EQ(images.toolBarIcons.size(), IconNames().size());
+      for (const auto& [name, image] : images.toolBarIcons)
+        EXPECT_EQ(image.size(), QSize(pixels, pixels)) << name;
+      EXPECT_EQ(images.menuIcons.size(), IconNames().size());
+      ASSERT_EQ(images.buttons.size(), ButtonNames().size());
+      EXPECT_EQ(images.buttons.at("Convert").size(), QSize(64, 64));
+      EXPECT_EQ(images.buttons.at("InFolder").size(), QSize(48, 48));
+    }
+  }
+}
+
+TEST(ShippedThemesTest, InstalledFoldersFollowTheProgramFolder) {
+  EXPECT_EQ(ThemeFolders("/usr/bin/"),
+            (std::vector<std::string>{"/usr/bin/gfx/", "/usr/bin/../share/lumafold/gfx/"}));
+}
+
+}  // namespace
+}  // namespace lumafold::ui
