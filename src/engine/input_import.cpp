@@ -110,6 +110,8 @@ void FolderImport(AppContext& context, const AddedFileSink& added) {
   FirstVisit(folder, visited);
   int total = 0;
   ListFolder(folder, [&](const std::string& name) {
+    // The window's break question holds the import here, between entries.
+    context.progress.waitWhilePaused();
     if (!context.progress.running) return false;
     CountProcessed(context.progress);
     const std::string path = folder + name;
@@ -136,6 +138,8 @@ void ListFileImport(AppContext& context, const AddedFileSink& added) {
       if (begin == std::string::npos) continue;
       const std::string path = line.substr(begin, line.find_last_not_of(' ') - begin + 1);
       if (!Exists(path)) continue;
+      context.progress.waitWhilePaused();
+      if (!context.progress.running) break;
       CountProcessed(context.progress);
       if (IsDirectory(path))
         total += AddFolderTree(context, path, added);

@@ -317,6 +317,8 @@ void ExportList(AppContext& context, const QStringList& texts, const std::string
   if (std::FILE* file = std::fopen(path.c_str(), "wb")) {
     bool ok = std::fwrite("\xEF\xBB\xBF", 1, 3, file) == 3;
     for (const QString& text : texts) {
+      // The break question holds the export here, between entries.
+      context.progress.waitWhilePaused();
       if (!ok || !context.progress.running) break;
       {
         std::lock_guard<std::mutex> hold(context.progress.lock);

@@ -110,8 +110,10 @@ void RunConversionProgress(MainWindow& window) {
     poll.stop();
     progress.pause();
     broken = window.questionBox("Ask break conversion");
-    progress.resume();
+    // Cleared before the gate opens: resuming first would let the worker
+    // start one more file after a Yes.
     if (broken) progress.running = false;
+    progress.resume();
     poll.start();
   };
   QObject::connect(&poll, &QTimer::timeout, &dialog, [&] {

@@ -82,8 +82,9 @@ bool RunTransferDialog(MainWindow& window, const TransferSpec& spec, std::functi
     poll.stop();
     progress.pause();
     broken = window.questionBox(spec.questionKey);
-    progress.resume();
+    // Cleared before the gate opens, so a Yes never lets one more item in.
     if (broken) progress.running = false;
+    progress.resume();
     poll.start();
   };
 

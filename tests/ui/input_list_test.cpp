@@ -314,6 +314,68 @@ TEST_F(InputListTest, ChosenOutputFolderGoesToTheHeadOfTheRecentFolders) {
   EXPECT_EQ(prompts_.requests.back().start.toStdString(), files_ / "out");
 }
 
+// The worker is held at its gate from the start, so the close request is
+// sure to come while it is alive; the question's answer decides the rest.
+class BreakTransferTest : public InputListTest {
+ protected:
+  void CloseWhenUp(const char* window) {
+    watcher_ = WatchModal([window] {
+      auto* dialog = FindWindow<QDialog>(window);
+      if (!dialog) return false;
+      dialog->close();
+      return true;
+    });
+  }
+  std::unique_ptr<QTimer> watcher_;
+};
+
+TEST_F(BreakTransferTest, YesBreaksTheFolderImportNoLetsItFinish) {
+  MainWindow& window = Open();
+  MakeTree(files_ / "tree");
+  prompts_.folderToChoose = QString::fromStdString(files_ / "tree");
+  prompts_.answers = {true};
+  context_->progress.pause();
+  CloseWhenUp("window2");
+  window.dispatch(kCommandAddFolder);
+  ASSERT_EQ(prompts_.questions.size(), 1u);
+  EXPECT_EQ(prompts_.questions[0].text, "Do you want to break the import?");
+  EXPECT_EQ(window.statusText(), "Import stopped");
+  EXPECT_TRUE(Listed().isEmpty());
+  EXPECT_EQ(context_->inputs.size(), 0u);
+
+  prompts_.answers = {false};
+  context_->progress.pause();
+  CloseWhenUp("window2");
+  window.dispatch(kCommandAddFolder);
+  EXPECT_EQ(prompts_.questions.size(), 2u);
+  EXPECT_EQ(window.statusText(), "Import complete, new files added: 3");
+  EXPECT_EQ(Listed().size(), 3);
+}
+
+TEST_F(BreakTransferTest, YesBreaksTheListImportAndTheExport) {
+  MainWindow& window = Open();
+  const std::string a = MakeInput(files_ / "a.pcd");
+  WriteFile(files_ / "list.txt", a + "\n");
+  prompts_.fileToOpen = QString::fromStdString(files_ / "list.txt");
+  prompts_.answers = {true};
+  context_->progress.pause();
+  CloseWhenUp("window4");
+  window.dispatch(kCommandImportList);
+  EXPECT_EQ(window.statusText(), "Import stopped");
+  EXPECT_TRUE(Listed().isEmpty());
+
+  window.inputList().addFile(a);
+  prompts_.fileToSave = QString::fromStdString(files_ / "out.txt");
+  prompts_.answers = {true};
+  context_->progress.pause();
+  CloseWhenUp("window5");
+  window.dispatch(kCommandExportList);
+  ASSERT_EQ(prompts_.questions.size(), 2u);
+  EXPECT_EQ(prompts_.questions[1].text, "Do you want to break the export?");
+  EXPECT_EQ(window.statusText(), "Export stopped");
+  EXPECT_EQ(ReadFile(files_ / "out.txt"), "\xEF\xBB\xBF");
+}
+
 TEST(InputListHelpers, FolderPartAndLineFeedCount) {
   EXPECT_EQ(ui::FolderPart("/a/b/c.pcd"), "/a/b/");
   EXPECT_EQ(ui::FolderPart("c.pcd"), "");
