@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "engine/conversion_worker.h"
+#include "engine/font_loader.h"
 #include "engine/write_output.h"
 #include "pipeline_test_support.h"
 
@@ -193,6 +194,36 @@ TEST_F(JobsTest, MixedBatchComesOutTheSameWithFourWorkers) {
     EXPECT_EQ(one.converted, 6);
     EXPECT_EQ(one.processed, 10);
     ExpectSame(one, four, true);
+  }
+}
+
+TEST_F(JobsTest, FramesTextWatermarksAndEveryWriterFamilyAgreeWithFourWorkers) {
+  // Cairo, Pango and fontconfig, DevIL and jxrlib from several threads at
+  // once: the pictures must not notice.
+  addMixedBatch();
+  context_.settings.transform.doImageRotation = 1;
+  context_.settings.transform.imageRotationType = 1;
+  context_.settings.transform.imageRotation = 7;
+  context_.settings.frame.doFrame = 1;
+  context_.settings.frame.solidLeft = context_.settings.frame.solidTop = 12;
+  context_.settings.frame.solidOpacity = 180;
+  context_.settings.watermark.doWatermark = 1;
+  context_.settings.watermark.text = "%filename[u]% %width%x%height%";
+  context_.settings.watermark.textAntialiasing = 1;
+  context_.settings.watermark.textRotation = 30;
+  context_.job.watermarkFont = LoadWatermarkFont(context_.settings.watermark);
+  ASSERT_TRUE(context_.job.watermarkFont);
+  context_.settings.advanced.jobs = 4;
+  ASSERT_EQ(FileWorkerCount(context_.settings, 10), 4) << "no number in the watermark text";
+  context_.settings.advanced.filenameMask = "%filename%-%n%.%ext%";
+  for (const char* format : {"psd", "dds", "jxr", "png"}) {
+    SCOPED_TRACE(format);
+    context_.settings.output.format = format;
+    ASSERT_TRUE(PrepareJobForOutput(context_.job, context_.settings, context_.formats));
+    const Outcome one = runWith(1);
+    const Outcome four = runWith(4);
+    EXPECT_EQ(one.converted, 6);
+    ExpectSame(one, four, false);
   }
 }
 
