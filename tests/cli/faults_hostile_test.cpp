@@ -86,6 +86,19 @@ void WriteSvgPolyglot(const std::string& path) {
   testing::WriteText(path, data + tail);
 }
 
+// The probe is shared by every copy of this test that runs at the same time
+// (other build folders): made whole under a private name and linked into
+// place only when missing, it is never replaced or opened by another copy.
+void MakeProbe() {
+  std::error_code ignored;
+  fs::create_directories(kProbeFolder, ignored);
+  if (fs::exists(kProbe)) return;
+  const std::string own = std::string(kProbe) + "." + std::to_string(::getpid());
+  testing::WriteText(own, testing::ReadText(HostileFolder() + "/files/png-renamed.pcd"));
+  (void)::link(own.c_str(), kProbe);
+  ::unlink(own.c_str());
+}
+
 struct Expected {
   const char* file;
   const char* outcome;  // "OK" or "Not OK"
@@ -122,8 +135,7 @@ TEST(HostileBatch, GoodFilesConvertBadOnesFailAndNoOtherCoderEverRuns) {
   testing::CopySample("kodim13-4base.pcd", scratch.in(), "good-4base.pcd");
   WriteSvgPolyglot(scratch.in() + "/svg-polyglot.pcd");
 
-  fs::create_directories(kProbeFolder);
-  if (!fs::exists(kProbe)) fs::copy_file(HostileFolder() + "/files/png-renamed.pcd", kProbe);
+  MakeProbe();
   const FileWatch probe(kProbe);
   ASSERT_TRUE(probe.watching());
 
