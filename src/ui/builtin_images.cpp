@@ -2,7 +2,6 @@
 
 #include <QFile>
 #include <QPixmap>
-
 #include <string>
 
 #include "ui/commands.h"
@@ -16,7 +15,8 @@ namespace lumafold::ui {
 QByteArray BuiltInSource(std::string_view name) {
   static const bool registered = (RegisterBuiltInImages(), true);
   (void)registered;
-  const QString file = QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())).toLower();
+  const QString file =
+      QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())).toLower();
   QFile source(":/lumafold/icons/" + file + ".svg");
   if (file.isEmpty() || !source.open(QIODevice::ReadOnly)) return {};
   return source.readAll();

@@ -7,7 +7,6 @@
 #include <QByteArray>
 #include <QIcon>
 #include <QImage>
-
 #include <string_view>
 
 #include "ui/themes.h"

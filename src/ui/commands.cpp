@@ -30,15 +30,14 @@ constexpr CommandEntry kCommands[] = {
     {kCommandAbout, "About", "About", "", false},
 };
 
-constexpr int kFileMenu[] = {kCommandNew,        kSeparator,         kCommandInputChooser,
-                             kCommandOutputFolder, kSeparator,       kCommandImportList,
-                             kCommandExportList, kSeparator,         kCommandExit};
+constexpr int kFileMenu[] = {kCommandNew,          kSeparator, kCommandInputChooser,
+                             kCommandOutputFolder, kSeparator, kCommandImportList,
+                             kCommandExportList,   kSeparator, kCommandExit};
 constexpr int kEditMenu[] = {kCommandCopy, kCommandDelete, kSeparator, kCommandSelectAll};
-constexpr int kConverterMenu[] = {kCommandConvert, kSeparator, kCommandConverterSearch,
-                                  kSeparator, kCommandPreferences};
-constexpr int kHelpMenu[] = {kCommandManual,   kSeparator,          kCommandFeedback,
-                             kCommandHomepage, kCommandCheckUpdates, kSeparator,
-                             kCommandAbout};
+constexpr int kConverterMenu[] = {kCommandConvert, kSeparator, kCommandConverterSearch, kSeparator,
+                                  kCommandPreferences};
+constexpr int kHelpMenu[] = {kCommandManual,       kSeparator, kCommandFeedback, kCommandHomepage,
+                             kCommandCheckUpdates, kSeparator, kCommandAbout};
 
 constexpr MenuLayout kMainMenu[] = {
     {"File", kFileMenu},
@@ -68,10 +67,28 @@ constexpr ShortcutEntry kListShortcuts[] = {
 };
 
 constexpr std::string_view kIconNames[] = {
-    "New",     "Add",        "InFiles",   "InFolder",    "OutFolder",       "OutFormat",
-    "FavFolder", "ImportFiles", "ExportFiles", "Exit",     "Copy",            "Delete",
-    "SelectAll", "Convert",   "Error",     "Preferences", "CustomConverter", "Help",
-    "Email",   "Web",        "Updates",   "About",
+    "New",
+    "Add",
+    "InFiles",
+    "InFolder",
+    "OutFolder",
+    "OutFormat",
+    "FavFolder",
+    "ImportFiles",
+    "ExportFiles",
+    "Exit",
+    "Copy",
+    "Delete",
+    "SelectAll",
+    "Convert",
+    "Error",
+    "Preferences",
+    "CustomConverter",
+    "Help",
+    "Email",
+    "Web",
+    "Updates",
+    "About",
 };
 
 constexpr std::string_view kButtonNames[] = {"Convert", "InFiles", "InFolder"};
@@ -98,11 +115,16 @@ bool NeedsListFocus(int command) {
 
 int IconSizeForUiSize(int uiSize) {
   switch (uiSize) {
-    case 1: return 24;
-    case 2: return 32;
-    case 3: return 48;
-    case 4: return 64;
-    default: return 16;
+    case 1:
+      return 24;
+    case 2:
+      return 32;
+    case 3:
+      return 48;
+    case 4:
+      return 64;
+    default:
+      return 16;
   }
 }
 

@@ -1,8 +1,8 @@
 #include "ui/conversion_run.h"
 
-#include <QComboBox>
-
 #include <sys/stat.h>
+
+#include <QComboBox>
 
 #include "engine/font_loader.h"
 #include "engine/write_output.h"

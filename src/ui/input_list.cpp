@@ -1,12 +1,11 @@
 #include "ui/input_list.h"
 
+#include <sys/stat.h>
+
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
 #include <QTreeWidget>
-
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -44,8 +43,8 @@ void ZeroConvertedCount(RunProgress& progress) {
 }
 
 std::string ListFileFilter(const MainWindow& window) {
-  return (window.text("Dialog", "Text Files") + "|*.txt;*.lst|" + window.text("Dialog", "All Files") +
-          " (*.*)|*.*")
+  return (window.text("Dialog", "Text Files") + "|*.txt;*.lst|" +
+          window.text("Dialog", "All Files") + " (*.*)|*.*")
       .toStdString();
 }
 
@@ -125,9 +124,14 @@ void InputList::fileAdded(const QString& path) {
 
 void InputList::openInputChooser() {
   switch (RunInputChooser(window_)) {
-    case InputChoice::Files: addFiles(); break;
-    case InputChoice::Folder: addFolder(); break;
-    case InputChoice::None: break;
+    case InputChoice::Files:
+      addFiles();
+      break;
+    case InputChoice::Folder:
+      addFolder();
+      break;
+    case InputChoice::None:
+      break;
   }
 }
 
@@ -256,7 +260,8 @@ void InputList::exportList() {
   // The worker reads the texts as they stand now: the list cannot change
   // while the modal dialog runs.
   const QStringList entries = texts();
-  RunTransferDialog(window_, spec, [&context, entries, path] { ExportList(context, entries, path); });
+  RunTransferDialog(window_, spec,
+                    [&context, entries, path] { ExportList(context, entries, path); });
 }
 
 void InputList::copy() {

@@ -7,7 +7,6 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
-
 #include <string>
 
 #include "engine/app_context.h"

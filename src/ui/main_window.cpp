@@ -153,7 +153,8 @@ void MainWindow::buildToolBar() {
       continue;
     }
     const CommandEntry* entry = FindCommand(command);
-    QAction* action = makeAction(command, IconOf(images_.toolBarIcons, entry->icon), false, toolBar_);
+    QAction* action =
+        makeAction(command, IconOf(images_.toolBarIcons, entry->icon), false, toolBar_);
     action->setToolTip(text("Menu", entry->menuKey));
     toolBar_->addAction(action);
     toolBarActions_[command] = action;
@@ -188,8 +189,7 @@ void MainWindow::buildControls() {
   list_->setSelectionBehavior(QAbstractItemView::SelectRows);
   list_->header()->setStretchLastSection(false);
   list_->setContextMenuPolicy(Qt::CustomContextMenu);
-  connect(list_, &QTreeWidget::itemDoubleClicked, this,
-          [this] { dispatch(kCommandInputChooser); });
+  connect(list_, &QTreeWidget::itemDoubleClicked, this, [this] { dispatch(kCommandInputChooser); });
   connect(list_, &QWidget::customContextMenuRequested, this, &MainWindow::showListPopup);
 
   folderLabel_ = new QLabel(text("General", "Output Folder"), container_);
@@ -271,27 +271,68 @@ void MainWindow::dispatch(int command) {
   // The list commands act only on a list that has the keyboard focus.
   if (NeedsListFocus(command) && focusWidget() != list_) return;
   switch (command) {
-    case kCommandNew: newList(); break;
-    case kCommandExit: close(); break;
-    case kCommandInputChooser: inputList_->openInputChooser(); break;
-    case kCommandAddFiles: inputList_->addFiles(); break;
-    case kCommandAddFolder: inputList_->addFolder(); break;
-    case kCommandOutputFolder: inputList_->chooseOutputFolder(); break;
-    case kCommandOutputFormat: OpenPreferences(*this, PreferencesPage::Output); break;
-    case kCommandImportList: inputList_->importList(); break;
-    case kCommandExportList: inputList_->exportList(); break;
-    case kCommandCopy: inputList_->copy(); break;
-    case kCommandDelete: inputList_->removeSelected(); break;
-    case kCommandSelectAll: inputList_->selectAll(); break;
-    case kCommandConvert: StartConversion(*this); break;
-    case kCommandConverterSearch: OpenConverterSearch(*this); break;
-    case kCommandPreferences: OpenPreferences(*this, PreferencesPage::General); break;
-    case kCommandManual: OpenManual(*this); break;
-    case kCommandFeedback: SendFeedback(*this); break;
-    case kCommandHomepage: VisitHomepage(*this); break;
-    case kCommandCheckUpdates: CheckForUpdatesNow(*this); break;
-    case kCommandAbout: ShowAbout(*this); break;
-    default: break;
+    case kCommandNew:
+      newList();
+      break;
+    case kCommandExit:
+      close();
+      break;
+    case kCommandInputChooser:
+      inputList_->openInputChooser();
+      break;
+    case kCommandAddFiles:
+      inputList_->addFiles();
+      break;
+    case kCommandAddFolder:
+      inputList_->addFolder();
+      break;
+    case kCommandOutputFolder:
+      inputList_->chooseOutputFolder();
+      break;
+    case kCommandOutputFormat:
+      OpenPreferences(*this, PreferencesPage::Output);
+      break;
+    case kCommandImportList:
+      inputList_->importList();
+      break;
+    case kCommandExportList:
+      inputList_->exportList();
+      break;
+    case kCommandCopy:
+      inputList_->copy();
+      break;
+    case kCommandDelete:
+      inputList_->removeSelected();
+      break;
+    case kCommandSelectAll:
+      inputList_->selectAll();
+      break;
+    case kCommandConvert:
+      StartConversion(*this);
+      break;
+    case kCommandConverterSearch:
+      OpenConverterSearch(*this);
+      break;
+    case kCommandPreferences:
+      OpenPreferences(*this, PreferencesPage::General);
+      break;
+    case kCommandManual:
+      OpenManual(*this);
+      break;
+    case kCommandFeedback:
+      SendFeedback(*this);
+      break;
+    case kCommandHomepage:
+      VisitHomepage(*this);
+      break;
+    case kCommandCheckUpdates:
+      CheckForUpdatesNow(*this);
+      break;
+    case kCommandAbout:
+      ShowAbout(*this);
+      break;
+    default:
+      break;
   }
 }
 

@@ -5,7 +5,6 @@
 #pragma once
 
 #include <QMainWindow>
-
 #include <functional>
 #include <map>
 #include <memory>

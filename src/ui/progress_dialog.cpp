@@ -7,7 +7,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
-
 #include <atomic>
 #include <functional>
 #include <thread>

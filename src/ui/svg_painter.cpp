@@ -8,7 +8,6 @@
 #include <QRegularExpression>
 #include <QTransform>
 #include <QXmlStreamReader>
-
 #include <algorithm>
 #include <vector>
 
@@ -35,21 +34,29 @@ QColor ParseColor(const QString& text) {
 }
 
 void ApplyProperty(Style& style, const QString& name, const QString& value) {
-  if (name == "fill") style.fill = ParseColor(value);
-  else if (name == "stroke") style.stroke = ParseColor(value);
-  else if (name == "stroke-width") style.strokeWidth = value.toDouble();
-  else if (name == "opacity") style.opacity *= value.toDouble();
-  else if (name == "fill-opacity") style.fillOpacity = value.toDouble();
-  else if (name == "stroke-opacity") style.strokeOpacity = value.toDouble();
+  if (name == "fill")
+    style.fill = ParseColor(value);
+  else if (name == "stroke")
+    style.stroke = ParseColor(value);
+  else if (name == "stroke-width")
+    style.strokeWidth = value.toDouble();
+  else if (name == "opacity")
+    style.opacity *= value.toDouble();
+  else if (name == "fill-opacity")
+    style.fillOpacity = value.toDouble();
+  else if (name == "stroke-opacity")
+    style.strokeOpacity = value.toDouble();
   else if (name == "stroke-linecap")
     style.cap = value == "round" ? Qt::RoundCap : value == "square" ? Qt::SquareCap : Qt::FlatCap;
   else if (name == "stroke-linejoin")
-    style.join = value == "round" ? Qt::RoundJoin : value == "bevel" ? Qt::BevelJoin : Qt::MiterJoin;
+    style.join = value == "round"   ? Qt::RoundJoin
+                 : value == "bevel" ? Qt::BevelJoin
+                                    : Qt::MiterJoin;
 }
 
 Style ReadStyle(const QXmlStreamAttributes& attributes, Style style) {
-  static const char* const kNames[] = {"fill",           "stroke",          "stroke-width",
-                                       "opacity",        "fill-opacity",    "stroke-opacity",
+  static const char* const kNames[] = {"fill",           "stroke",         "stroke-width",
+                                       "opacity",        "fill-opacity",   "stroke-opacity",
                                        "stroke-linecap", "stroke-linejoin"};
   for (const char* name : kNames)
     if (attributes.hasAttribute(name))
@@ -65,7 +72,8 @@ Style ReadStyle(const QXmlStreamAttributes& attributes, Style style) {
 std::vector<double> Numbers(const QString& text) {
   static const QRegularExpression kNumber(R"([-+]?(?:\d+\.?\d*|\.\d+)(?:[eE][-+]?\d+)?)");
   std::vector<double> out;
-  for (auto it = kNumber.globalMatch(text); it.hasNext();) out.push_back(it.next().captured().toDouble());
+  for (auto it = kNumber.globalMatch(text); it.hasNext();)
+    out.push_back(it.next().captured().toDouble());
   return out;
 }
 
@@ -152,11 +160,20 @@ QPainterPath ParsePathData(const QString& d) {
 
   auto arity = [](QChar c) {
     switch (c.toUpper().unicode()) {
-      case 'M': case 'L': case 'T': return 2;
-      case 'H': case 'V': return 1;
-      case 'C': return 6;
-      case 'S': case 'Q': return 4;
-      default: return 0;
+      case 'M':
+      case 'L':
+      case 'T':
+        return 2;
+      case 'H':
+      case 'V':
+        return 1;
+      case 'C':
+        return 6;
+      case 'S':
+      case 'Q':
+        return 4;
+      default:
+        return 0;
     }
   };
 
@@ -170,8 +187,10 @@ QPainterPath ParsePathData(const QString& d) {
     for (std::size_t i = 0; i + n <= args.size(); i += n) {
       run(command, std::vector<double>(args.begin() + i, args.begin() + i + n));
       // Extra coordinate pairs after a moveto are linetos.
-      if (command == 'M') command = 'L';
-      else if (command == 'm') command = 'l';
+      if (command == 'M')
+        command = 'L';
+      else if (command == 'm')
+        command = 'l';
     }
   };
 
@@ -212,11 +231,15 @@ QPainterPath ShapePath(const QStringView tag, const QXmlStreamAttributes& a, boo
   } else if (tag == u"polyline" || tag == u"polygon") {
     const std::vector<double> v = Numbers(a.value("points").toString());
     for (std::size_t i = 0; i + 1 < v.size(); i += 2) {
-      if (i == 0) path.moveTo(v[0], v[1]);
-      else path.lineTo(v[i], v[i + 1]);
+      if (i == 0)
+        path.moveTo(v[0], v[1]);
+      else
+        path.lineTo(v[i], v[i + 1]);
     }
-    if (tag == u"polygon") path.closeSubpath();
-    else closed = false;
+    if (tag == u"polygon")
+      path.closeSubpath();
+    else
+      closed = false;
   }
   return path;
 }

@@ -5,8 +5,8 @@
 //
 // Supported: <svg viewBox>, <g>, <path> (M L H V C S Q T Z, absolute and
 // relative), <rect> (rx), <circle>, <ellipse>, <line>, <polyline>,
-// <polygon>, <text> (x, y, font-family, font-size, font-weight); presentation attributes fill, stroke, stroke-width,
-// stroke-linecap, stroke-linejoin, opacity, fill-opacity, stroke-opacity and
+// <polygon>, <text> (x, y, font-family, font-size, font-weight); presentation attributes fill,
+// stroke, stroke-width, stroke-linecap, stroke-linejoin, opacity, fill-opacity, stroke-opacity and
 // the same inside style=""; transform with translate, scale and rotate.
 #pragma once
 

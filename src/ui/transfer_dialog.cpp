@@ -6,7 +6,6 @@
 #include <QEventLoop>
 #include <QProgressBar>
 #include <QTimer>
-
 #include <atomic>
 #include <thread>
 
@@ -114,8 +113,8 @@ bool RunTransferDialog(MainWindow& window, const TransferSpec& spec, std::functi
     if (broken) {
       window.setStatusText(window.text("Msg", spec.stoppedKey));
     } else {
-      window.setStatusText(QString::fromStdString(context.catalog.Formatted(
-          "Msg", spec.completeKey, {std::to_string(converted)})));
+      window.setStatusText(QString::fromStdString(
+          context.catalog.Formatted("Msg", spec.completeKey, {std::to_string(converted)})));
       bar->setValue(bar->maximum());
     }
     loop.quit();

@@ -16,9 +16,9 @@ struct TransferSpec {
   int barControl = 0;
   std::string titleKey;  // group "Dialog"
   int barMaximum = 0;
-  std::string questionKey;   // group "Msg", the break question
-  std::string completeKey;   // group "Msg", filled with the converted count
-  std::string stoppedKey;    // group "Msg"
+  std::string questionKey;  // group "Msg", the break question
+  std::string completeKey;  // group "Msg", filled with the converted count
+  std::string stoppedKey;   // group "Msg"
 };
 
 // Resets the processed count and current file, sets the running flag, runs

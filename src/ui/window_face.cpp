@@ -1,12 +1,11 @@
 #include "ui/window_face.h"
 
-#include <QApplication>
-#include <QScreen>
-#include <QSocketNotifier>
-
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <QApplication>
+#include <QScreen>
+#include <QSocketNotifier>
 #include <csignal>
 #include <memory>
 

@@ -1,11 +1,11 @@
 // The built-in pictures, the SVG subset they are drawn with, the command
 // table's data and the default theme archive made from the pictures.
+#include "ui/builtin_images.h"
+
 #include <QColor>
 #include <QImage>
-
 #include <set>
 
-#include "ui/builtin_images.h"
 #include "ui/commands.h"
 #include "ui/layout.h"
 #include "ui/svg_painter.h"
@@ -89,8 +89,8 @@ TEST(SvgPainter, DrawsShapesPathsStrokesAndTransforms) {
 TEST(CommandTable, NumbersShortcutsAndSizesAreData) {
   std::set<int> numbers;
   for (const CommandEntry& e : CommandTable()) EXPECT_TRUE(numbers.insert(e.number).second);
-  EXPECT_EQ(numbers, (std::set<int>{0, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 16, 17, 18, 21, 22,
-                                    23, 24}));
+  EXPECT_EQ(numbers, (std::set<int>{0,  3,  4,  5,  6,  7,  8,  9,  10, 11,
+                                    12, 13, 14, 16, 17, 18, 21, 22, 23, 24}));
   EXPECT_EQ(FindCommand(15), nullptr);
   EXPECT_EQ(FindCommand(12)->accelerator, "Ctrl+Del");
   for (const CommandEntry& e : CommandTable()) {

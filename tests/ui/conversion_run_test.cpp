@@ -1,17 +1,17 @@
 // Command 14: the checks before a run with their messages and status texts,
 // and real runs of the samples through the progress dialog, with the break
 // question answered both ways.
+#include "ui/conversion_run.h"
+
 #include <QComboBox>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-
 #include <chrono>
 #include <thread>
 
 #include "settings/profile_file.h"
 #include "ui/commands.h"
-#include "ui/conversion_run.h"
 #include "ui/input_list.h"
 #include "ui_test_support.h"
 

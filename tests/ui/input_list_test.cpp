@@ -1,5 +1,7 @@
 // The input list: the add-file rule through the window, drops, the input
 // chooser, import and export of list files, copy, delete and select all.
+#include "ui/input_list.h"
+
 #include <QClipboard>
 #include <QComboBox>
 #include <QDropEvent>
@@ -11,7 +13,6 @@
 
 #include "settings/profile_file.h"
 #include "ui/commands.h"
-#include "ui/input_list.h"
 #include "ui_test_support.h"
 
 namespace lumafold::test {

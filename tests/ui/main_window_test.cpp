@@ -20,14 +20,14 @@ namespace {
 
 using namespace lumafold::ui;
 
-
 class MainWindowTest : public WindowTest {
  protected:
   // Closes whatever modal dialog a command opens (the input chooser, the
   // converter search, About, the preferences).
   [[nodiscard]] std::unique_ptr<QTimer> CloseModalDialogs() {
     return WatchModal([] {
-      if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) dialog->reject();
+      if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+        dialog->reject();
       return false;
     });
   }
@@ -108,9 +108,12 @@ TEST_F(MainWindowTest, ShortcutsSendTheirNumbers) {
   MainWindow& window = Open();
   window.inputListView()->setFocus();
   const std::pair<QKeyCombination, int> keys[] = {
-      {Qt::CTRL | Qt::Key_N, kCommandNew},       {Qt::Key_F5, kCommandConvert},
-      {Qt::Key_F1, kCommandManual},              {Qt::CTRL | Qt::Key_C, kCommandCopy},
-      {Qt::CTRL | Qt::Key_Delete, kCommandDelete}, {Qt::CTRL | Qt::Key_A, kCommandSelectAll},
+      {Qt::CTRL | Qt::Key_N, kCommandNew},
+      {Qt::Key_F5, kCommandConvert},
+      {Qt::Key_F1, kCommandManual},
+      {Qt::CTRL | Qt::Key_C, kCommandCopy},
+      {Qt::CTRL | Qt::Key_Delete, kCommandDelete},
+      {Qt::CTRL | Qt::Key_A, kCommandSelectAll},
   };
   for (const auto& [key, command] : keys) {
     dispatched_.clear();
@@ -300,8 +303,8 @@ TEST_F(MainWindowTest, DoubleClickOnTheListOpensTheChooser) {
   auto watcher2 = WatchModal([&] {
     auto* chooser = FindWindow<QDialog>("window7");
     if (!chooser) return false;
-    chooserSeen = chooser->windowTitle() == "Add Input Files..." &&
-                  chooser->size() == QSize(270, 160);
+    chooserSeen =
+        chooser->windowTitle() == "Add Input Files..." && chooser->size() == QSize(270, 160);
     QTest::keyClick(chooser, Qt::Key_Escape);
     return true;
   });
@@ -332,7 +335,6 @@ TEST_F(MainWindowTest, ListPopupNeedsASelection) {
   EXPECT_TRUE(popup[2]->isSeparator());
   EXPECT_EQ(popup[3]->text(), "Select All\tCtrl+A");
   window.listPopupMenu()->hide();
-
 }
 
 }  // namespace

@@ -9,7 +9,6 @@
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
-
 #include <cstdlib>
 #include <deque>
 #include <filesystem>
@@ -76,10 +75,10 @@ struct PromptLog {
   std::deque<bool> answers;  // question answers; No when empty
   std::function<void()> duringQuestion;
 
-  QStringList filesToOpen;    // openFiles answer
-  QString fileToOpen;         // openFile answer
-  QString fileToSave;         // saveFile answer
-  QString folderToChoose;     // folder answer
+  QStringList filesToOpen;  // openFiles answer
+  QString fileToOpen;       // openFile answer
+  QString fileToSave;       // saveFile answer
+  QString folderToChoose;   // folder answer
   struct Request {
     QString title;
     QString start;
@@ -101,7 +100,8 @@ inline ui::Prompts RecordingPrompts(PromptLog& log) {
     log.answers.pop_front();
     return answer;
   };
-  p.openFiles = [&log](QWidget*, const QString& title, const QString& start, const QString& filter) {
+  p.openFiles = [&log](QWidget*, const QString& title, const QString& start,
+                       const QString& filter) {
     log.requests.push_back({title, start, filter});
     return log.filesToOpen;
   };

@@ -1,16 +1,16 @@
 // Start and quit of the desktop face: the settings file read at start and
 // written at exit with the window's placement.
-#include <QComboBox>
+#include "ui/window_face.h"
 
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QComboBox>
 #include <chrono>
 #include <thread>
 
 #include "settings/profile_file.h"
-#include "ui/window_face.h"
 #include "ui_test_support.h"
 
 namespace lumafold::test {
@@ -81,9 +81,8 @@ TEST_F(WindowFaceTest, NormalWindowOpensAtTheSavedPlaceAndSavesItsNewGeometry) {
 
 TEST_F(WindowFaceTest, MaximizedWindowOpensMaximizedAndKeepsTheNormalGeometry) {
   SavedFile(1, 1);
-  ConversionSettings after = StartUseQuit([](MainWindow& window) {
-    EXPECT_TRUE(window.isMaximized());
-  });
+  ConversionSettings after =
+      StartUseQuit([](MainWindow& window) { EXPECT_TRUE(window.isMaximized()); });
   EXPECT_EQ(after.window.isMaximized, 1);
   EXPECT_EQ(after.window.width, 700);
   EXPECT_EQ(after.window.height, 450);
@@ -121,17 +120,15 @@ TEST_F(WindowFaceTest, MinimizedWindowKeepsTheSavedGeometry) {
 
 TEST_F(WindowFaceTest, HistoryZeroClearsTheRecentFoldersAtExit) {
   SavedFile(0, 0);
-  const ConversionSettings after = StartUseQuit([](MainWindow& window) {
-    EXPECT_EQ(window.outputFolderBox()->itemText(0), "/kept/");
-  });
+  const ConversionSettings after = StartUseQuit(
+      [](MainWindow& window) { EXPECT_EQ(window.outputFolderBox()->itemText(0), "/kept/"); });
   EXPECT_EQ(after.file.recentOutFolders, "");
 }
 
 TEST_F(WindowFaceTest, MissingFileStartsFromDefaultsAndIsWrittenAtExit) {
   ASSERT_FALSE(fs::exists(DefaultSettingsFilePath()));
-  const ConversionSettings after = StartUseQuit([](MainWindow& window) {
-    EXPECT_EQ(window.size(), QSize(510, 330));
-  });
+  const ConversionSettings after =
+      StartUseQuit([](MainWindow& window) { EXPECT_EQ(window.size(), QSize(510, 330)); });
   EXPECT_TRUE(fs::exists(DefaultSettingsFilePath()));
   EXPECT_EQ(after.window.width, 510);
   EXPECT_EQ(after.general.cfg, 17);

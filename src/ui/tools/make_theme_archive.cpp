@@ -10,7 +10,6 @@
 #include <QBuffer>
 #include <QGuiApplication>
 #include <QImage>
-
 #include <cstdio>
 #include <string>
 #include <utility>
@@ -39,7 +38,8 @@ std::string Lower(std::string_view name) {
   return out;
 }
 
-bool WriteArchive(const char* path, const std::vector<std::pair<std::string, std::string>>& entries) {
+bool WriteArchive(const char* path,
+                  const std::vector<std::pair<std::string, std::string>>& entries) {
   archive* zip = archive_write_new();
   archive_write_set_format_zip(zip);
   bool ok = archive_write_open_filename(zip, path) == ARCHIVE_OK;

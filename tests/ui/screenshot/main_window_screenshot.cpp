@@ -5,7 +5,6 @@
 #include <QPixmap>
 #include <QTimer>
 #include <QTreeWidget>
-
 #include <cstdio>
 
 #include "engine/app_context.h"
