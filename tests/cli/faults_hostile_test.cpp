@@ -142,8 +142,10 @@ TEST(HostileBatch, GoodFilesConvertBadOnesFailAndNoOtherCoderEverRuns) {
   // Every converter call is logged, then handed to the real one.
   const std::string calls = scratch.path() + "/converter-calls";
   const std::string standIn = scratch.path() + "/record.sh";
-  testing::WriteScript(standIn, "for a in \"$@\"; do printf '%s\\n' \"$a\"; done >> '" + calls +
-                                    "'\necho >> '" + calls + "'\nexec convert \"$@\"\n");
+  // One write per call, so that calls of workers running side by side do
+  // not interleave in the log.
+  testing::WriteScript(standIn,
+                       "printf '%s\\n' \"$@\" '' >> '" + calls + "'\nexec convert \"$@\"\n");
   FaultOptions options;
   options.environment = scratch.environment();
   options.environment["LUMAFOLD_CONVERT"] = standIn;
