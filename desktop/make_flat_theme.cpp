@@ -11,7 +11,6 @@
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
-
 #include <cmath>
 #include <cstdio>
 #include <functional>
@@ -357,7 +356,8 @@ int main(int argc, char** argv) {
   std::map<std::string, std::string> entries;
   // theme.cfg lines are CR LF, as the theme reader expects.
   std::string cfg = std::string("[Theme]\r\nName=") + kThemeName + "\r\n[Buttons]\r\n";
-  const std::pair<const char*, int> buttons[] = {{"Convert", 64}, {"InFiles", 48}, {"InFolder", 48}};
+  const std::pair<const char*, int> buttons[] = {
+      {"Convert", 64}, {"InFiles", 48}, {"InFolder", 48}};
   const std::vector<Icon> icons = Icons();
   for (const auto& [name, size] : buttons) {
     for (const Icon& icon : icons)

@@ -70,8 +70,8 @@ bool OpenConnection(const HttpUrl& url, Socket& socket) {
   if (::getaddrinfo(url.host.c_str(), url.port.c_str(), &hints, &found) != 0) return false;
   std::unique_ptr<addrinfo, decltype(&::freeaddrinfo)> list(found, &::freeaddrinfo);
   for (addrinfo* a = list.get(); a != nullptr; a = a->ai_next) {
-    socket.reset(::socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
-                          a->ai_protocol));
+    socket.reset(
+        ::socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a->ai_protocol));
     if (!socket.valid()) continue;
     if (ConnectWithin(socket.get(), a->ai_addr, a->ai_addrlen, kHttpReplyTimeoutMs)) return true;
   }
@@ -163,8 +163,8 @@ HttpUrl SplitHttpUrl(const std::string& url) {
 
 std::string BuildHttpRequest(const HttpUrl& url, const std::string& agent) {
   const std::string& userAgent = agent.empty() ? std::string(kDefaultHttpAgent) : agent;
-  return "GET /" + url.path + " HTTP/1.0\r\n" + "Host: " + url.host + "\r\n" +
-         "Accept: */*\r\n" + "User-Agent: " + userAgent + "\r\n" + "Connection: close\r\n\r\n";
+  return "GET /" + url.path + " HTTP/1.0\r\n" + "Host: " + url.host + "\r\n" + "Accept: */*\r\n" +
+         "User-Agent: " + userAgent + "\r\n" + "Connection: close\r\n\r\n";
 }
 
 std::string ExtractReplyHead(const std::string& reply) {

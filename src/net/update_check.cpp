@@ -31,11 +31,16 @@ std::string ProgramPageUrl(const std::string& infoUrl) {
 
 int UpdateIntervalDays(int updateRange) {
   switch (updateRange) {
-    case 0: return 1;
-    case 1: return 7;
-    case 3: return 90;
-    case 4: return 180;
-    default: return 30;
+    case 0:
+      return 1;
+    case 1:
+      return 7;
+    case 3:
+      return 90;
+    case 4:
+      return 180;
+    default:
+      return 30;
   }
 }
 
@@ -91,8 +96,8 @@ UpdateVerdict CheckForUpdateNow(UpdatePrompter& prompter, const std::string& inf
   return verdict;
 }
 
-bool RunAutomaticUpdateCheck(GeneralSettings& general, SettingsDate now,
-                             UpdatePrompter& prompter, const std::function<void()>& checkNow) {
+bool RunAutomaticUpdateCheck(GeneralSettings& general, SettingsDate now, UpdatePrompter& prompter,
+                             const std::function<void()>& checkNow) {
   if (!IsAutomaticCheckDue(general.updateRange, general.updateDate, now)) return false;
   if (prompter.ask("Check for Updates", "Ask check for updates") && checkNow) checkNow();
   general.updateDate = now;

@@ -70,7 +70,7 @@ UpdateVerdict CheckForUpdateNow(UpdatePrompter& prompter, const std::string& inf
 // The start-up check: when due, asks whether to check, runs checkNow on
 // Yes, and moves "Update Date" to now whatever the answer. Returns true
 // when the question was asked.
-bool RunAutomaticUpdateCheck(GeneralSettings& general, SettingsDate now,
-                             UpdatePrompter& prompter, const std::function<void()>& checkNow);
+bool RunAutomaticUpdateCheck(GeneralSettings& general, SettingsDate now, UpdatePrompter& prompter,
+                             const std::function<void()>& checkNow);
 
 }  // namespace lumafold

@@ -73,9 +73,10 @@ AboutDialog::AboutDialog(const StringCatalog& catalog, const SystemDialogs& dial
            kControlWebLabel, QRect(80, 100, 60, 20));
   Numbered(new QLabel(QString::fromStdString(catalog.text("About", "Email")), this),
            kControlMailLabel, QRect(80, 120, 50, 20));
-  webLink_ = Numbered(new LinkLabel(kMakerWebText, this), kControlWebLink, QRect(140, 100, 215, 20));
-  mailLink_ =
-      Numbered(new LinkLabel(kSupportMailAddress, this), kControlMailLink, QRect(140, 120, 215, 20));
+  webLink_ =
+      Numbered(new LinkLabel(kMakerWebText, this), kControlWebLink, QRect(140, 100, 215, 20));
+  mailLink_ = Numbered(new LinkLabel(kSupportMailAddress, this), kControlMailLink,
+                       QRect(140, 120, 215, 20));
 
   auto* ok = Numbered(new QPushButton(QString::fromStdString(catalog.text("Dialog", "OK")), this),
                       kControlOk, QRect(140, 200, 80, 25));

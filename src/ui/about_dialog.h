@@ -30,7 +30,8 @@ class LinkLabel : public QLabel {
 class AboutDialog : public QDialog {
   Q_OBJECT
  public:
-  AboutDialog(const StringCatalog& catalog, const SystemDialogs& dialogs, QWidget* parent = nullptr);
+  AboutDialog(const StringCatalog& catalog, const SystemDialogs& dialogs,
+              QWidget* parent = nullptr);
 
   LinkLabel* webLink() const { return webLink_; }
   LinkLabel* mailLink() const { return mailLink_; }

@@ -3,7 +3,6 @@
 #include <QIcon>
 #include <QPainter>
 #include <QPixmap>
-
 #include <cctype>
 
 #include "settings/string_catalog.h"
@@ -50,7 +49,8 @@ std::string HexFromColour(const QColor& colour) {
 QString ColourName(const StringCatalog& catalog, std::string_view hex) {
   const std::string normal = NormalizeHex(hex);
   for (const NamedColour& named : kNamedColours)
-    if (named.hex == normal) return QString::fromStdString(catalog.text("Preferences", named.catalogKey));
+    if (named.hex == normal)
+      return QString::fromStdString(catalog.text("Preferences", named.catalogKey));
   return QString::fromStdString(catalog.text("Preferences", "Color") + " #" + normal);
 }
 

@@ -5,7 +5,6 @@
 #include <QColor>
 #include <QIcon>
 #include <QString>
-
 #include <span>
 #include <string>
 #include <string_view>

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <QDialog>
-
 #include <functional>
 
 class QLineEdit;

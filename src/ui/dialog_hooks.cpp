@@ -31,7 +31,8 @@ class WindowUpdatePrompter : public UpdatePrompter {
     return dialogs_.ask && dialogs_.ask(&window_, text(titleKey), text(textKey));
   }
   void error(const char* titleKey, const char* textKey) override {
-    if (dialogs_.notice) dialogs_.notice(&window_, NoticeKind::Error, text(titleKey), text(textKey));
+    if (dialogs_.notice)
+      dialogs_.notice(&window_, NoticeKind::Error, text(titleKey), text(textKey));
   }
   void inform(const char* titleKey, const char* textKey) override {
     if (dialogs_.notice)
@@ -89,25 +90,24 @@ void RefreshWindowAfterPreferences(MainWindow& window, ThemeRefresh refresh,
 void OpenPreferences(MainWindow& window, PreferencesPage page) {
   const std::vector<std::string> folders = InstalledThemeFolders();
   const ThemeTable themes = CollectThemes(folders);
-  PreferencesEnvironment environment{
-      window.context(),
-      themes,
-      window.prompts(),
-      DialogsOf(window),
-      IconOf(window.images().menuIcons, "New"),
-      [&window, &folders](ThemeRefresh refresh) {
-        RefreshWindowAfterPreferences(window, refresh, folders);
-      }};
-  RunPreferencesDialog(environment,
-                       page == PreferencesPage::Output ? PreferencesPane::Output
-                                                       : PreferencesPane::General,
-                       &window);
+  PreferencesEnvironment environment{window.context(),
+                                     themes,
+                                     window.prompts(),
+                                     DialogsOf(window),
+                                     IconOf(window.images().menuIcons, "New"),
+                                     [&window, &folders](ThemeRefresh refresh) {
+                                       RefreshWindowAfterPreferences(window, refresh, folders);
+                                     }};
+  RunPreferencesDialog(
+      environment,
+      page == PreferencesPage::Output ? PreferencesPane::Output : PreferencesPane::General,
+      &window);
 }
 
 void OpenConverterSearch(MainWindow& window) {
-  ConverterSearchDialog dialog(window.context().catalog, DialogsOf(window),
-                               [&window](const QString& text) { window.messageBox(text); },
-                               &window);
+  ConverterSearchDialog dialog(
+      window.context().catalog, DialogsOf(window),
+      [&window](const QString& text) { window.messageBox(text); }, &window);
   dialog.exec();
 }
 

@@ -32,8 +32,8 @@ constexpr QRect kCancelRect(510, 315, 80, 25);
 constexpr int kScrollInnerWidth = 430;
 
 constexpr std::array<const char*, kPreferencesPaneCount> kPageKeys = {
-    "General", "Interface", "Input",     "Output",  "Transform",
-    "Adjustment", "Frame",  "Watermark", "Advanced",
+    "General",    "Interface", "Input",     "Output",   "Transform",
+    "Adjustment", "Frame",     "Watermark", "Advanced",
 };
 
 // Input formats that have an option panel.
@@ -108,9 +108,9 @@ PreferencesDialog::PreferencesDialog(const PreferencesEnvironment& environment,
 
   pages_ = new QStackedWidget(this);
   pages_->setGeometry(kPageAreaRect);
-  pageWidgets_ = {buildGeneral(),    buildInterface(), buildInput(),
-                  buildOutput(),     buildTransform(), buildAdjustment(),
-                  buildFrame(),      buildWatermark(), buildAdvanced()};
+  pageWidgets_ = {buildGeneral(), buildInterface(), buildInput(),
+                  buildOutput(),  buildTransform(), buildAdjustment(),
+                  buildFrame(),   buildWatermark(), buildAdvanced()};
   for (std::size_t i = 0; i < pageWidgets_.size(); ++i) {
     pageWidgets_[i]->setObjectName(QString("page:") + kPageKeys[i]);
     pages_->addWidget(pageWidgets_[i]);
@@ -152,12 +152,13 @@ QWidget* PreferencesDialog::buildGeneral() {
       QString::fromStdString(SettingObjectName(settings_, &settings_.general.language)));
   bindings_.push_back({[languageBox] { languageBox->setCurrentIndex(0); },
                        [this, languageBox] {
-                         settings_.general.language = languageBox->currentData().toString().toStdString();
+                         settings_.general.language =
+                             languageBox->currentData().toString().toStdString();
                        }});
-  rows.combo("Check For Updates",
-             {"Every day", "Every week", "Every month", "Every 3 months", "Every 6 months",
-              "Never"},
-             settings_.general.updateRange);
+  rows.combo(
+      "Check For Updates",
+      {"Every day", "Every week", "Every month", "Every 3 months", "Every 6 months", "Never"},
+      settings_.general.updateRange);
   rows.check("Save window position", settings_.general.saveWindowPosition);
   return page;
 }
@@ -171,7 +172,8 @@ QWidget* PreferencesDialog::buildInterface() {
       QString::fromStdString(SettingObjectName(settings_, &settings_.interface.uiTheme)));
   const std::vector<ThemeChoice> choices = ThemeChoices(env_.themes);
   for (const ThemeChoice& choice : choices)
-    themeBox_->addItem(QString::fromStdString(choice.displayName), QString::fromStdString(choice.key));
+    themeBox_->addItem(QString::fromStdString(choice.displayName),
+                       QString::fromStdString(choice.key));
   if (choices.empty()) themeBox_->addItem(rows.text("None"));
   bindings_.push_back({[this] {
                          themeBox_->setCurrentIndex(themeBox_->findData(
@@ -181,7 +183,8 @@ QWidget* PreferencesDialog::buildInterface() {
                        [this] {
                          // "None" and an unmatched theme carry no key: keep the setting.
                          const QVariant key = themeBox_->currentData();
-                         if (!key.isNull()) settings_.interface.uiTheme = key.toString().toStdString();
+                         if (!key.isNull())
+                           settings_.interface.uiTheme = key.toString().toStdString();
                        }});
   Row size = rows.combo("UI Size", {"Small", "Medium", "Large", "Extra Large", "Huge"},
                         settings_.interface.uiSize);
@@ -205,16 +208,15 @@ QWidget* PreferencesDialog::buildInput() {
   for (const std::string& key : env_.context.formats.activeInputFormats())
     inputFormatBox_->addItem(env_.formatIcon, QString::fromStdString(ToUpperAscii(key)),
                              QString::fromStdString(key));
-  bindings_.push_back({[this] {
-                         const int i = inputFormatBox_->findData(
-                             QString::fromStdString(settings_.input.format));
-                         inputFormatBox_->setCurrentIndex(i >= 0 ? i : 0);
-                       },
-                       [this] {
-                         if (inputFormatBox_->currentIndex() >= 0)
-                           settings_.input.format =
-                               inputFormatBox_->currentData().toString().toStdString();
-                       }});
+  bindings_.push_back(
+      {[this] {
+         const int i = inputFormatBox_->findData(QString::fromStdString(settings_.input.format));
+         inputFormatBox_->setCurrentIndex(i >= 0 ? i : 0);
+       },
+       [this] {
+         if (inputFormatBox_->currentIndex() >= 0)
+           settings_.input.format = inputFormatBox_->currentData().toString().toStdString();
+       }});
 
   // Panels of the formats the reader could take; only the active input
   // formats can be chosen, so with Photo CD alone they stay hidden but
@@ -246,10 +248,10 @@ QWidget* PreferencesDialog::buildInput() {
     rawHeader_ = panel.number("Header Size", in.rawHeaderSize, {"Bytes"});
     rawWidth_ = panel.number("Image Width", in.rawImageWidth, {"Pixels"});
     rawHeight_ = panel.number("Image Height", in.rawImageHeight, {"Pixels"});
-    rawToneMapping_ = panel.combo(
-        "Tone Mapping",
-        {"None", "Linear", "Adaptive Logarithmic", "DR Reduction", "Gradient Domain"},
-        in.rawToneMapping);
+    rawToneMapping_ =
+        panel.combo("Tone Mapping",
+                    {"None", "Linear", "Adaptive Logarithmic", "DR Reduction", "Gradient Domain"},
+                    in.rawToneMapping);
     connect(static_cast<QComboBox*>(rawLoadAs_.main()), &QComboBox::currentIndexChanged, this,
             &PreferencesDialog::applyRules);
   }
@@ -269,16 +271,15 @@ QWidget* PreferencesDialog::buildOutput() {
   for (const std::string& key : formats.outputOrder())
     outputFormatBox_->addItem(env_.formatIcon, QString::fromStdString(ToUpperAscii(key)),
                               QString::fromStdString(key));
-  bindings_.push_back({[this] {
-                         const int i = outputFormatBox_->findData(
-                             QString::fromStdString(settings_.output.format));
-                         outputFormatBox_->setCurrentIndex(i >= 0 ? i : 0);
-                       },
-                       [this] {
-                         if (outputFormatBox_->currentIndex() >= 0)
-                           settings_.output.format =
-                               outputFormatBox_->currentData().toString().toStdString();
-                       }});
+  bindings_.push_back(
+      {[this] {
+         const int i = outputFormatBox_->findData(QString::fromStdString(settings_.output.format));
+         outputFormatBox_->setCurrentIndex(i >= 0 ? i : 0);
+       },
+       [this] {
+         if (outputFormatBox_->currentIndex() >= 0)
+           settings_.output.format = outputFormatBox_->currentData().toString().toStdString();
+       }});
 
   const QRect panelRect(0, kRowHeight, kPageAreaRect.width(), kPageAreaRect.height() - kRowHeight);
   OutputSettings& out = settings_.output;
@@ -343,8 +344,8 @@ QWidget* PreferencesDialog::buildTransform() {
   PageBuilder rows(inner, services_);
   TransformSettings& t = settings_.transform;
   rotation_ = rows.check("Image Rotation", t.doImageRotation);
-  rotationType_ = rows.combo("Rotation Type", {"Simple Rotation", "Advanced Rotation"},
-                             t.imageRotationType);
+  rotationType_ =
+      rows.combo("Rotation Type", {"Simple Rotation", "Advanced Rotation"}, t.imageRotationType);
   rotationAngle_ = rows.slider("Rotation Angle", t.imageRotation, 0, 360);
   rotationBack_ = rows.colourField("Background Color", t.imageRotationBackColor);
   resize_ = rows.check("Image Resize", t.doImageResize);
@@ -352,9 +353,9 @@ QWidget* PreferencesDialog::buildTransform() {
   height_ = rows.number("Image Height", t.imageHeight, {"Pixels", "Percent"}, &t.imageHeightUnit);
   keepAspect_ = rows.check("Keep Aspect Ratio", t.keepAspectRatio);
   resizeType_ = rows.combo("Resize Type", {"All Images", "Large Images"}, t.imageResizeType);
-  resizeAlgorithm_ = rows.combo(
-      "Resize Algorithm", {"Box", "Bilinear", "Bspline", "Bicubic", "Catmullrom", "Lanczos"},
-      t.imageResizeAlgorithm);
+  resizeAlgorithm_ = rows.combo("Resize Algorithm",
+                                {"Box", "Bilinear", "Bspline", "Bicubic", "Catmullrom", "Lanczos"},
+                                t.imageResizeAlgorithm);
   rows.check("Image Flip Horizontal", t.doImageFlipHorizontal);
   rows.check("Image Flip Vertical", t.doImageFlipVertical);
   FinishScrollPanel(inner, rows);
@@ -504,8 +505,8 @@ QWidget* PreferencesDialog::buildAdvanced() {
 QString PreferencesDialog::watermarkImageRequest(QWidget* parent) const {
   if (!env_.prompts.openFile) return {};
   const StringCatalog& catalog = env_.context.catalog;
-  return env_.prompts.openFile(parent, CatalogText(catalog, "Dialog", "Select Watermark Image"),
-                               {}, QtFilter(WatermarkImageFilter(catalog)));
+  return env_.prompts.openFile(parent, CatalogText(catalog, "Dialog", "Select Watermark Image"), {},
+                               QtFilter(WatermarkImageFilter(catalog)));
 }
 
 void PreferencesDialog::applyRules() {
@@ -589,9 +590,9 @@ void PreferencesDialog::pressOk() {
 
 void PreferencesDialog::pressDefaults() {
   const StringCatalog& catalog = env_.context.catalog;
-  const bool yes = env_.dialogs.ask &&
-                   env_.dialogs.ask(this, CatalogText(catalog, "Msg", "Reset to Defaults"),
-                                    CatalogText(catalog, "Msg", "Ask reset to defaults"));
+  const bool yes =
+      env_.dialogs.ask && env_.dialogs.ask(this, CatalogText(catalog, "Msg", "Reset to Defaults"),
+                                           CatalogText(catalog, "Msg", "Ask reset to defaults"));
   if (!yes) return;
   // Compared with what the main window really shows (the record before
   // the reset), not with the dialog's unconfirmed choice: a theme picked
@@ -623,7 +624,7 @@ std::string WatermarkImageFilter(const StringCatalog& catalog) {
 }
 
 void RunPreferencesDialog(const PreferencesEnvironment& environment, PreferencesPane startPage,
-                     QWidget* parent) {
+                          QWidget* parent) {
   PreferencesDialog dialog(environment, startPage, parent);
   dialog.exec();
 }

@@ -6,7 +6,6 @@
 
 #include <QDialog>
 #include <QIcon>
-
 #include <array>
 #include <functional>
 #include <map>
@@ -135,6 +134,6 @@ std::string WatermarkImageFilter(const StringCatalog& catalog);
 
 // Opens the dialog modally on `startPage` and returns when it closes.
 void RunPreferencesDialog(const PreferencesEnvironment& environment, PreferencesPane startPage,
-                     QWidget* parent);
+                          QWidget* parent);
 
 }  // namespace lumafold::ui

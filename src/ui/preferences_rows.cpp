@@ -11,7 +11,6 @@
 #include <QSlider>
 #include <QTimeZone>
 #include <QToolButton>
-
 #include <algorithm>
 #include <cmath>
 #include <variant>
@@ -104,8 +103,7 @@ void Row::setVisible(bool visible) const {
 
 std::string SettingObjectName(ConversionSettings& settings, const void* field) {
   for (const SettingKey& key : SettingsKeys()) {
-    const void* address =
-        std::visit([](auto* p) -> const void* { return p; }, key.field(settings));
+    const void* address = std::visit([](auto* p) -> const void* { return p; }, key.field(settings));
     if (address == field) return std::string(key.section) + "/" + key.key;
   }
   return {};
@@ -113,8 +111,7 @@ std::string SettingObjectName(ConversionSettings& settings, const void* field) {
 
 // --- PageBuilder ---------------------------------------------------------
 
-PageBuilder::PageBuilder(QWidget* page, RowServices& services)
-    : page_(page), services_(services) {}
+PageBuilder::PageBuilder(QWidget* page, RowServices& services) : page_(page), services_(services) {}
 
 QString PageBuilder::text(std::string_view key) const {
   return QString::fromStdString(services_.catalog.text("Preferences", key));
@@ -181,15 +178,14 @@ Row PageBuilder::check(std::string_view labelKey, std::int8_t& field) {
   name(box, &field);
   row.controls = {box};
   std::int8_t* f = &field;
-  services_.bindings.push_back({[box, f] { box->setChecked(*f != 0); },
-                                [box, f] { *f = box->isChecked() ? 1 : 0; }});
+  services_.bindings.push_back(
+      {[box, f] { box->setChecked(*f != 0); }, [box, f] { *f = box->isChecked() ? 1 : 0; }});
   nextRow();
   return row;
 }
 
 Row PageBuilder::number(std::string_view labelKey, std::int32_t& field,
-                        std::initializer_list<std::string_view> unitKeys,
-                        std::int8_t* unitField) {
+                        std::initializer_list<std::string_view> unitKeys, std::int8_t* unitField) {
   Row row;
   row.label = addLabel(text(labelKey));
   auto* edit = new QLineEdit(page_);
@@ -326,8 +322,8 @@ Row PageBuilder::colourField(std::string_view labelKey, std::string& field) {
   });
   row.controls = {swatch, hex};
   std::string* f = &field;
-  services_.bindings.push_back({[show, f] { show(*f); },
-                                [hex, f] { *f = NormalizeHex(hex->text().toStdString()); }});
+  services_.bindings.push_back(
+      {[show, f] { show(*f); }, [hex, f] { *f = NormalizeHex(hex->text().toStdString()); }});
   nextRow();
   return row;
 }
@@ -353,39 +349,35 @@ Row PageBuilder::colourList(std::string_view labelKey, std::string& list, std::s
   std::string* selectedField = &selected;
   const SystemDialogs& dialogs = services_.dialogs;
   QWidget* parent = services_.dialog;
-  QObject::connect(add, &QToolButton::clicked, add,
-                   [&dialogs, parent, box, addEntry, listField] {
-                     if (!dialogs.chooseColour) return;
-                     const QColor current =
-                         box->currentIndex() >= 0
-                             ? ColourFromHex(box->currentData().toString().toStdString())
-                             : QColor(Qt::black);
-                     auto chosen = dialogs.chooseColour(parent, current);
-                     if (!chosen) return;
-                     const std::string hex = HexFromColour(*chosen);
-                     int index = IndexOfData(box, QString::fromStdString(hex), Qt::CaseInsensitive);
-                     if (index < 0) {
-                       // Appended to the setting at once: it stays even if
-                       // the dialog is then cancelled.
-                       addEntry(hex);
-                       AppendToList(*listField, hex);
-                       index = box->count() - 1;
-                     }
-                     box->setCurrentIndex(index);
-                   });
+  QObject::connect(add, &QToolButton::clicked, add, [&dialogs, parent, box, addEntry, listField] {
+    if (!dialogs.chooseColour) return;
+    const QColor current = box->currentIndex() >= 0
+                               ? ColourFromHex(box->currentData().toString().toStdString())
+                               : QColor(Qt::black);
+    auto chosen = dialogs.chooseColour(parent, current);
+    if (!chosen) return;
+    const std::string hex = HexFromColour(*chosen);
+    int index = IndexOfData(box, QString::fromStdString(hex), Qt::CaseInsensitive);
+    if (index < 0) {
+      // Appended to the setting at once: it stays even if
+      // the dialog is then cancelled.
+      addEntry(hex);
+      AppendToList(*listField, hex);
+      index = box->count() - 1;
+    }
+    box->setCurrentIndex(index);
+  });
   row.controls = {box, add};
-  services_.bindings.push_back({[box, addEntry, listField, selectedField] {
-                                  box->clear();
-                                  for (const std::string& entry : SplitCommaList(*listField))
-                                    addEntry(NormalizeHex(entry));
-                                  box->setCurrentIndex(IndexOfData(
-                                      box, QString::fromStdString(NormalizeHex(*selectedField)),
-                                      Qt::CaseInsensitive));
-                                },
-                                [box, selectedField] {
-                                  if (box->currentIndex() >= 0)
-                                    *selectedField = box->currentData().toString().toStdString();
-                                }});
+  services_.bindings.push_back(
+      {[box, addEntry, listField, selectedField] {
+         box->clear();
+         for (const std::string& entry : SplitCommaList(*listField)) addEntry(NormalizeHex(entry));
+         box->setCurrentIndex(IndexOfData(box, QString::fromStdString(NormalizeHex(*selectedField)),
+                                          Qt::CaseInsensitive));
+       },
+       [box, selectedField] {
+         if (box->currentIndex() >= 0) *selectedField = box->currentData().toString().toStdString();
+       }});
   nextRow();
   return row;
 }
@@ -422,7 +414,8 @@ Row PageBuilder::fontList(std::string_view labelKey, std::string& fonts, std::st
       index = box->count() - 1;
     }
     box->setCurrentIndex(index);
-    if (sizeField && chosen->pointSize() > 0) sizeField->setText(QString::number(chosen->pointSize()));
+    if (sizeField && chosen->pointSize() > 0)
+      sizeField->setText(QString::number(chosen->pointSize()));
   });
   row.controls = {box, add};
   services_.bindings.push_back({[box, fontsField, fontField] {
@@ -461,9 +454,8 @@ Row PageBuilder::imageFile(std::string_view labelKey, std::string& field,
   });
   row.controls = {edit, browse};
   std::string* f = &field;
-  services_.bindings.push_back(
-      {[edit, f] { edit->setText(QString::fromStdString(*f)); },
-       [edit, f] { *f = TrimWhitespace(edit->text().toStdString()); }});
+  services_.bindings.push_back({[edit, f] { edit->setText(QString::fromStdString(*f)); },
+                                [edit, f] { *f = TrimWhitespace(edit->text().toStdString()); }});
   nextRow();
   return row;
 }
@@ -487,8 +479,7 @@ Row PageBuilder::dateTime(std::string_view labelKey, SettingsDate& field) {
          const qint64 shown = picker->dateTime().toSecsSinceEpoch();
          // The picker has no seconds; an untouched minute keeps them.
          if (shown / 60 == static_cast<qint64>(*f) / 60) return;
-         *f = static_cast<SettingsDate>(
-             std::clamp<qint64>(shown, INT32_MIN, INT32_MAX));
+         *f = static_cast<SettingsDate>(std::clamp<qint64>(shown, INT32_MIN, INT32_MAX));
        }});
   nextRow();
   return row;
@@ -503,8 +494,7 @@ Row PageBuilder::spin(const QString& label, std::int32_t& field, int minimum, in
   name(box, &field);
   row.controls = {box};
   std::int32_t* f = &field;
-  services_.bindings.push_back(
-      {[box, f] { box->setValue(*f); }, [box, f] { *f = box->value(); }});
+  services_.bindings.push_back({[box, f] { box->setValue(*f); }, [box, f] { *f = box->value(); }});
   nextRow();
   return row;
 }

@@ -7,7 +7,6 @@
 #pragma once
 
 #include <QSpinBox>
-
 #include <cstdint>
 #include <functional>
 #include <initializer_list>

@@ -8,7 +8,6 @@
 #include <QColor>
 #include <QFont>
 #include <QString>
-
 #include <functional>
 #include <optional>
 

@@ -125,8 +125,7 @@ bool ReadAllEntries(const std::string& path, std::map<std::string, std::string>&
     if (entryName == nullptr || archive_entry_filetype(entry) != AE_IFREG) continue;
     if (archive_entry_size_is_set(entry) && archive_entry_size(entry) <= 0) continue;
     std::string data;
-    if (!ReadEntryData(a.get(), std::min(kMaxEntryBytes, kMaxArchiveBytes - total), data))
-      continue;
+    if (!ReadEntryData(a.get(), std::min(kMaxEntryBytes, kMaxArchiveBytes - total), data)) continue;
     if (data.empty()) continue;
     total += data.size();
     entries[entryName] = std::move(data);
@@ -268,9 +267,12 @@ ThemeRefresh RefreshFor(const InterfaceSettings& before, const InterfaceSettings
 
 int SetsToReload(ThemeRefresh refresh) {
   switch (refresh) {
-    case ThemeRefresh::ThemeChanged: return kThemeAllSets;
-    case ThemeRefresh::IconSizeChanged: return kThemeToolBarIcons;
-    case ThemeRefresh::None: break;
+    case ThemeRefresh::ThemeChanged:
+      return kThemeAllSets;
+    case ThemeRefresh::IconSizeChanged:
+      return kThemeToolBarIcons;
+    case ThemeRefresh::None:
+      break;
   }
   return 0;
 }

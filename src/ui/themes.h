@@ -4,7 +4,6 @@
 #pragma once
 
 #include <QImage>
-
 #include <map>
 #include <string>
 #include <string_view>

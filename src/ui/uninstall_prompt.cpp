@@ -6,7 +6,6 @@
 #include <QEventLoop>
 #include <QPushButton>
 #include <QScreen>
-
 #include <memory>
 
 #include "settings/string_catalog.h"

@@ -74,16 +74,15 @@ TEST(CheckNowTest, NewVersionOpensTheProgramPageOnlyOnYes) {
   ASSERT_TRUE(server.ok());
   RecordingPrompter yes(true);
   EXPECT_EQ(CheckForUpdateNow(yes, server.url(), kAgent), UpdateVerdict::NewVersion);
-  EXPECT_EQ(yes.opened,
-            std::vector<std::string>{"http://127.0.0.1:" + std::to_string(server.port()) +
-                                     "/lumafold/"});
+  EXPECT_EQ(yes.opened, std::vector<std::string>{
+                            "http://127.0.0.1:" + std::to_string(server.port()) + "/lumafold/"});
   EXPECT_NE(server.request().find("User-Agent: Quorvane Lumafold 2.6\r\n"), std::string::npos);
 }
 
 TEST(CheckNowTest, RefusedConnectionIsAConnectionProblem) {
   RecordingPrompter prompter;
-  const std::string url = "http://127.0.0.1:" + std::to_string(LoopbackServer::ClosedPort()) +
-                          "/files/lumafold.dat";
+  const std::string url =
+      "http://127.0.0.1:" + std::to_string(LoopbackServer::ClosedPort()) + "/files/lumafold.dat";
   EXPECT_EQ(CheckForUpdateNow(prompter, url, kAgent), UpdateVerdict::ConnectionProblem);
   EXPECT_EQ(prompter.boxes, std::vector<std::string>{kProblem});
 }
@@ -156,7 +155,7 @@ TEST(AutomaticCheckTest, NeverRangeNeverAsks) {
 
 TEST(AutomaticCheckTest, IntervalPerRange) {
   // range -> days; one second past the interval is due, the exact end is not.
-  const std::vector<std::pair<int, int>> ranges = {{0, 1}, {1, 7}, {2, 30}, {3, 90},
+  const std::vector<std::pair<int, int>> ranges = {{0, 1},   {1, 7},  {2, 30}, {3, 90},
                                                    {4, 180}, {6, 30}, {-1, 30}};
   for (auto [range, days] : ranges) {
     SCOPED_TRACE(range);

@@ -30,7 +30,8 @@ TEST(CleanExtensionTest, LowerCutThenStripped) {
 }
 
 TEST(WebLinksTest, MailAndSearchAddresses) {
-  EXPECT_EQ(FeedbackMailLink(), "mailto:support@quorvane.com?subject=Quorvane Lumafold 2.6 Feedback");
+  EXPECT_EQ(FeedbackMailLink(),
+            "mailto:support@quorvane.com?subject=Quorvane Lumafold 2.6 Feedback");
   EXPECT_EQ(SupportMailLink(), "mailto:support@quorvane.com");
   EXPECT_TRUE(ConverterSearchAddress("pcd", "jpg").endsWith("/find/pcd-jpg/"));
   EXPECT_TRUE(ManualPath().endsWith("/lumafold.html"));
@@ -81,7 +82,8 @@ TEST_F(HelpDialogTest, EscapeReturnAndOkCloseTheAboutBox) {
 }
 
 TEST_F(HelpDialogTest, ReturnInTheSearchDialogOpensTheCleanedPage) {
-  ConverterSearchDialog search(catalog_, dialogs_, [this](const QString& t) { warnings_.push_back(t); });
+  ConverterSearchDialog search(catalog_, dialogs_,
+                               [this](const QString& t) { warnings_.push_back(t); });
   search.show();
   EXPECT_EQ(search.size(), QSize(370, 60));
   EXPECT_EQ(search.windowTitle(), "Find a File Converter");
@@ -97,7 +99,8 @@ TEST_F(HelpDialogTest, ReturnInTheSearchDialogOpensTheCleanedPage) {
 }
 
 TEST_F(HelpDialogTest, EmptyExtensionsWarnAndKeepTheDialogOpen) {
-  ConverterSearchDialog search(catalog_, dialogs_, [this](const QString& t) { warnings_.push_back(t); });
+  ConverterSearchDialog search(catalog_, dialogs_,
+                               [this](const QString& t) { warnings_.push_back(t); });
   search.show();
   QTest::keyClicks(search.fromField(), "...");
   QTest::keyClicks(search.toField(), "jpg");

@@ -1,5 +1,3 @@
-#include "ui/preferences_dialog.h"
-
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
@@ -14,11 +12,11 @@
 #include <QSlider>
 #include <QTest>
 #include <QToolButton>
-
 #include <set>
 
 #include "prefs_test_support.h"
 #include "settings/settings_keys.h"
+#include "ui/preferences_dialog.h"
 
 namespace lumafold::ui {
 namespace {
@@ -269,8 +267,8 @@ TEST(PreferencesDialogTest, ThemeListIsSortedByKeyAndMapsBackToTheKey) {
 int DisabledCount(QWidget* page) {
   int disabled = 0;
   for (QWidget* w : page->findChildren<QWidget*>())
-    if (!w->isEnabled() && (qobject_cast<QLabel*>(w) || w->objectName().contains('/') ||
-                            qobject_cast<QComboBox*>(w)))
+    if (!w->isEnabled() &&
+        (qobject_cast<QLabel*>(w) || w->objectName().contains('/') || qobject_cast<QComboBox*>(w)))
       ++disabled;
   return disabled;
 }
@@ -477,9 +475,9 @@ TEST(PreferencesButtonsTest, OkAsksForTheRightRefresh) {
   auto* theme = h.control<QComboBox>("Interface/UI Theme");
   theme->setCurrentIndex(theme->findText("Flat"));
   h.dialog->pressOk();
-  EXPECT_EQ(h.refreshes, (std::vector<ThemeRefresh>{ThemeRefresh::None,
-                                                    ThemeRefresh::IconSizeChanged,
-                                                    ThemeRefresh::ThemeChanged}));
+  EXPECT_EQ(h.refreshes,
+            (std::vector<ThemeRefresh>{ThemeRefresh::None, ThemeRefresh::IconSizeChanged,
+                                       ThemeRefresh::ThemeChanged}));
   EXPECT_EQ(h.context.settings.interface.uiTheme, "Flat");
   EXPECT_EQ(h.context.settings.interface.uiSize, 0);
 }

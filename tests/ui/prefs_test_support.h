@@ -6,7 +6,6 @@
 #include <QApplication>
 #include <QColor>
 #include <QFont>
-
 #include <memory>
 #include <optional>
 #include <string>
@@ -22,7 +21,7 @@
 namespace lumafold::test {
 
 struct RecordingDialogs {
-  std::vector<std::string> asked;   // "title|text"
+  std::vector<std::string> asked;    // "title|text"
   std::vector<std::string> notices;  // "info|title|text" or "error|..."
   std::vector<std::string> opened;
   std::vector<std::string> fileRequests;  // "title|filter"
@@ -77,8 +76,9 @@ class PreferencesHarness {
   }
 
   ui::PreferencesDialog& open(ui::PreferencesPane page = ui::PreferencesPane::General) {
-    ui::PreferencesEnvironment env{context, themes, prompts, system, QIcon(),
-                                   [this](ui::ThemeRefresh r) { refreshes.push_back(r); }};
+    ui::PreferencesEnvironment env{context, themes,
+                                   prompts, system,
+                                   QIcon(), [this](ui::ThemeRefresh r) { refreshes.push_back(r); }};
     dialog = std::make_unique<ui::PreferencesDialog>(env, page);
     dialog->show();
     return *dialog;

@@ -5,7 +5,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QToolBar>
-
 #include <cstdlib>
 
 #include "../net/loopback_server.h"
@@ -60,7 +59,8 @@ TEST_F(DoorsTest, PreferencesOpenOnGeneralFromTheMenuAndOnOutputFromTheFormatBut
   window.dispatch(kCommandPreferences);
   OnModal<PreferencesDialog>(record);
   window.dispatch(kCommandOutputFormat);
-  EXPECT_EQ(seen, (std::vector<PreferencesPane>{PreferencesPane::General, PreferencesPane::Output}));
+  EXPECT_EQ(seen,
+            (std::vector<PreferencesPane>{PreferencesPane::General, PreferencesPane::Output}));
   EXPECT_TRUE(window.isEnabled());
 }
 
@@ -176,7 +176,8 @@ TEST_F(DoorsTest, ManualFeedbackAndHomepageGoToTheDesktop) {
   window.dispatch(kCommandHomepage);
   ASSERT_EQ(recorder_.opened.size(), 3u);
   EXPECT_TRUE(QString::fromStdString(recorder_.opened[0]).endsWith("/lumafold.html"));
-  EXPECT_EQ(recorder_.opened[1], "mailto:support@quorvane.com?subject=" + TitleLine() + " Feedback");
+  EXPECT_EQ(recorder_.opened[1],
+            "mailto:support@quorvane.com?subject=" + TitleLine() + " Feedback");
   EXPECT_EQ(recorder_.opened[2], "http://www.quorvane.com/lumafold/");
 }
 
@@ -213,9 +214,9 @@ TEST_F(UpdateDoorTest, CheckNowReportsInTheWindowsBoxes) {
   EXPECT_EQ(recorder_.asked,
             std::vector<std::string>{"New Update|A new version of Quorvane Lumafold is "
                                      "available! Are you ready to download it right now?"});
-  EXPECT_EQ(recorder_.opened,
-            std::vector<std::string>{"http://127.0.0.1:" + std::to_string(newer.port()) +
-                                     "/lumafold/"});
+  EXPECT_EQ(
+      recorder_.opened,
+      std::vector<std::string>{"http://127.0.0.1:" + std::to_string(newer.port()) + "/lumafold/"});
   EXPECT_NE(current.request().find("User-Agent: Quorvane Lumafold 2.6\r\n"), std::string::npos);
   // "Check now" leaves the date alone.
   EXPECT_EQ(context_->settings.general.updateDate, window.context().settings.general.updateDate);

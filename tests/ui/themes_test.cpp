@@ -15,9 +15,9 @@ using test::Png;
 using test::ScratchFolder;
 using test::WriteZip;
 
-
 TEST(ThemeKeyReaderTest, FindsSectionsAndKeysWithoutRegardToCase) {
-  const std::string cfg = "[theme]\r\nname = Hand Drawn \r\n[ICONS]\r\nNew=new\r\nadd = add.PNG\r\n";
+  const std::string cfg =
+      "[theme]\r\nname = Hand Drawn \r\n[ICONS]\r\nNew=new\r\nadd = add.PNG\r\n";
   EXPECT_EQ(ReadThemeKey(cfg, "Theme", "Name"), "Hand Drawn");
   EXPECT_EQ(ReadThemeKey(cfg, "Icons", "New"), "new");
   EXPECT_EQ(ReadThemeKey(cfg, "Icons", "Add"), "add.PNG");
@@ -66,8 +66,8 @@ TEST_F(ThemeFolderTest, CollectsOnlyZipArchivesWithTheirDisplayNames) {
   ASSERT_TRUE(WriteZip(a + "alpha.zip", {{"theme.cfg", "[Theme]\r\nName=Alpha\r\n"}}));
   ASSERT_TRUE(WriteZip(a + "nocfg.zip", {{"new_16.png", Png(16, Qt::red)}}));
   // Name beyond the first 255 bytes of theme.cfg is not seen.
-  ASSERT_TRUE(WriteZip(a + "late.zip",
-                       {{"theme.cfg", "[Theme]\r\n;" + std::string(300, 'x') + "\r\nName=Late\r\n"}}));
+  ASSERT_TRUE(WriteZip(a + "late.zip", {{"theme.cfg", "[Theme]\r\n;" + std::string(300, 'x') +
+                                                          "\r\nName=Late\r\n"}}));
   std::ofstream(a + "text.zip") << "this is not an archive";
   std::ofstream(a + "readme.txt") << "x";
   std::filesystem::create_directory(a + "folder.zip");
@@ -154,8 +154,8 @@ TEST_F(ThemeFolderTest, MissingEntriesKeepThePreviousImages) {
   ThemeImages images;
   QImage builtIn(16, 16, QImage::Format_ARGB32);
   builtIn.fill(Qt::black);
-  images.menuIcons["Exit"] = builtIn;   // not in the theme at all
-  images.menuIcons["New"] = builtIn;    // replaced
+  images.menuIcons["Exit"] = builtIn;  // not in the theme at all
+  images.menuIcons["New"] = builtIn;   // replaced
   ASSERT_TRUE(LoadTheme(settings, CollectThemes(folders()), folders(), kThemeMenuIcons, images));
   EXPECT_EQ(images.menuIcons.at("Exit").pixelColor(0, 0), QColor(Qt::black));
   EXPECT_EQ(images.menuIcons.at("New").pixelColor(0, 0), QColor(Qt::red));

@@ -10,7 +10,6 @@
 #include <QByteArray>
 #include <QColor>
 #include <QImage>
-
 #include <filesystem>
 #include <string>
 #include <utility>

@@ -6,7 +6,6 @@
 #include <QComboBox>
 #include <QPixmap>
 #include <QTimer>
-
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -38,8 +37,8 @@ int main(int argc, char** argv) {
   const SystemDialogs dialogs = StandardSystemDialogs();
   ThemeImages images;
   FillBuiltInImages(images, kThemeAllSets, 16);
-  PreferencesEnvironment environment{*context, themes, prompts, dialogs,
-                                     IconOf(images.menuIcons, "New"), {}};
+  PreferencesEnvironment environment{
+      *context, themes, prompts, dialogs, IconOf(images.menuIcons, "New"), {}};
   PreferencesDialog preferences(environment, PreferencesPane::Output);
   AboutDialog about(context->catalog, dialogs);
 
