@@ -187,7 +187,7 @@ class UpdateDoorTest : public DoorsTest {
     setenv("LUMAFOLD_UPDATE_URL", server.url().c_str(), 1);
   }
   void TearDown() override {
-    unsetenv("LUMAFOLD_UPDATE_URL");
+    setenv("LUMAFOLD_UPDATE_URL", "http://127.0.0.1:9/lumafold.dat", 1);
     DoorsTest::TearDown();
   }
 };
