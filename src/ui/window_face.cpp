@@ -7,6 +7,8 @@
 #include <QScreen>
 #include <QSocketNotifier>
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 #include "settings/profile_file.h"
@@ -74,7 +76,24 @@ void CatchQuitSignals() {
 
 }  // namespace
 
+// Qt aborts the process when no platform plugin can start; a user who ran
+// the program over ssh or from a script deserves a sentence and a status.
+static bool HaveDisplay() {
+  for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
+    const char* value = std::getenv(name);
+    if (value && *value) return true;
+  }
+  return false;
+}
+
 int RunWindow(AppContext& context, int argc, char** argv) {
+  if (!HaveDisplay()) {
+    std::fprintf(stderr,
+                 "%s: no display to open the window on; to convert from the command line "
+                 "use -i (see %s --help)\n",
+                 context.programName.c_str(), context.programName.c_str());
+    return 1;
+  }
   CatchQuitSignals();
   QApplication application(argc, argv);
   std::unique_ptr<QSocketNotifier> quitNotifier;

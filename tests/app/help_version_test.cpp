@@ -124,3 +124,21 @@ TEST(VersionRun, PauseIsIgnoredAndNothingWaitsForInput) {
 
 }  // namespace
 }  // namespace lumafold
+
+namespace lumafold::testing {
+namespace {
+
+TEST(WindowStart, WithoutADisplayExplainsInsteadOfAborting) {
+  const TempFolder folder;
+  ProgramOptions options = Isolated(folder);
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+    options.environment[name] = std::nullopt;
+  const ProgramRun run = RunProgram(ProgramPath(), {}, options);
+  EXPECT_FALSE(run.timedOut);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("no display"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("-i"), std::string::npos) << run.err;
+}
+
+}  // namespace
+}  // namespace lumafold::testing
