@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "engine/write_output.h"
+#include "settings/text_utils.h"
 
 namespace lumafold {
 
@@ -24,58 +25,6 @@ namespace {
 locale_t UnicodeLocale() {
   static const locale_t locale = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
   return locale;
-}
-
-// Decodes one code point; false (and one byte consumed) for a byte that
-// does not start well-formed UTF-8, which is then kept as it is.
-bool NextCodePoint(std::string_view text, std::size_t& pos, char32_t& out) {
-  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-  const unsigned char lead = byte(pos);
-  std::size_t length = 1;
-  char32_t value = lead;
-  char32_t minimum = 0;
-  if (lead >= 0x80) {
-    if ((lead & 0xE0) == 0xC0)
-      length = 2, value = lead & 0x1F, minimum = 0x80;
-    else if ((lead & 0xF0) == 0xE0)
-      length = 3, value = lead & 0x0F, minimum = 0x800;
-    else if ((lead & 0xF8) == 0xF0)
-      length = 4, value = lead & 0x07, minimum = 0x10000;
-    else
-      length = 0;
-    bool ok = length > 0 && pos + length <= text.size();
-    for (std::size_t i = 1; ok && i < length; ++i) {
-      if ((byte(pos + i) & 0xC0) != 0x80) ok = false;
-      value = (value << 6) | (byte(pos + i) & 0x3F);
-    }
-    if (ok && (value < minimum || value > 0x10FFFF || (value >= 0xD800 && value < 0xE000)))
-      ok = false;
-    if (!ok) {
-      ++pos;
-      return false;
-    }
-  }
-  pos += length;
-  out = value;
-  return true;
-}
-
-void AppendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
 }
 
 enum class LetterCase { Lower, Upper, Title };
@@ -89,7 +38,7 @@ std::string ChangeCase(std::string_view text, LetterCase wanted) {
   while (pos < text.size()) {
     const std::size_t start = pos;
     char32_t c = 0;
-    if (!NextCodePoint(text, pos, c)) {
+    if (!DecodeUtf8(text, pos, c)) {  // a stray byte is kept as it is
       out.append(text.substr(start, pos - start));
       first = false;
       continue;

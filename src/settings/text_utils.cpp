@@ -18,15 +18,22 @@ constexpr FoldRow kFoldTable[] = {
 
 constexpr char32_t kReplacement = 0xFFFD;
 
-// Decodes one scalar value at text[pos]; returns its length in bytes, or 0
-// when the bytes there are not well-formed UTF-8 (overlong forms,
-// surrogates and values above U+10FFFF included).
-std::size_t DecodeUtf8(std::string_view text, std::size_t pos, char32_t& out) {
+const FoldRow* FindFold(char32_t c) {
+  const auto* end = std::end(kFoldTable);
+  const auto* row = std::lower_bound(std::begin(kFoldTable), end, c,
+                                     [](const FoldRow& r, char32_t v) { return r.from < v; });
+  return row != end && row->from == c ? row : nullptr;
+}
+
+}  // namespace
+
+bool DecodeUtf8(std::string_view text, std::size_t& pos, char32_t& out) {
   const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
   const unsigned char lead = byte(pos);
   if (lead < 0x80) {
     out = lead;
-    return 1;
+    ++pos;
+    return true;
   }
   std::size_t length;
   char32_t value;
@@ -38,17 +45,22 @@ std::size_t DecodeUtf8(std::string_view text, std::size_t pos, char32_t& out) {
   } else if ((lead & 0xF8) == 0xF0) {
     length = 4, value = lead & 0x07, minimum = 0x10000;
   } else {
-    return 0;
+    ++pos;
+    return false;
   }
-  if (pos + length > text.size()) return 0;
-  for (std::size_t i = 1; i < length; ++i) {
+  bool ok = pos + length <= text.size();
+  for (std::size_t i = 1; ok && i < length; ++i) {
     const unsigned char next = byte(pos + i);
-    if ((next & 0xC0) != 0x80) return 0;
+    ok = (next & 0xC0) == 0x80;
     value = (value << 6) | (next & 0x3F);
   }
-  if (value < minimum || value > 0x10FFFF || (value >= 0xD800 && value < 0xE000)) return 0;
+  if (!ok || value < minimum || value > 0x10FFFF || (value >= 0xD800 && value < 0xE000)) {
+    ++pos;
+    return false;
+  }
   out = value;
-  return length;
+  pos += length;
+  return true;
 }
 
 void AppendUtf8(std::string& out, char32_t c) {
@@ -69,24 +81,15 @@ void AppendUtf8(std::string& out, char32_t c) {
   }
 }
 
-const FoldRow* FindFold(char32_t c) {
-  const auto* end = std::end(kFoldTable);
-  const auto* row = std::lower_bound(std::begin(kFoldTable), end, c,
-                                     [](const FoldRow& r, char32_t v) { return r.from < v; });
-  return row != end && row->from == c ? row : nullptr;
-}
-
-}  // namespace
-
 std::string FoldCase(std::string_view utf8) {
   std::string out;
   out.reserve(utf8.size());
   std::size_t pos = 0;
   while (pos < utf8.size()) {
+    const std::size_t start = pos;
     char32_t c;
-    const std::size_t length = DecodeUtf8(utf8, pos, c);
-    if (length == 0) {
-      out += utf8[pos++];
+    if (!DecodeUtf8(utf8, pos, c)) {
+      out += utf8[start];
       continue;
     }
     if (c < 0x80) {
@@ -95,9 +98,8 @@ std::string FoldCase(std::string_view utf8) {
       for (char32_t folded : row->to)
         if (folded != 0) AppendUtf8(out, folded);
     } else {
-      out.append(utf8.substr(pos, length));
+      out.append(utf8.substr(start, pos - start));
     }
-    pos += length;
   }
   return out;
 }
@@ -124,11 +126,7 @@ std::u16string ToUtf16(std::string_view utf8) {
   std::size_t pos = 0;
   while (pos < utf8.size()) {
     char32_t c;
-    std::size_t length = DecodeUtf8(utf8, pos, c);
-    if (length == 0) {
-      c = kReplacement;
-      length = 1;
-    }
+    if (!DecodeUtf8(utf8, pos, c)) c = kReplacement;
     if (c >= 0x10000) {
       c -= 0x10000;
       out += static_cast<char16_t>(0xD800 | (c >> 10));
@@ -136,7 +134,6 @@ std::u16string ToUtf16(std::string_view utf8) {
     } else {
       out += static_cast<char16_t>(c);
     }
-    pos += length;
   }
   return out;
 }
