@@ -4,10 +4,6 @@
 // tool-bar size; the three large buttons get their own entries.
 //
 //   make_flat_theme OUTPUT.zip
-#include <archive.h>
-#include <archive_entry.h>
-
-#include <QBuffer>
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
@@ -19,7 +15,12 @@
 #include <utility>
 #include <vector>
 
+#include "ui/tools/theme_archive_writer.h"
+
 namespace {
+
+using lumafold::tools::Lower;
+using lumafold::tools::Png;
 
 constexpr int kIconSizes[] = {16, 24, 32, 48, 64};
 constexpr const char* kThemeName = "Flat";
@@ -310,42 +311,6 @@ QImage Draw(const Icon& icon, int size) {
   return image.convertToFormat(QImage::Format_ARGB32);
 }
 
-std::string Png(const QImage& image) {
-  QByteArray bytes;
-  QBuffer buffer(&bytes);
-  buffer.open(QIODevice::WriteOnly);
-  image.save(&buffer, "PNG");
-  return bytes.toStdString();
-}
-
-std::string Lower(const std::string& name) {
-  std::string out = name;
-  for (char& c : out)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return out;
-}
-
-bool WriteArchive(const char* path, const std::map<std::string, std::string>& entries) {
-  archive* zip = archive_write_new();
-  archive_write_set_format_zip(zip);
-  bool ok = archive_write_open_filename(zip, path) == ARCHIVE_OK;
-  for (const auto& [name, data] : entries) {
-    if (!ok) break;
-    archive_entry* entry = archive_entry_new();
-    archive_entry_set_pathname(entry, name.c_str());
-    archive_entry_set_size(entry, static_cast<la_int64_t>(data.size()));
-    archive_entry_set_filetype(entry, AE_IFREG);
-    archive_entry_set_perm(entry, 0644);
-    archive_entry_set_mtime(entry, 1577836800, 0);  // fixed, for a repeatable archive
-    ok = archive_write_header(zip, entry) == ARCHIVE_OK &&
-         archive_write_data(zip, data.data(), data.size()) == static_cast<la_ssize_t>(data.size());
-    archive_entry_free(entry);
-  }
-  ok = archive_write_close(zip) == ARCHIVE_OK && ok;
-  archive_write_free(zip);
-  return ok;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -374,7 +339,8 @@ int main(int argc, char** argv) {
       entries[Lower(icon.name) + "_" + std::to_string(size) + ".png"] = Png(Draw(icon, size));
   }
   entries["theme.cfg"] = cfg;
-  if (!WriteArchive(argv[1], entries)) {
+  // The map writes the entries in name order.
+  if (!lumafold::tools::WriteArchive(argv[1], {entries.begin(), entries.end()})) {
     std::fprintf(stderr, "cannot write %s\n", argv[1]);
     return 1;
   }
