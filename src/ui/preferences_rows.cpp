@@ -56,6 +56,20 @@ void AppendToList(std::string& list, const std::string& entry) {
   list += entry;
 }
 
+// A choice list that stores its index. A stored value outside the list
+// shows no selection; storing then keeps it rather than writing -1.
+Binding IndexBinding(QComboBox* box, IntField field) {
+  return {
+      [box, field] {
+        const int value = field.get();
+        box->setCurrentIndex(value >= 0 && value < box->count() ? value : -1);
+      },
+      [box, field] {
+        if (box->currentIndex() >= 0) field.set(box->currentIndex());
+      },
+  };
+}
+
 }  // namespace
 
 // --- ClampingSpinBox ---------------------------------------------------
@@ -143,17 +157,7 @@ Row PageBuilder::combo(std::string_view labelKey,
   for (std::string_view key : choiceKeys) box->addItem(text(key));
   name(box, field.address());
   row.controls = {box};
-  services_.bindings.push_back({
-      [box, field] {
-        const int value = field.get();
-        box->setCurrentIndex(value >= 0 && value < box->count() ? value : -1);
-      },
-      // A stored value outside the list shows no selection; keep it rather
-      // than store -1.
-      [box, field] {
-        if (box->currentIndex() >= 0) field.set(box->currentIndex());
-      },
-  });
+  services_.bindings.push_back(IndexBinding(box, field));
   nextRow();
   return row;
 }
@@ -204,16 +208,7 @@ Row PageBuilder::number(std::string_view labelKey, std::int32_t& field,
                                 [edit, f] { *f = LeadingInteger(edit->text().toStdString()); }});
   if (unitField != nullptr) {
     name(unit, unitField);
-    IntField u(*unitField);
-    services_.bindings.push_back({
-        [unit, u] {
-          const int v = u.get();
-          unit->setCurrentIndex(v >= 0 && v < unit->count() ? v : -1);
-        },
-        [unit, u] {
-          if (unit->currentIndex() >= 0) u.set(unit->currentIndex());
-        },
-    });
+    services_.bindings.push_back(IndexBinding(unit, *unitField));
   }
   nextRow();
   return row;
