@@ -8,6 +8,7 @@
 #include "settings/product.h"
 #include "settings/string_catalog.h"
 #include "ui/builtin_images.h"
+#include "ui/numbered_control.h"
 #include "ui/system_dialogs.h"
 #include "ui/web_links.h"
 
@@ -24,13 +25,6 @@ constexpr int kControlMailLabel = 364;
 constexpr int kControlWebLink = 365;
 constexpr int kControlMailLink = 366;
 constexpr int kControlOk = 370;
-
-template <typename W>
-W* Numbered(W* widget, int number, const QRect& place) {
-  widget->setObjectName(QString("control%1").arg(number));
-  widget->setGeometry(place);
-  return widget;
-}
 
 }  // namespace
 

@@ -5,6 +5,7 @@
 #include <QPushButton>
 
 #include "settings/string_catalog.h"
+#include "ui/numbered_control.h"
 #include "ui/system_dialogs.h"
 #include "ui/web_links.h"
 
@@ -17,13 +18,6 @@ constexpr int kControlFrom = 348;
 constexpr int kControlToLabel = 349;
 constexpr int kControlTo = 350;
 constexpr int kControlSearch = 351;
-
-template <typename W>
-W* Numbered(W* widget, int number, const QRect& place) {
-  widget->setObjectName(QString("control%1").arg(number));
-  widget->setGeometry(place);
-  return widget;
-}
 
 }  // namespace
 
