@@ -37,11 +37,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   CheckValue(ReadThemeKey(text, "Theme", "Name"));
   for (ThemeSet set : {kThemeButtons, kThemeMenuIcons, kThemeToolBarIcons}) {
     for (int uiSize = -1; uiSize <= 5; uiSize += 3) {
-      const ThemeSetSpec spec = ThemeSetFor(set, uiSize);
-      for (std::string_view name : spec.names) {
-        const std::string value = ReadThemeKey(text, spec.section, name);
+      const ThemeSetSpec plan = ThemeSetFor(set, uiSize);
+      for (std::string_view name : plan.names) {
+        const std::string value = ReadThemeKey(text, plan.section, name);
         CheckValue(value);
-        const std::string entry = ThemeEntryName(value, spec.pixelSize);
+        const std::string entry = ThemeEntryName(value, plan.pixelSize);
         FUZZ_CHECK(entry.size() >= value.size());
       }
     }

@@ -163,16 +163,16 @@ void InputList::addFolder() {
 
 void InputList::runFolderImport() {
   AppContext& context = window_.context();
-  TransferSpec spec;
-  spec.window = kWindowFolderImport;
-  spec.barControl = kControlFolderImportBar;
-  spec.titleKey = "Import Progress";
-  spec.barMaximum = CountFolderEntries(context.job.inputFolder);
-  spec.questionKey = "Ask break import";
-  spec.completeKey = "Import complete";
-  spec.stoppedKey = "Import is not complete";
+  TransferSpec plan;
+  plan.window = kWindowFolderImport;
+  plan.barControl = kControlFolderImportBar;
+  plan.titleKey = "Import Progress";
+  plan.barMaximum = CountFolderEntries(context.job.inputFolder);
+  plan.questionKey = "Ask break import";
+  plan.completeKey = "Import complete";
+  plan.stoppedKey = "Import is not complete";
   AddedFileSink added = sink();
-  RunTransferDialog(window_, spec, [&context, added] { FolderImport(context, added); });
+  RunTransferDialog(window_, plan, [&context, added] { FolderImport(context, added); });
 }
 
 void InputList::dropPaths(const QStringList& paths) {
@@ -219,16 +219,16 @@ void InputList::importList() {
   ZeroConvertedCount(context.progress);
   context.job.inputPath = path;
 
-  TransferSpec spec;
-  spec.window = kWindowListImport;
-  spec.barControl = kControlListImportBar;
-  spec.titleKey = "Import Progress";
-  spec.barMaximum = static_cast<int>(std::min<long long>(CountLineFeeds(path) + 1, INT32_MAX));
-  spec.questionKey = "Ask break import";
-  spec.completeKey = "Import complete";
-  spec.stoppedKey = "Import is not complete";
+  TransferSpec plan;
+  plan.window = kWindowListImport;
+  plan.barControl = kControlListImportBar;
+  plan.titleKey = "Import Progress";
+  plan.barMaximum = static_cast<int>(std::min<long long>(CountLineFeeds(path) + 1, INT32_MAX));
+  plan.questionKey = "Ask break import";
+  plan.completeKey = "Import complete";
+  plan.stoppedKey = "Import is not complete";
   AddedFileSink added = sink();
-  RunTransferDialog(window_, spec, [&context, added] { ListFileImport(context, added); });
+  RunTransferDialog(window_, plan, [&context, added] { ListFileImport(context, added); });
 }
 
 void InputList::exportList() {
@@ -249,18 +249,18 @@ void InputList::exportList() {
 
   ZeroConvertedCount(context.progress);
   context.job.inputPath = path;
-  TransferSpec spec;
-  spec.window = kWindowListExport;
-  spec.barControl = kControlListExportBar;
-  spec.titleKey = "Export Progress";
-  spec.barMaximum = count();
-  spec.questionKey = "Ask break export";
-  spec.completeKey = "Export complete";
-  spec.stoppedKey = "Export is not complete";
+  TransferSpec plan;
+  plan.window = kWindowListExport;
+  plan.barControl = kControlListExportBar;
+  plan.titleKey = "Export Progress";
+  plan.barMaximum = count();
+  plan.questionKey = "Ask break export";
+  plan.completeKey = "Export complete";
+  plan.stoppedKey = "Export is not complete";
   // The worker reads the texts as they stand now: the list cannot change
   // while the modal dialog runs.
   const QStringList entries = texts();
-  RunTransferDialog(window_, spec,
+  RunTransferDialog(window_, plan,
                     [&context, entries, path] { ExportList(context, entries, path); });
 }
 

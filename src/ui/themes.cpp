@@ -210,17 +210,17 @@ std::vector<ThemeChoice> ThemeChoices(const ThemeTable& table) {
 }
 
 ThemeSetSpec ThemeSetFor(ThemeSet set, int uiSize) {
-  ThemeSetSpec spec;
+  ThemeSetSpec plan;
   if (set == kThemeButtons) {
-    spec.section = "Buttons";
-    spec.pixelSize = kMenuIconSize;
-    spec.names.assign(ButtonNames().begin(), ButtonNames().end());
+    plan.section = "Buttons";
+    plan.pixelSize = kMenuIconSize;
+    plan.names.assign(ButtonNames().begin(), ButtonNames().end());
   } else {
-    spec.section = "Icons";
-    spec.pixelSize = set == kThemeToolBarIcons ? IconSizeForUiSize(uiSize) : kMenuIconSize;
-    spec.names.assign(IconNames().begin(), IconNames().end());
+    plan.section = "Icons";
+    plan.pixelSize = set == kThemeToolBarIcons ? IconSizeForUiSize(uiSize) : kMenuIconSize;
+    plan.names.assign(IconNames().begin(), IconNames().end());
   }
-  return spec;
+  return plan;
 }
 
 bool LoadTheme(InterfaceSettings& settings, const ThemeTable& table,
@@ -245,10 +245,10 @@ bool LoadTheme(InterfaceSettings& settings, const ThemeTable& table,
   };
   for (const auto& [set, target] : targets) {
     if ((sets & set) == 0) continue;
-    const ThemeSetSpec spec = ThemeSetFor(set, settings.uiSize);
-    for (std::string_view name : spec.names) {
-      const std::string value = ReadThemeKey(cfg, spec.section, name);
-      auto entry = entries.find(ThemeEntryName(value, spec.pixelSize));
+    const ThemeSetSpec plan = ThemeSetFor(set, settings.uiSize);
+    for (std::string_view name : plan.names) {
+      const std::string value = ReadThemeKey(cfg, plan.section, name);
+      auto entry = entries.find(ThemeEntryName(value, plan.pixelSize));
       if (value.empty() || entry == entries.end()) continue;
       QImage image;
       if (image.loadFromData(reinterpret_cast<const uchar*>(entry->second.data()),

@@ -38,20 +38,20 @@ class TransferDialog : public QDialog {
 
 }  // namespace
 
-bool RunTransferDialog(MainWindow& window, const TransferSpec& spec, std::function<void()> worker) {
+bool RunTransferDialog(MainWindow& window, const TransferSpec& plan, std::function<void()> worker) {
   AppContext& context = window.context();
   RunProgress& progress = context.progress;
 
   TransferDialog dialog(&window);
-  dialog.setObjectName(QStringLiteral("window%1").arg(spec.window));
-  dialog.setWindowTitle(window.text("Dialog", spec.titleKey));
+  dialog.setObjectName(QStringLiteral("window%1").arg(plan.window));
+  dialog.setWindowTitle(window.text("Dialog", plan.titleKey));
   dialog.setFixedSize(300, 40);
   dialog.setWindowModality(Qt::ApplicationModal);
   auto* bar = new QProgressBar(&dialog);
-  bar->setObjectName(QStringLiteral("control%1").arg(spec.barControl));
+  bar->setObjectName(QStringLiteral("control%1").arg(plan.barControl));
   bar->setGeometry(10, 10, 280, 20);
   bar->setTextVisible(false);
-  bar->setRange(0, std::max(spec.barMaximum, 0));
+  bar->setRange(0, std::max(plan.barMaximum, 0));
   bar->setValue(0);
   dialog.move(window.frameGeometry().center() - dialog.rect().center());
   dialog.show();
@@ -80,7 +80,7 @@ bool RunTransferDialog(MainWindow& window, const TransferSpec& spec, std::functi
     // No item starts or ends while the question is open.
     poll.stop();
     progress.pause();
-    broken = window.questionBox(spec.questionKey);
+    broken = window.questionBox(plan.questionKey);
     // Cleared before the gate opens, so a Yes never lets one more item in.
     if (broken) progress.running = false;
     progress.resume();
@@ -111,10 +111,10 @@ bool RunTransferDialog(MainWindow& window, const TransferSpec& spec, std::functi
       converted = progress.convertedCount;
     }
     if (broken) {
-      window.setStatusText(window.text("Msg", spec.stoppedKey));
+      window.setStatusText(window.text("Msg", plan.stoppedKey));
     } else {
       window.setStatusText(QString::fromStdString(
-          context.catalog.Formatted("Msg", spec.completeKey, {std::to_string(converted)})));
+          context.catalog.Formatted("Msg", plan.completeKey, {std::to_string(converted)})));
       bar->setValue(bar->maximum());
     }
     loop.quit();

@@ -25,6 +25,6 @@ struct TransferSpec {
 // `worker` on a new thread and shows its progress until it ends; shows the
 // end text in the status bar, keeps the finished dialog up for 700 ms, then
 // closes it. Returns true when the user broke the run.
-bool RunTransferDialog(MainWindow& window, const TransferSpec& spec, std::function<void()> worker);
+bool RunTransferDialog(MainWindow& window, const TransferSpec& plan, std::function<void()> worker);
 
 }  // namespace lumafold::ui
