@@ -151,6 +151,14 @@ class JobsTest : public ::testing::Test {
     converter_.emplace("LUMAFOLD_CONVERT", script);
   }
   void release() { WriteFile(scratch_ / "release", ""); }
+  // A failed wait must still end the worker: a joinable thread left behind
+  // would abort the whole test program.
+  void stopAndJoin(std::thread& worker) {
+    context_.progress.running = false;
+    release();
+    context_.progress.resume();
+    worker.join();
+  }
   std::size_t starts() const { return ReadLines(startLog()).size(); }
   std::string startLog() const { return scratch_ / "starts.log"; }
 
@@ -250,7 +258,10 @@ TEST_F(JobsTest, PauseGateHoldsEveryWorkerBeforeItsNextFile) {
   context_.progress.running = true;
   std::thread worker([this] { ConversionWorker(context_); });
 
-  ASSERT_TRUE(WaitFor([&] { return starts() == 4; })) << "four files in hand at once";
+  if (!WaitFor([&] { return starts() == 4; })) {
+    stopAndJoin(worker);
+    FAIL() << "four files in hand at once";
+  }
   context_.progress.pause();
   EXPECT_EQ(processed(), 4);
   release();
@@ -276,7 +287,10 @@ TEST_F(JobsTest, ClearingTheRunningFlagFinishesOnlyTheFilesInHand) {
   context_.progress.running = true;
   std::thread worker([this] { ConversionWorker(context_); });
 
-  ASSERT_TRUE(WaitFor([&] { return starts() == 4; }));
+  if (!WaitFor([&] { return starts() == 4; })) {
+    stopAndJoin(worker);
+    FAIL() << "four files in hand at once";
+  }
   context_.progress.running = false;
   release();
   worker.join();
