@@ -615,8 +615,9 @@ std::string WatermarkImageFilter(const StringCatalog& catalog) {
   std::string filter;
   std::string all;
   for (const auto& type : kTypes) {
-    filter += std::string(type[0]) + "|" + type[1] + "|";
-    all += (all.empty() ? "" : ";") + std::string(type[1]);
+    filter.append(type[0]).append("|").append(type[1]).append("|");
+    if (!all.empty()) all += ';';
+    all.append(type[1]);
   }
   filter += catalog.text("Dialog", "All Supported Files") + "|" + all + "|";
   filter += catalog.text("Dialog", "All Files") + " (*.*)|*.*";

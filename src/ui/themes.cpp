@@ -175,7 +175,9 @@ ThemeTable CollectThemes(const std::vector<std::string>& folders) {
 }
 
 std::string ReadThemeKey(std::string_view text, std::string_view section, std::string_view key) {
-  const std::string header = "[" + std::string(section) + "]";
+  std::string header(1, '[');
+  header.append(section);
+  header += ']';
   const std::size_t sectionStart = FindNoCase(text, header, 0);
   if (sectionStart == std::string_view::npos) return {};
   std::size_t sectionEnd = text.find('[', sectionStart + 1);

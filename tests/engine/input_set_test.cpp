@@ -99,7 +99,7 @@ TEST(ConversionJobNumbers, ResetStartsTheSequenceAndDrawsFromOneTo99999) {
 TEST(RunProgressGate, HoldsTheWorkerWhilePausedAndZeroClearsEverything) {
   RunProgress progress;
   progress.processedCount = 3;
-  progress.currentFile = "x";
+  progress.currentFile.assign(1, 'x');
   progress.convertedCount = 2;
   progress.finished = true;
   progress.pause();

@@ -33,7 +33,8 @@ class MainWindowTest : public WindowTest {
   }
   void AddInputs(int n) {
     for (int i = 0; i < n; ++i)
-      window_->inputList().addFile(MakeInput(files_ / ("p" + std::to_string(i) + ".pcd")));
+      window_->inputList().addFile(
+          MakeInput(files_ / std::string("p").append(std::to_string(i)).append(".pcd")));
   }
 };
 
