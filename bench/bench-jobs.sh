@@ -36,23 +36,8 @@ trap 'rm -rf "$work"' EXIT
 export XDG_RUNTIME_DIR="$work/run" XDG_CONFIG_HOME="$work/config"
 mkdir -m 700 "$work/run"
 
-# The highest sub-image index the file really holds, from its header: the
-# level in bits 2-3 of byte 0x0E02, kept only when its stop sector (BE16 at
-# 0x0E03 for 4Base, 0x0E05 for 16Base, in 2048-byte sectors) is inside the file.
-highest_index() {
-  local f=$1 size b attr level s4 s16
-  size=$(stat -L -c %s "$f")
-  read -r -a b < <(od -An -tu1 -j $((0x0E02)) -N5 "$f")
-  attr=${b[0]}; level=$(((attr >> 2) & 3)); [ $level -eq 3 ] && level=2
-  s4=$(((b[1] << 8 | b[2]) * 2048)); s16=$(((b[3] << 8 | b[4]) * 2048))
-  if [ $level -ge 2 ] && [ $s4 -gt 786432 ] && [ $s4 -le "$size" ] && [ $s16 -gt $s4 ] && [ $s16 -le "$size" ]; then
-    echo 5
-  elif [ $level -ge 1 ] && [ $s4 -gt 786432 ] && [ $s4 -le "$size" ]; then
-    echo 4
-  else
-    echo 3
-  fi
-}
+# highest_index FILE: the sub-image index the file really holds.
+. "$root/bench/photo-cd-levels.sh"
 
 mkdir "$work/batch"
 samples=("$root"/samples/*.pcd)
