@@ -323,8 +323,8 @@ Row PageBuilder::colourField(std::string_view labelKey, std::string& field) {
   return row;
 }
 
-Row PageBuilder::colourList(std::string_view labelKey, std::string& list, std::string& selected) {
-  Row row;
+std::pair<QComboBox*, QToolButton*> PageBuilder::listWithChooser(std::string_view labelKey,
+                                                                 Row& row, const void* field) {
   row.label = addLabel(text(labelKey));
   auto* box = new QComboBox(page_);
   box->setGeometry(controlRect(kComboWidth));
@@ -333,8 +333,16 @@ Row PageBuilder::colourList(std::string_view labelKey, std::string& list, std::s
   addRect.moveLeft(addRect.left() + kComboWidth + kGap);
   add->setGeometry(addRect);
   add->setText("...");
-  name(box, &selected);
-  name(add, &selected, ":add");
+  name(box, field);
+  name(add, field, ":add");
+  return {box, add};
+}
+
+Row PageBuilder::colourList(std::string_view labelKey, std::string& list, std::string& selected) {
+  Row row;
+  const auto chooser = listWithChooser(labelKey, row, &selected);
+  QComboBox* box = chooser.first;
+  QToolButton* add = chooser.second;
   const StringCatalog& catalog = services_.catalog;
   auto addEntry = [box, &catalog](const std::string& hex) {
     box->addItem(ColourSwatch(ColourFromHex(hex)), ColourName(catalog, hex),
@@ -380,16 +388,9 @@ Row PageBuilder::colourList(std::string_view labelKey, std::string& list, std::s
 Row PageBuilder::fontList(std::string_view labelKey, std::string& fonts, std::string& font,
                           QLineEdit* sizeField) {
   Row row;
-  row.label = addLabel(text(labelKey));
-  auto* box = new QComboBox(page_);
-  box->setGeometry(controlRect(kComboWidth));
-  auto* add = new QToolButton(page_);
-  QRect addRect = controlRect(kButtonWidth);
-  addRect.moveLeft(addRect.left() + kComboWidth + kGap);
-  add->setGeometry(addRect);
-  add->setText("...");
-  name(box, &font);
-  name(add, &font, ":add");
+  const auto chooser = listWithChooser(labelKey, row, &font);
+  QComboBox* box = chooser.first;
+  QToolButton* add = chooser.second;
   std::string* fontsField = &fonts;
   std::string* fontField = &font;
   const SystemDialogs& dialogs = services_.dialogs;

@@ -12,6 +12,7 @@
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "settings/conversion_settings.h"
@@ -145,6 +146,10 @@ class PageBuilder {
 
  private:
   void name(QWidget* control, const void* field, const char* suffix = "") const;
+  // A labelled drop-down list with a "..." button beside it, both named
+  // after `field`; the row's bindings are the caller's.
+  std::pair<QComboBox*, QToolButton*> listWithChooser(std::string_view labelKey, Row& row,
+                                                      const void* field);
 
   QWidget* page_;
   RowServices& services_;
