@@ -1,0 +1,70 @@
+// The built-in Photo CD decoder: reads an Image Pac in the process, with no
+// child process and no intermediate file, and gives the picture upright at
+// the highest level the file really holds (or a lower one on request).
+//
+// The pixel buffers are plain interleaved R, G, B, top row first, so that the
+// engine, the window's thumbnails and the fuzz target can use them without a
+// toolkit. engine/pcd_image.h turns them into FreeImage bitmaps.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace lumafold::pcd {
+
+// Resolution levels of an Image Pac, smallest first.
+enum class Level : int {
+  Base16 = 0,       // 192x128
+  Base4 = 1,        // 384x256
+  Base = 2,         // 768x512
+  FourBase = 3,     // 1536x1024
+  SixteenBase = 4,  // 3072x2048
+};
+
+// How the decoded PhotoYCC values become RGB.
+enum class Rendering {
+  Display8,     // 8-bit display-referred sRGB (reference white = 255)
+  Display16,    // the same rendering with 16-bit values (reference white = 65535)
+  LinearFloat,  // linear light, reference white = 1.0, highlights kept above it
+};
+
+struct Picture {
+  int width = 0;   // upright: 2048x3072 for a portrait 16Base scan
+  int height = 0;
+  Rendering rendering = Rendering::Display8;
+  Level level = Level::Base;  // the level actually decoded
+  // Exactly one is filled, by `rendering`: width * height * 3 values.
+  std::vector<std::uint8_t> rgb8;
+  std::vector<std::uint16_t> rgb16;
+  std::vector<float> rgbFloat;
+  // Why a higher level than `level` was not used although the header
+  // declares it (cut short, damaged Huffman data); empty otherwise.
+  std::string note;
+};
+
+struct Result {
+  bool ok = false;
+  Picture picture;
+  std::string error;  // why nothing could be decoded; empty when ok
+};
+
+struct Request {
+  // The highest level to decode; the file may hold less, then its highest
+  // sound level is given.
+  Level highest = Level::SixteenBase;
+  Rendering rendering = Rendering::Display8;
+};
+
+// Decodes a file. A folder, FIFO or device fails at once (never blocks).
+Result DecodeFile(const std::string& path, const Request& request);
+// Decodes an Image Pac held in memory (tests and the fuzz target).
+Result DecodeBytes(std::span<const std::uint8_t> bytes, const Request& request);
+
+// The cheap entry for list thumbnails and previews: Base/16 (192x128) or
+// Base (768x512), 8-bit, upright; reads only the sectors it needs.
+Result DecodeThumbnail(const std::string& path, Level level = Level::Base16);
+
+}  // namespace lumafold::pcd
