@@ -1,6 +1,7 @@
 #!/bin/sh
-# Takes docs/images/main-window.png: the main window with a few samples
-# listed, drawn by a real X server (Xvfb) rather than the offscreen platform.
+# Takes docs/images/main-window.png: the main window with the samples listed
+# (the real scans first), their thumbnails and the preview of the first,
+# drawn by a real X server (Xvfb) rather than the offscreen platform.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
@@ -14,10 +15,14 @@ trap 'rm -rf "$shots" "$album"' EXIT
 rm -rf "$album"
 mkdir -p "$album/Holiday"
 n=1
-for f in kodim01 kodim03 kodim05-16base kodim13-4base kodim19 kodim23; do
-  case $n in 1|2|3) dest="$album";; *) dest="$album/Holiday";; esac
-  ln -s "$root/samples/$f.pcd" "$dest/IMG000$n.PCD"
-  set -- "$@" "$dest/IMG000$n.PCD"
+# Real scans (upper-case names, as a Photo CD carries them) first, then the
+# test pictures.
+for f in "$root"/samples/*.PCD "$root"/samples/*.pcd; do
+  [ -f "$f" ] || continue
+  case $n in 1|2|3|4) dest="$album";; *) dest="$album/Holiday";; esac
+  name=$(printf 'IMG%04d.PCD' "$n")
+  ln -s "$f" "$dest/$name"
+  set -- "$@" "$dest/$name"
   n=$((n + 1))
 done
 HOME="$shots" XDG_CONFIG_HOME="$shots" QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1024x768x24" \

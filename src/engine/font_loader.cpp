@@ -46,9 +46,40 @@ bool SameFamily(const FcChar8* a, const std::string& b) {
   return FcStrCmpIgnoreCase(a, AsFc(b)) == 0;
 }
 
+// The default "Fonts" list names three Windows faces. fontconfig's own
+// metric aliases cover Arial (Liberation Sans) but leave Tahoma and Verdana
+// to the weak generic fall-back, which the check above rightly refuses.
+// These rules bind them strongly to the installed faces nearest in build:
+// Verdana's wide, open letters to DejaVu Sans (drawn from the same model),
+// Tahoma's narrower ones to Liberation Sans. A real Tahoma or Verdana, when
+// installed, still comes first: <accept> puts the faces after the name.
+constexpr char kFontAliases[] = R"(<?xml version="1.0"?>
+<!DOCTYPE fontconfig SYSTEM "urn:fontconfig:fonts.dtd">
+<fontconfig>
+  <alias binding="strong">
+    <family>Tahoma</family>
+    <accept><family>Liberation Sans</family><family>DejaVu Sans</family></accept>
+  </alias>
+  <alias binding="strong">
+    <family>Verdana</family>
+    <accept><family>DejaVu Sans</family><family>Liberation Sans</family></accept>
+  </alias>
+</fontconfig>
+)";
+
 }  // namespace
 
+void InstallFontAliases() {
+  static std::once_flag installed;
+  std::call_once(installed, [] {
+    std::lock_guard<std::mutex> guard(TextRenderingLock());
+    FcConfigParseAndLoadFromMemory(FcConfigGetCurrent(),
+                                   reinterpret_cast<const FcChar8*>(kFontAliases), FcTrue);
+  });
+}
+
 std::shared_ptr<WatermarkFont> LoadWatermarkFont(const WatermarkSettings& watermark) {
+  InstallFontAliases();
   if (watermark.font.empty() || watermark.fontSize < 1) return nullptr;
   const bool bold = watermark.fontStyle == kStyleBold || watermark.fontStyle == kStyleBoldItalic;
   const bool italic =

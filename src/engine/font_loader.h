@@ -29,4 +29,10 @@ struct WatermarkFont {
 // fall back to the default font is refused.
 std::shared_ptr<WatermarkFont> LoadWatermarkFont(const WatermarkSettings& watermark);
 
+// Adds the program's own family aliases (Tahoma, Verdana) to fontconfig's
+// current configuration, once per process. LoadWatermarkFont calls it; the
+// window calls it before Qt reads the font configuration, so that its font
+// chooser resolves the names the same way.
+void InstallFontAliases();
+
 }  // namespace lumafold

@@ -33,6 +33,7 @@ struct WindowSettings {
 struct InterfaceSettings {
   std::string uiTheme = "handdrawn";
   std::int32_t uiSize = 2;
+  std::int8_t showThumbnails = 1;  // pictures in the input list and the preview
 };
 
 struct InputSettings {

@@ -292,16 +292,31 @@ std::string RecentOutputFolder(const ConversionSettings& settings, int index) {
   return std::string(TrimSpaces(list.substr(0, list.find('\t'))));
 }
 
+namespace {
+
+// "/photos/out/" and "/photos/out" name one folder: the chooser hands the
+// folder back without the final "/", Convert adds it.
+std::string FolderKey(std::string_view folder) {
+  while (folder.size() > 1 && folder.back() == '/') folder.remove_suffix(1);
+  return FoldCase(std::string(folder));
+}
+
+}  // namespace
+
+bool SameOutputFolder(std::string_view a, std::string_view b) {
+  return FolderKey(a) == FolderKey(b);
+}
+
 bool AddRecentOutputFolder(ConversionSettings& settings, const std::string& folder) {
   if (folder.empty()) return false;
   // The dialog keeps the number within 1 to 50; a damaged file may not.
   const int limit = std::max<int>(settings.advanced.outFoldersNumber, 1);
-  const std::string folded = FoldCase(folder);
+  const std::string folded = FolderKey(folder);
   std::string list = folder;
   int count = 1;
   for (int i = 0; i < limit && count < limit; ++i) {
     const std::string old = RecentOutputFolder(settings, i);
-    if (old.empty() || FoldCase(old) == folded) continue;
+    if (old.empty() || FolderKey(old) == folded) continue;
     list += '\t';
     list += old;
     ++count;

@@ -93,9 +93,13 @@ std::string RecentOutputFolder(const ConversionSettings& settings, int index);
 
 // Puts `folder` at the head of "Recent Out Folders", keeping at most "Out
 // Folders Number" entries and dropping older entries equal to it without
-// regard to letter case (Unicode aware). Returns false, changing nothing,
-// for an empty folder.
+// regard to letter case (Unicode aware) and to a final "/". Returns false,
+// changing nothing, for an empty folder.
 bool AddRecentOutputFolder(ConversionSettings& settings, const std::string& folder);
+
+// Whether two output folder texts name the same folder for the recent list:
+// letter case (Unicode aware) and a final "/" do not count.
+bool SameOutputFolder(std::string_view a, std::string_view b);
 
 enum class WindowPlacement { Normal, Maximized, Minimized };
 

@@ -56,6 +56,7 @@ constexpr SettingKey kKeys[] = {
 
     LF_KEY("Interface", "UI Theme", T::String, interface.uiTheme, Text("handdrawn")),
     LF_KEY("Interface", "UI Size", T::Int32, interface.uiSize, Int(2)),
+    LF_KEY("Interface", "Show Thumbnails", T::Int8, interface.showThumbnails, Int(1)),
 
     LF_KEY("Input", "Format", T::String, input.format, Text("pcd")),
     LF_FORMAT_ENUM("Input", "DDS Load As", T::Int32, input.ddsLoadAs, Int(0), "dds", K::DdsLoadAs),

@@ -32,6 +32,21 @@ bool RecordRecentOutputFolder(AppContext& context, const std::string& folder) {
   return AddRecentOutputFolder(context.settings, folder);
 }
 
+QString FitPathToWidth(const QString& path, const QFontMetrics& metrics, int width) {
+  if (metrics.horizontalAdvance(path) <= width) return path;
+  // The longest shortening (first k, "...", last k) that still fits.
+  int low = 3;
+  int high = static_cast<int>(path.toStdU32String().size());
+  while (low < high) {
+    const int middle = (low + high + 1) / 2;
+    if (metrics.horizontalAdvance(ShortenText(path, middle)) <= width)
+      low = middle;
+    else
+      high = middle - 1;
+  }
+  return ShortenText(path, low);
+}
+
 QString ShortenText(const QString& text, int n) {
   const std::u32string characters = text.toStdU32String();
   if (characters.empty() || characters.size() <= static_cast<std::size_t>(std::max(n, 0)))

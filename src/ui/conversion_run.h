@@ -3,6 +3,7 @@
 // and the progress dialog runs the worker.
 #pragma once
 
+#include <QFontMetrics>
 #include <QString>
 #include <string>
 
@@ -22,5 +23,10 @@ bool RecordRecentOutputFolder(AppContext& context, const std::string& folder);
 // The text unchanged when empty or at most n characters; otherwise its first
 // and last (n - 3) / 2 characters around "...".
 QString ShortenText(const QString& text, int n);
+
+// The path as the progress label shows it: whole when it fits `width`
+// pixels in that font, otherwise shortened (ShortenText) by as few
+// characters as make it fit, measured with the font itself.
+QString FitPathToWidth(const QString& path, const QFontMetrics& metrics, int width);
 
 }  // namespace lumafold::ui

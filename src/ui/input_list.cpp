@@ -17,6 +17,7 @@
 #include "ui/commands.h"
 #include "ui/input_chooser.h"
 #include "ui/main_window.h"
+#include "ui/orderly_quit.h"
 #include "ui/prompts.h"
 #include "ui/transfer_dialog.h"
 
@@ -111,6 +112,7 @@ void InputList::fileAdded(const QString& path) {
   QTreeWidget* view = window_.inputListView();
   auto* item = new QTreeWidgetItem(view);
   item->setText(0, path);
+  item->setToolTip(0, path);
   // The first file added while no output folder is shown chooses one: the
   // folder it was imported from, or its own folder.
   if (!window_.outputFolderText().isEmpty()) return;
@@ -142,6 +144,7 @@ void InputList::addFiles() {
       window_.prompts().openFiles(&window_, window_.text("Dialog", "Select Input Files"),
                                   QString::fromStdString(context.job.inputPath), filter);
   for (const QString& file : files) {
+    if (QuitRequested()) break;
     addFile(file.toStdString());
     LetInterfaceBreathe();
   }
@@ -182,6 +185,7 @@ void InputList::dropPaths(const QStringList& paths) {
   // files of both.
   ZeroConvertedCount(context.progress);
   for (const QString& dropped : paths) {
+    if (QuitRequested()) break;
     const std::string path = dropped.toStdString();
     if (path.empty()) continue;
     if (IsDirectory(path)) {

@@ -1,5 +1,7 @@
 #include "ui/layout.h"
 
+#include <algorithm>
+
 namespace lumafold::ui {
 
 MainLayout InitialLayout(int windowWidth, int windowHeight, const LayoutMetrics& metrics) {
@@ -17,6 +19,11 @@ MainLayout InitialLayout(int windowWidth, int windowHeight, const LayoutMetrics&
   return layout;
 }
 
+// A label's text sits at its top; 6 pixels keep descenders clear of the box.
+int LabelHeightForFont(int fontLineHeight) { return std::max(20, fontLineHeight + 6); }
+// Frame and padding of a drop-down around one line of text.
+int BoxHeightForFont(int fontLineHeight) { return std::max(21, fontLineHeight + 7); }
+
 MainLayout ResizeLayout(MainLayout layout, int w, int h, const LayoutMetrics& metrics) {
   const int a = h - metrics.menuHeight - metrics.toolBarHeight - metrics.statusBarHeight;
 
@@ -25,18 +32,29 @@ MainLayout ResizeLayout(MainLayout layout, int w, int h, const LayoutMetrics& me
   layout.container.height = a - 10;
 
   layout.inputList.width = w - 130;
-  layout.inputList.height = a - 109;
   layout.inputListColumnWidth = w - 160;
 
-  layout.outputFolderLabel.y = a - 94;
-  layout.outputFolderBox.y = a - 79;
-  layout.outputFolderBox.width = w - 130;
-  layout.outputFolderToolBar = {w - 114, a - 80, kSideToolBarSize, kSideToolBarSize};
-
-  layout.outputFormatLabel.y = a - 54;
-  layout.outputFormatBox.y = a - 39;
-  layout.outputFormatBox.width = w - 130;
-  layout.outputFormatToolBar = {w - 114, a - 40, kSideToolBarSize, kSideToolBarSize};
+  // Bottom up, so that at the described heights (label 20, box 21) this is
+  // exactly the rule: label 4 at A - 94, box 5 at A - 79, label 6 at A - 54,
+  // box 7 at A - 39, the list down to 5 pixels above label 4. Each label's
+  // last 5 pixels lie under its box, as drawn by the rule.
+  const int box = metrics.boxHeight;
+  const int labelStep = metrics.labelHeight - 5;
+  layout.outputFormatBox.y = a - 18 - box;
+  layout.outputFormatLabel.y = layout.outputFormatBox.y - labelStep;
+  layout.outputFolderBox.y = layout.outputFormatLabel.y - 4 - box;
+  layout.outputFolderLabel.y = layout.outputFolderBox.y - labelStep;
+  for (Rect* label : {&layout.outputFolderLabel, &layout.outputFormatLabel})
+    label->height = metrics.labelHeight;
+  for (Rect* boxRect : {&layout.outputFolderBox, &layout.outputFormatBox}) {
+    boxRect->height = box;
+    boxRect->width = w - 130;
+  }
+  layout.inputList.height = layout.outputFolderLabel.y - 5 - layout.inputList.y;
+  layout.outputFolderToolBar = {w - 114, layout.outputFolderBox.y - 1, kSideToolBarSize,
+                                kSideToolBarSize};
+  layout.outputFormatToolBar = {w - 114, layout.outputFormatBox.y - 1, kSideToolBarSize,
+                                kSideToolBarSize};
 
   layout.convertButton.x = w - 110;
   return layout;

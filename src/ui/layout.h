@@ -19,7 +19,16 @@ struct LayoutMetrics {
   int topOffset = 0;
   int listBaseHeight = 100;
   int statusBarHeight = 0;
+  // The labels' and boxes' heights: the described 20 and 21 pixels, more
+  // when the desktop font needs more (a larger font, a higher font DPI).
+  int labelHeight = 20;
+  int boxHeight = 21;
 };
+
+// Label and box heights for a font of this line height: the described
+// heights at an ordinary font, taller where the text would be cut.
+int LabelHeightForFont(int fontLineHeight);
+int BoxHeightForFont(int fontLineHeight);
 
 // Geometry of controls 0 to 8 and tool bars 2 and 3. Positions of the
 // container's children are relative to the container.

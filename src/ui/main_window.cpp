@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QResizeEvent>
 #include <QShortcut>
 #include <QSignalBlocker>
@@ -27,6 +28,8 @@
 #include "ui/conversion_run.h"
 #include "ui/dialogs.h"
 #include "ui/input_list.h"
+#include "ui/list_pictures.h"
+#include "ui/mnemonics.h"
 
 namespace lumafold::ui {
 
@@ -127,14 +130,32 @@ void MainWindow::buildMenus() {
       if (menu != listPopup_) menuActions_[command] = action;
     }
   };
+  // Alt+F and friends: letters picked per menu bar and per menu.
+  auto addMnemonics = [](QMenu* menu) {
+    QStringList texts;
+    QList<QAction*> entries;
+    for (QAction* action : menu->actions()) {
+      if (action->isSeparator()) continue;
+      entries << action;
+      texts << action->text();
+    }
+    const QStringList marked = WithMnemonics(texts);
+    for (qsizetype i = 0; i < entries.size(); ++i) entries[i]->setText(marked[i]);
+  };
+  QStringList titles;
+  for (const MenuLayout& layout : MainMenuLayout()) titles << text("Menu", layout.titleKey);
+  titles = WithMnemonics(titles);
+  int title = 0;
   for (const MenuLayout& layout : MainMenuLayout()) {
-    QMenu* menu = menuBar()->addMenu(text("Menu", layout.titleKey));
+    QMenu* menu = menuBar()->addMenu(titles[title++]);
     mainMenus_.push_back(menu);
     addEntries(menu, layout.entries);
+    addMnemonics(menu);
   }
   listPopup_ = new QMenu(this);
   Number(listPopup_, "menu", kMenuListPopup);
   addEntries(listPopup_, ListPopupLayout());
+  addMnemonics(listPopup_);
   metrics_.menuHeight = menuBar()->sizeHint().height();
 }
 
@@ -189,7 +210,14 @@ void MainWindow::buildControls() {
   list_->setSelectionBehavior(QAbstractItemView::SelectRows);
   list_->header()->setStretchLastSection(false);
   list_->setContextMenuPolicy(Qt::CustomContextMenu);
-  connect(list_, &QTreeWidget::itemDoubleClicked, this, [this] { dispatch(kCommandInputChooser); });
+  // Paths of one scan session share their start and differ at the end:
+  // cut in the middle so that rows stay apart; the tooltip has it whole.
+  list_->setTextElideMode(Qt::ElideMiddle);
+  // A double click runs the input chooser on a row and on the empty list
+  // alike; the view's own signal knows rows only.
+  list_->viewport()->installEventFilter(this);
+  pictures_ = new ListPictures(list_, container_, pictureDecoder_);
+  pictures_->setEnabled(context_.settings.interface.showThumbnails != 0);
   connect(list_, &QWidget::customContextMenuRequested, this, &MainWindow::showListPopup);
 
   folderLabel_ = new QLabel(text("General", "Output Folder"), container_);
@@ -206,6 +234,13 @@ void MainWindow::buildControls() {
   Number(formatBox_, "control", kControlOutputFormatBox);
   formatBox_->setEditable(false);
   connect(formatBox_, &QComboBox::currentIndexChanged, this, &MainWindow::outputFormatChosen);
+  // A larger desktop font gets taller labels and boxes (the resize rule
+  // then moves them up); the text sits at the top of its label, clear of
+  // the box that covers the label's last pixels.
+  for (QLabel* label : {folderLabel_, formatLabel_})
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  metrics_.labelHeight = LabelHeightForFont(folderLabel_->fontMetrics().height());
+  metrics_.boxHeight = BoxHeightForFont(folderBox_->fontMetrics().height());
 
   convertButton_ = new QToolButton(container_);
   Number(convertButton_, "control", kControlConvertButton);
@@ -239,6 +274,15 @@ void MainWindow::buildControls() {
   formatBox_->setGeometry(ToQRect(layout_.outputFormatBox));
   formatToolBar_->setGeometry(ToQRect(layout_.outputFormatToolBar));
   convertButton_->setGeometry(ToQRect(layout_.convertButton));
+  placePreview();
+}
+
+void MainWindow::placePreview() {
+  // The column under the Convert button, down to the side tool bars.
+  const Rect& button = layout_.convertButton;
+  const int top = button.y + button.height + 10;
+  const int bottom = layout_.outputFolderToolBar.y - 6;
+  pictures_->placePreview(QRect(button.x, top, button.width, std::max(0, bottom - top)));
 }
 
 void MainWindow::applyButtonImages() {
@@ -336,6 +380,15 @@ void MainWindow::dispatch(int command) {
   }
 }
 
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::MouseButtonDblClick && list_ && watched == list_->viewport() &&
+      static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+    dispatch(kCommandInputChooser);
+    return true;
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
 void MainWindow::showListPopup(const QPoint& at) {
   if (list_->selectedItems().isEmpty()) return;
   listPopup_->popup(list_->viewport()->mapToGlobal(at));
@@ -375,7 +428,8 @@ void MainWindow::refreshOutputFolderBox() {
     const std::string folder = RecentOutputFolder(settings, i);
     if (folder.empty()) continue;
     folderBox_->addItem(IconOf(images_.menuIcons, "FavFolder"), QString::fromStdString(folder));
-    if (remembered < 0 && folder == context_.job.outputFolder) remembered = folderBox_->count() - 1;
+    if (remembered < 0 && SameOutputFolder(folder, context_.job.outputFolder))
+      remembered = folderBox_->count() - 1;
   }
   folderBox_->setCurrentIndex(remembered >= 0 ? remembered : 0);
 }
@@ -405,6 +459,7 @@ void MainWindow::newList() {
   refreshOutputFolderBox();
   ResetRunFields(context_);
   inputList_->clear();
+  pictures_->listCleared();
   {
     const QSignalBlocker quiet(folderBox_);
     folderBox_->setCurrentIndex(-1);
@@ -414,6 +469,7 @@ void MainWindow::newList() {
 }
 
 void MainWindow::settingsChanged() {
+  pictures_->setEnabled(context_.settings.interface.showThumbnails != 0);
   FillOutputFormatBox(formatBox_, context_, images_, true);
   refreshOutputFolderBox();
 }
@@ -441,6 +497,7 @@ void MainWindow::applyLayout() {
   formatBox_->setGeometry(ToQRect(layout_.outputFormatBox));
   formatToolBar_->setGeometry(ToQRect(layout_.outputFormatToolBar));
   convertButton_->setGeometry(ToQRect(layout_.convertButton));
+  placePreview();
   update();
 }
 
@@ -457,14 +514,30 @@ QAction* MainWindow::toolBarAction(int command) const {
   return nullptr;
 }
 
+namespace {
+
+// Files are only ever copied into the list: a drop offered as a move alone
+// is refused, since accepting it would let the source delete the file.
+bool OffersCopyOfFiles(const QDropEvent* event) {
+  return event->mimeData()->hasUrls() && (event->possibleActions() & Qt::CopyAction);
+}
+
+}  // namespace
+
 void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
-  if (event->mimeData()->hasUrls()) {
-    event->setDropAction(Qt::CopyAction);
-    event->accept();
-  }
+  if (!OffersCopyOfFiles(event)) return event->ignore();
+  event->setDropAction(Qt::CopyAction);
+  event->accept();
+}
+
+void MainWindow::dragMoveEvent(QDragMoveEvent* event) {
+  if (!OffersCopyOfFiles(event)) return event->ignore();
+  event->setDropAction(Qt::CopyAction);
+  event->accept();
 }
 
 void MainWindow::dropEvent(QDropEvent* event) {
+  if (!OffersCopyOfFiles(event)) return event->ignore();
   QStringList paths;
   for (const QUrl& url : event->mimeData()->urls())
     if (url.isLocalFile()) paths << url.toLocalFile();

@@ -14,6 +14,7 @@
 
 #include "engine/app_context.h"
 #include "ui/layout.h"
+#include "ui/picture_loader.h"
 #include "ui/prompts.h"
 #include "ui/themes.h"
 
@@ -28,6 +29,7 @@ class QTreeWidget;
 namespace lumafold::ui {
 
 class InputList;
+class ListPictures;
 
 class MainWindow : public QMainWindow {
   Q_OBJECT
@@ -50,6 +52,10 @@ class MainWindow : public QMainWindow {
   Prompts& prompts() { return prompts_; }
   ThemeImages& images() { return images_; }
   InputList& inputList() { return *inputList_; }
+  // The decoder of the list's thumbnails and preview; set before open()
+  // (tests count its calls).
+  void setPictureDecoder(PictureDecoder decoder) { pictureDecoder_ = std::move(decoder); }
+  ListPictures* pictures() const { return pictures_; }
 
   // A catalog text as a QString.
   QString text(std::string_view group, std::string_view key) const;
@@ -108,7 +114,9 @@ class MainWindow : public QMainWindow {
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
   void dropEvent(QDropEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
@@ -117,6 +125,7 @@ class MainWindow : public QMainWindow {
   void buildControls();
   void buildShortcuts();
   void buildStatusBar();
+  void placePreview();
   void showListPopup(const QPoint& at);
   void outputFormatChosen(int index);
 
@@ -126,6 +135,8 @@ class MainWindow : public QMainWindow {
   LayoutMetrics metrics_;
   MainLayout layout_;
   std::unique_ptr<InputList> inputList_;
+  PictureDecoder pictureDecoder_ = PhotoCdPictureDecoder();
+  ListPictures* pictures_ = nullptr;
 
   QWidget* client_ = nullptr;
   QToolBar* toolBar_ = nullptr;

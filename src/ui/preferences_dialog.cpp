@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QStackedWidget>
+#include <algorithm>
 
 #include "settings/profile_file.h"
 #include "settings/string_catalog.h"
@@ -30,6 +31,8 @@ constexpr QRect kOkRect(420, 315, 80, 25);
 constexpr QRect kCancelRect(510, 315, 80, 25);
 // Inner width of a scrolling page, leaving room for its scroll bar.
 constexpr int kScrollInnerWidth = 430;
+// Where PageBuilder puts a row's label.
+constexpr int kRowLabelX = 10;
 
 constexpr std::array<const char*, kPreferencesPaneCount> kPageKeys = {
     "General",    "Interface", "Input",     "Output",   "Transform",
@@ -61,6 +64,44 @@ QScrollArea* NewScrollPanel(QWidget* parent, const QRect& rect, QWidget** inner)
 
 void FinishScrollPanel(QWidget* inner, const PageBuilder& rows) {
   inner->resize(kScrollInnerWidth, rows.usedHeight());
+}
+
+// A row's label: made by PageBuilder at the left edge of its page or panel.
+bool IsRowLabel(const QWidget* widget) {
+  return qobject_cast<const QLabel*>(widget) && widget->x() == kRowLabelX &&
+         widget->width() == kLabelWidth;
+}
+
+// How much wider the label column must be for the longest label in the
+// font the dialog really has (a larger desktop font, QT_FONT_DPI).
+int LabelShortfall(const QWidget* root) {
+  int shortfall = 0;
+  for (const QLabel* label : root->findChildren<QLabel*>())
+    if (IsRowLabel(label))
+      shortfall = std::max(shortfall, label->sizeHint().width() - label->width());
+  return shortfall;
+}
+
+// Widens the label column of `container` by `extra` pixels: labels grow,
+// controls right of the column move right, panels and scrolling panels
+// grow and pass the change on to their own rows.
+void WidenLabelColumn(QWidget* container, int extra) {
+  for (QWidget* child : container->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    if (IsRowLabel(child)) {
+      child->resize(child->width() + extra, child->height());
+    } else if (child->x() >= kRowLabelX + kLabelWidth) {
+      child->move(child->x() + extra, child->y());
+    } else if (auto* area = qobject_cast<QScrollArea*>(child)) {
+      area->resize(area->width() + extra, area->height());
+      if (QWidget* inner = area->widget()) {
+        inner->resize(inner->width() + extra, inner->height());
+        WidenLabelColumn(inner, extra);
+      }
+    } else if (child->metaObject() == &QWidget::staticMetaObject) {
+      child->resize(child->width() + extra, child->height());
+      WidenLabelColumn(child, extra);
+    }
+  }
 }
 
 QString CatalogText(const StringCatalog& catalog, std::string_view group, std::string_view key) {
@@ -135,8 +176,26 @@ PreferencesDialog::PreferencesDialog(const PreferencesEnvironment& environment,
   // Escape and the close box end in reject() as well.
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 
+  growForFont();
   loadAll();
   showPage(startPage);
+}
+
+void PreferencesDialog::growForFont() {
+  // The described 160-pixel label column is the least; a font that needs
+  // more widens the column, the pages and the dialog by the same amount.
+  const int extra = LabelShortfall(pages_);
+  if (extra <= 0) return;
+  for (QWidget* page : pageWidgets_) {
+    page->resize(page->width() + extra, page->height());
+    WidenLabelColumn(page, extra);
+  }
+  pages_->resize(pages_->width() + extra, pages_->height());
+  header_->resize(header_->width() + extra, header_->height());
+  for (const char* name : {"ok", "cancel"})
+    if (auto* button = findChild<QPushButton*>(name))
+      button->move(button->x() + extra, button->y());
+  setFixedSize(width() + extra, height());
 }
 
 // --- pages -----------------------------------------------------------
@@ -189,6 +248,11 @@ QWidget* PreferencesDialog::buildInterface() {
   Row size = rows.combo("UI Size", {"Small", "Medium", "Large", "Extra Large", "Huge"},
                         settings_.interface.uiSize);
   sizeBox_ = static_cast<QComboBox*>(size.main());
+  // Pictures in the input list and the preview beside it; the catalog has
+  // no text for the row yet.
+  std::string thumbnailsLabel = env_.context.catalog.text("Preferences", "Show Thumbnails");
+  if (thumbnailsLabel == StringCatalog::kMissingText) thumbnailsLabel = "Show Thumbnails:";
+  rows.checkLabelled(QString::fromStdString(thumbnailsLabel), settings_.interface.showThumbnails);
   return page;
 }
 

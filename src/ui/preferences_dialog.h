@@ -78,6 +78,7 @@ class PreferencesDialog : public QDialog {
   static const std::array<const char*, kPreferencesPaneCount>& PageKeys();
 
  private:
+  void growForFont();
   QWidget* buildGeneral();
   QWidget* buildInterface();
   QWidget* buildInput();

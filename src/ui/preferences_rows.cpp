@@ -15,6 +15,7 @@
 #include <cmath>
 #include <variant>
 
+#include "engine/font_loader.h"
 #include "settings/settings_keys.h"
 #include "settings/string_catalog.h"
 #include "settings/text_utils.h"
@@ -24,6 +25,16 @@
 namespace lumafold::ui {
 
 namespace {
+
+// The family fontconfig gives the watermark for a name ("Liberation Sans"
+// for "Arial"); empty when the watermark could not use the name.
+QString InstalledFamily(const QString& name) {
+  WatermarkSettings probe;
+  probe.font = name.toStdString();
+  probe.fontSize = 12;
+  const std::shared_ptr<WatermarkFont> font = LoadWatermarkFont(probe);
+  return font ? QString::fromStdString(font->family) : QString();
+}
 
 constexpr int kLabelX = 10;
 constexpr int kControlX = kLabelX + kLabelWidth;
@@ -138,12 +149,16 @@ void PageBuilder::name(QWidget* control, const void* field, const char* suffix) 
 
 QLabel* PageBuilder::addLabel(const QString& label) {
   auto* l = new QLabel(label, page_);
-  l->setGeometry(kLabelX, kTopMargin + rowIndex_ * kRowHeight + 2, kLabelWidth, 20);
+  // 20 pixels, or the font's line where a larger desktop font needs more.
+  const int height = std::max(20, page_->fontMetrics().height() + 2);
+  l->setGeometry(kLabelX, kTopMargin + rowIndex_ * kRowHeight + 2, kLabelWidth, height);
   return l;
 }
 
 QRect PageBuilder::controlRect(int width) const {
-  return QRect(kControlX, kTopMargin + rowIndex_ * kRowHeight, width, kControlHeight);
+  // Taller for a larger font, within the 30-pixel row.
+  const int height = std::clamp(page_->fontMetrics().height() + 8, kControlHeight, kRowHeight - 2);
+  return QRect(kControlX, kTopMargin + rowIndex_ * kRowHeight, width, height);
 }
 
 int PageBuilder::usedHeight() const { return kTopMargin * 2 + rowIndex_ * kRowHeight; }
@@ -175,8 +190,12 @@ Row PageBuilder::fixedCombo(std::string_view labelKey,
 }
 
 Row PageBuilder::check(std::string_view labelKey, std::int8_t& field) {
+  return checkLabelled(text(labelKey), field);
+}
+
+Row PageBuilder::checkLabelled(const QString& label, std::int8_t& field) {
   Row row;
-  row.label = addLabel(text(labelKey));
+  row.label = addLabel(label);
   auto* box = new QCheckBox(page_);
   box->setGeometry(controlRect(kControlHeight));
   name(box, &field);
@@ -395,24 +414,44 @@ Row PageBuilder::fontList(std::string_view labelKey, std::string& fonts, std::st
   std::string* fontField = &font;
   const SystemDialogs& dialogs = services_.dialogs;
   QWidget* parent = services_.dialog;
-  QObject::connect(add, &QToolButton::clicked, add, [&dialogs, parent, box, fontsField, sizeField] {
-    if (!dialogs.chooseFont) return;
-    QFont current(box->currentText());
-    const int size = sizeField ? sizeField->text().toInt() : 0;
-    if (size > 0) current.setPointSize(size);
-    auto chosen = dialogs.chooseFont(parent, current);
-    if (!chosen) return;
-    const QString family = chosen->family();
-    int index = box->findText(family, Qt::MatchFixedString);
-    if (index < 0) {
-      box->addItem(family);
-      AppendToList(*fontsField, family.toStdString());
-      index = box->count() - 1;
-    }
-    box->setCurrentIndex(index);
-    if (sizeField && chosen->pointSize() > 0)
-      sizeField->setText(QString::number(chosen->pointSize()));
-  });
+  const StringCatalog& catalog = services_.catalog;
+  QObject::connect(
+      add, &QToolButton::clicked, add, [&dialogs, &catalog, parent, box, fontsField, sizeField] {
+        if (!dialogs.chooseFont) return;
+        const int size = sizeField ? sizeField->text().toInt() : 0;
+        const QString current = box->currentText();
+        // Qt's chooser lists installed families only: "Arial"
+        // would open on its first entry. It opens on the face
+        // the name stands for (Liberation Sans), and handing
+        // that face back unchanged keeps the name.
+        const QString installed = InstalledFamily(current);
+        QFont initial(installed.isEmpty() ? current : installed);
+        if (size > 0) initial.setPointSize(size);
+        auto chosen = dialogs.chooseFont(parent, initial);
+        if (!chosen) return;
+        QString family = chosen->family();
+        if (!installed.isEmpty() && family.compare(installed, Qt::CaseInsensitive) == 0)
+          family = current;
+        // The watermark draws through fontconfig, not Qt: a
+        // face it cannot create is refused here, not at Convert.
+        if (InstalledFamily(family).isEmpty()) {
+          if (dialogs.notice)
+            dialogs.notice(parent, NoticeKind::Error,
+                           QString::fromStdString(catalog.text("Msg", "Warning")),
+                           QString::fromStdString(catalog.Formatted("Msg", "Invalid watermark font",
+                                                                    {family.toStdString()})));
+          return;
+        }
+        int index = box->findText(family, Qt::MatchFixedString);
+        if (index < 0) {
+          box->addItem(family);
+          AppendToList(*fontsField, family.toStdString());
+          index = box->count() - 1;
+        }
+        box->setCurrentIndex(index);
+        if (sizeField && chosen->pointSize() > 0)
+          sizeField->setText(QString::number(chosen->pointSize()));
+      });
   row.controls = {box, add};
   services_.bindings.push_back({[box, fontsField, fontField] {
                                   box->clear();

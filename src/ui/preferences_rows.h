@@ -109,6 +109,8 @@ class PageBuilder {
   // A drop-down with fixed entries and no setting (PCX "Compression").
   Row fixedCombo(std::string_view labelKey, std::initializer_list<std::string_view> choiceKeys);
   Row check(std::string_view labelKey, std::int8_t& field);
+  // The same with a label of its own (a row the catalog has no text for).
+  Row checkLabelled(const QString& label, std::int8_t& field);
   // Digits only; text without a number stores 0. The unit drop-down holds
   // the unit texts; with unitField it is bound as well.
   Row number(std::string_view labelKey, std::int32_t& field,

@@ -15,6 +15,7 @@
 #include "ui/commands.h"
 #include "ui/conversion_run.h"
 #include "ui/main_window.h"
+#include "ui/orderly_quit.h"
 
 namespace lumafold::ui {
 
@@ -51,6 +52,8 @@ void RunConversionProgress(MainWindow& window) {
   dialog.setWindowTitle(converting);
   dialog.setFixedSize(300, 110);
   dialog.setWindowModality(Qt::ApplicationModal);
+  dialog.setProperty(kEndsWithItsWorker, true);
+  const WorkerLoopScope endsWithItsWorker;
   auto* label = new QLabel(&dialog);
   label->setObjectName(QStringLiteral("control%1").arg(kControlProgressLabel));
   label->setGeometry(10, 13, kLabelWidth, 20);
@@ -68,10 +71,10 @@ void RunConversionProgress(MainWindow& window) {
   dialog.show();
   dialog.activateWindow();
 
-  // 2. How many characters of a path fit the label.
-  int charWidth = dialog.fontMetrics().horizontalAdvance(QStringLiteral("abc123:\\-")) / 9;
-  if (charWidth <= 0) charWidth = 7;
-  const int capacity = kLabelWidth / charWidth;
+  // 2. How many characters of a path fit the label: measured with the
+  // label's real font, since an average character width cuts wide paths
+  // short of their end ("...Photo CD.pc").
+  const QFontMetrics metrics = label->fontMetrics();
 
   // 3.
   {
@@ -109,6 +112,8 @@ void RunConversionProgress(MainWindow& window) {
     poll.stop();
     progress.pause();
     broken = window.questionBox("Ask break conversion");
+    // A quit that closed the question counts as its Yes.
+    if (QuitRequested()) broken = true;
     // Cleared before the gate opens: resuming first would let the worker
     // start one more file after a Yes.
     if (broken) progress.running = false;
@@ -116,7 +121,15 @@ void RunConversionProgress(MainWindow& window) {
     poll.start();
   };
   QObject::connect(&poll, &QTimer::timeout, &dialog, [&] {
-    if (workerCleared) return;
+    if (workerCleared) {
+      if (QuitRequested()) loop.quit();
+      return;
+    }
+    // A quit from outside ends the run as a Yes to the break question does.
+    if (QuitRequested() && !broken) {
+      broken = true;
+      progress.running = false;
+    }
     if (!ended) {
       int processed = 0;
       std::string current;
@@ -129,10 +142,7 @@ void RunConversionProgress(MainWindow& window) {
       if (processed <= lastShown) return;
       lastShown = processed;
       dialog.setWindowTitle(converting + " " + progressText(processed));
-      QString path = QString::fromStdString(current);
-      if (static_cast<long long>(path.toStdU32String().size()) * charWidth > kLabelWidth)
-        path = ShortenText(path, capacity);
-      label->setText(path);
+      label->setText(FitPathToWidth(QString::fromStdString(current), metrics, kLabelWidth));
       bar->setValue(processed);
       return;
     }

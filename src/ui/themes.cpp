@@ -84,6 +84,30 @@ std::string TrimValue(std::string_view text) {
   return std::string(text.substr(first, last - first + 1));
 }
 
+// theme.cfg is single-byte text: themes made for this program write UTF-8,
+// older ones a Western code page. Text that is not UTF-8 is read as Latin-1,
+// so "Café" shows as written rather than as replacement marks. `cutShort`:
+// the text is a prefix of the file, so a sequence cut at its end is no fault.
+std::string ThemeConfigText(const std::string& bytes, bool cutShort) {
+  std::size_t pos = 0;
+  bool utf8 = true;
+  while (pos < bytes.size()) {
+    const std::size_t start = pos;
+    char32_t ignored = 0;
+    if (DecodeUtf8(bytes, pos, ignored)) continue;
+    // A lead byte whose sequence would run past a cut end.
+    const auto lead = static_cast<unsigned char>(bytes[start]);
+    const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
+    if (cutShort && length > 0 && start + length > bytes.size()) break;
+    utf8 = false;
+    break;
+  }
+  if (utf8) return bytes;
+  std::string text;
+  for (const char byte : bytes) AppendUtf8(text, static_cast<unsigned char>(byte));
+  return text;
+}
+
 // The display name of one archive; nullopt-like false when it is no ZIP.
 bool PeekDisplayName(const std::string& path, std::string& name) {
   ArchivePtr a = OpenZip(path);
@@ -101,7 +125,7 @@ bool PeekDisplayName(const std::string& path, std::string& name) {
     if (entryName == nullptr || std::string_view(entryName) != kThemeConfig) continue;
     std::string text;
     ReadEntryData(a.get(), kThemeConfigPeek, text);
-    name = ReadThemeKey(text, "Theme", "Name");
+    name = ReadThemeKey(ThemeConfigText(text, text.size() >= kThemeConfigPeek), "Theme", "Name");
     return true;
   }
 }
@@ -238,7 +262,8 @@ bool LoadTheme(InterfaceSettings& settings, const ThemeTable& table,
   std::map<std::string, std::string> entries;
   if (!ReadAllEntries(path, entries)) return false;
   const auto config = entries.find(kThemeConfig);
-  const std::string cfg = config == entries.end() ? std::string() : config->second;
+  const std::string cfg =
+      config == entries.end() ? std::string() : ThemeConfigText(config->second, false);
 
   const std::pair<ThemeSet, ImageSet*> targets[] = {
       {kThemeButtons, &images.buttons},

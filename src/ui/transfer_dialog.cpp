@@ -11,6 +11,7 @@
 
 #include "ui/commands.h"
 #include "ui/main_window.h"
+#include "ui/orderly_quit.h"
 
 namespace lumafold::ui {
 
@@ -47,6 +48,8 @@ bool RunTransferDialog(MainWindow& window, const TransferSpec& plan, std::functi
   dialog.setWindowTitle(window.text("Dialog", plan.titleKey));
   dialog.setFixedSize(300, 40);
   dialog.setWindowModality(Qt::ApplicationModal);
+  dialog.setProperty(kEndsWithItsWorker, true);
+  const WorkerLoopScope endsWithItsWorker;
   auto* bar = new QProgressBar(&dialog);
   bar->setObjectName(QStringLiteral("control%1").arg(plan.barControl));
   bar->setGeometry(10, 10, 280, 20);
@@ -81,6 +84,8 @@ bool RunTransferDialog(MainWindow& window, const TransferSpec& plan, std::functi
     poll.stop();
     progress.pause();
     broken = window.questionBox(plan.questionKey);
+    // A quit that closed the question counts as its Yes.
+    if (QuitRequested()) broken = true;
     // Cleared before the gate opens, so a Yes never lets one more item in.
     if (broken) progress.running = false;
     progress.resume();
@@ -89,6 +94,11 @@ bool RunTransferDialog(MainWindow& window, const TransferSpec& plan, std::functi
 
   QObject::connect(&poll, &QTimer::timeout, &dialog, [&] {
     if (joined) return;
+    // A quit from outside stops the walk as a Yes to the break question does.
+    if (QuitRequested() && !broken) {
+      broken = true;
+      progress.running = false;
+    }
     if (!ended) {
       int processed = 0;
       {
@@ -125,9 +135,11 @@ bool RunTransferDialog(MainWindow& window, const TransferSpec& plan, std::functi
   if (thread.joinable()) thread.join();
 
   // The finished dialog stays on screen for a moment; clicks are dropped.
-  QEventLoop linger;
-  QTimer::singleShot(kTransferLingerMilliseconds, &linger, &QEventLoop::quit);
-  linger.exec(QEventLoop::ExcludeUserInputEvents);
+  if (!QuitRequested()) {
+    QEventLoop linger;
+    QTimer::singleShot(kTransferLingerMilliseconds, &linger, &QEventLoop::quit);
+    linger.exec(QEventLoop::ExcludeUserInputEvents);
+  }
 
   dialog.closable = true;
   dialog.close();

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "settings/string_catalog.h"
+#include "ui/display_probe.h"
 #include "ui/system_dialogs.h"
 #include "ui/web_links.h"
 
@@ -47,6 +48,8 @@ namespace lumafold {
 
 int RunUninstallPrompt(AppContext& context, int argc, char** argv) {
   std::unique_ptr<QApplication> own;
+  if (QApplication::instance() == nullptr && !ui::DisplayReachable())
+    return ui::ReportNoDisplay(context.programName);
   if (QApplication::instance() == nullptr) own = std::make_unique<QApplication>(argc, argv);
   const ui::SystemDialogs dialogs = ui::StandardSystemDialogs();
   ui::UninstallPrompt prompt(context.catalog, dialogs);

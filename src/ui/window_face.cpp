@@ -11,9 +11,12 @@
 #include <cstdlib>
 #include <memory>
 
+#include "engine/font_loader.h"
 #include "settings/profile_file.h"
 #include "ui/dialogs.h"
+#include "ui/display_probe.h"
 #include "ui/main_window.h"
+#include "ui/orderly_quit.h"
 
 namespace lumafold {
 
@@ -60,7 +63,7 @@ namespace {
 // still writes the settings file instead of losing the session's changes.
 int quitPipe[2] = {-1, -1};
 
-void RequestQuit(int) {
+void WriteQuitByte(int) {
   const char byte = 1;
   [[maybe_unused]] const ssize_t ignored = write(quitPipe[1], &byte, 1);
 }
@@ -68,44 +71,45 @@ void RequestQuit(int) {
 void CatchQuitSignals() {
   if (pipe2(quitPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
   struct sigaction action {};
-  action.sa_handler = RequestQuit;
+  action.sa_handler = WriteQuitByte;
   sigemptyset(&action.sa_mask);
   sigaction(SIGTERM, &action, nullptr);
   sigaction(SIGINT, &action, nullptr);
 }
 
-}  // namespace
-
-// Qt aborts the process when no platform plugin can start; a user who ran
-// the program over ssh or from a script deserves a sentence and a status.
-static bool HaveDisplay() {
-  for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
-    const char* value = std::getenv(name);
-    if (value && *value) return true;
+// The notifier is level-triggered: the byte is read, or it fires for good.
+void TakeQuitByte() {
+  char bytes[16];
+  while (read(quitPipe[0], bytes, sizeof bytes) > 0) {
   }
-  return false;
 }
 
+}  // namespace
+
 int RunWindow(AppContext& context, int argc, char** argv) {
-  if (!HaveDisplay()) {
-    std::fprintf(stderr,
-                 "%s: no display to open the window on; to convert from the command line "
-                 "use -i (see %s --help)\n",
-                 context.programName.c_str(), context.programName.c_str());
-    return 1;
-  }
+  // Qt aborts the process when its platform cannot reach the display (no
+  // DISPLAY, or a stale one from an ended ssh -X session); a user deserves a
+  // sentence and a status instead.
+  if (!ui::DisplayReachable()) return ui::ReportNoDisplay(context.programName);
   CatchQuitSignals();
+  // Before Qt reads the font configuration, so its chooser knows the names.
+  InstallFontAliases();
   QApplication application(argc, argv);
   std::unique_ptr<QSocketNotifier> quitNotifier;
   if (quitPipe[0] >= 0) {
     quitNotifier = std::make_unique<QSocketNotifier>(quitPipe[0], QSocketNotifier::Read);
-    QObject::connect(quitNotifier.get(), &QSocketNotifier::activated, &application,
-                     &QCoreApplication::quit);
+    QObject::connect(quitNotifier.get(), &QSocketNotifier::activated, &application, [] {
+      TakeQuitByte();
+      ui::RequestQuit();
+    });
   }
+  ui::SetMainLoopEnder([] { QCoreApplication::exit(0); });
   ui::MainWindow window(context);
   if (ui::StartWindowFace(context, window)) {
     ui::RunAutomaticUpdateCheck(window);
-    application.exec();
+    // A quit that came while the start-up question was open has already
+    // ended every loop there was; a new one would wait for good.
+    if (!ui::QuitRequested()) application.exec();
   }
   ui::QuitWindowFace(context, window);
   return 0;

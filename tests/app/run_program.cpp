@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <thread>
 
 extern char** environ;
 
@@ -70,6 +71,9 @@ ProgramRun RunProgram(const std::string& program, const std::vector<std::string>
     return run;
   }
 
+  std::thread companion;
+  if (options.whileRunning) companion = std::thread(options.whileRunning, static_cast<int>(pid));
+
   const auto deadline =
       std::chrono::steady_clock::now() + std::chrono::seconds(options.timeLimitSeconds);
   pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
@@ -103,7 +107,9 @@ ProgramRun RunProgram(const std::string& program, const std::vector<std::string>
   close(inPipe[1]);
   int status = 0;
   waitpid(pid, &status, 0);
+  if (companion.joinable()) companion.join();
   if (WIFEXITED(status) && !run.timedOut) run.status = WEXITSTATUS(status);
+  if (WIFSIGNALED(status) && !run.timedOut) run.signal = WTERMSIG(status);
   return run;
 }
 

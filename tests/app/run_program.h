@@ -2,6 +2,7 @@
 // it printed.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -11,6 +12,7 @@ namespace lumafold::testing {
 
 struct ProgramRun {
   int status = -1;        // exit status; -1 when it did not exit normally
+  int signal = 0;         // the signal that ended it, 0 when it exited
   bool timedOut = false;  // killed after the time limit
   std::string out;
   std::string err;
@@ -23,6 +25,8 @@ struct ProgramOptions {
   // a program that waits for input hangs until the time limit.
   bool silentOpenStdin = true;
   int timeLimitSeconds = 20;
+  // Runs on a thread of its own once the program started (to signal it).
+  std::function<void(int pid)> whileRunning;
 };
 
 // Path of the built program (LUMAFOLD_TEST_BIN).

@@ -545,6 +545,38 @@ TEST(WatermarkFontTest, CreatableFontsAreFoundOrMetricSubstitutes) {
   EXPECT_FALSE(LoadWatermarkFont(settings));
 }
 
+TEST(WatermarkFontTest, EveryDefaultFontIsAcceptedWithAnInstalledFace) {
+  // The default "Fonts" list names Windows faces that a stock Debian lacks;
+  // each resolves to a face the install script installs, in every style.
+  WatermarkSettings settings;
+  settings.fontSize = 14;
+  for (const std::string& name :
+       {std::string("Arial"), std::string("Tahoma"), std::string("Verdana")}) {
+    ASSERT_NE(WatermarkSettings{}.fonts.find(name), std::string::npos);
+    for (std::int8_t style = 0; style <= 3; ++style) {
+      settings.font = name;
+      settings.fontStyle = style;
+      const std::shared_ptr<WatermarkFont> font = LoadWatermarkFont(settings);
+      ASSERT_TRUE(font) << name << " style " << int(style);
+      EXPECT_TRUE(font->family == "Liberation Sans" || font->family == "DejaVu Sans" ||
+                  font->family == name)
+          << name << " -> " << font->family;
+      EXPECT_TRUE(std::filesystem::is_regular_file(font->file)) << font->file;
+    }
+  }
+  // Verdana's wide letters and Tahoma's narrower ones get different faces.
+  settings.fontStyle = 0;
+  settings.font = "Verdana";
+  const std::string verdana = LoadWatermarkFont(settings)->family;
+  settings.font = "Tahoma";
+  EXPECT_NE(LoadWatermarkFont(settings)->family, verdana);
+  // The aliases name whole families only: the rest stays refused.
+  for (const char* refused : {"NoSuchFont", "Tahoma Bold", "Verdanas"}) {
+    settings.font = refused;
+    EXPECT_FALSE(LoadWatermarkFont(settings)) << refused;
+  }
+}
+
 TEST(WatermarkFontTest, StyleAndEffectPickTheFace) {
   WatermarkSettings settings;
   settings.font = "Arial";

@@ -403,6 +403,25 @@ TEST(RecentOutputFolders, SameFolderInOtherLetterCaseReplacesTheOlderEntry) {
   EXPECT_EQ(settings.file.recentOutFolders, "/a/\t/Fotos/Äpfel/");
 }
 
+TEST(RecentOutputFolders, FinalSlashDoesNotMakeASecondEntry) {
+  // The folder chooser hands folders back without the final "/"; Convert
+  // records them with it.
+  ConversionSettings settings;
+  settings.file.recentOutFolders = "/photos/out\t/a/";
+  EXPECT_TRUE(AddRecentOutputFolder(settings, "/photos/out/"));
+  EXPECT_EQ(settings.file.recentOutFolders, "/photos/out/\t/a/");
+  EXPECT_TRUE(AddRecentOutputFolder(settings, "/a"));
+  EXPECT_EQ(settings.file.recentOutFolders, "/a\t/photos/out/");
+  EXPECT_TRUE(AddRecentOutputFolder(settings, "/Photos/Out//"));
+  EXPECT_EQ(settings.file.recentOutFolders, "/Photos/Out//\t/a");
+  // The root folder is one folder, not an empty name.
+  EXPECT_TRUE(AddRecentOutputFolder(settings, "/"));
+  EXPECT_EQ(settings.file.recentOutFolders, "/\t/Photos/Out//\t/a");
+  EXPECT_TRUE(SameOutputFolder("/x/y", "/X/Y/"));
+  EXPECT_FALSE(SameOutputFolder("/x/y", "/x/yz"));
+  EXPECT_FALSE(SameOutputFolder("/", "/x"));
+}
+
 TEST(RecentOutputFolders, ListKeepsAtMostTheConfiguredNumber) {
   ConversionSettings settings;
   settings.advanced.outFoldersNumber = 2;

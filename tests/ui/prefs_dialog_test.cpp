@@ -537,6 +537,53 @@ TEST(PreferencesChooserTest, FontChooserAppendsTheFontAndSetsTheSize) {
   EXPECT_EQ(h.context.settings.watermark.fontSize, 14);
 }
 
+TEST(PreferencesChooserTest, FontChooserOpensOnTheCurrentFontAndRefusesUnusableOnes) {
+  PreferencesHarness h("prefs-font-current");
+  h.context.settings.watermark.fontSize = 18;
+  h.open(PreferencesPane::Watermark);
+  auto* fonts = h.control<QComboBox>("Watermark/Font");
+  auto* add = h.control<QToolButton>("Watermark/Font:add");
+
+  // "Arial" is drawn with its metric twin; the chooser, which lists
+  // installed families only, opens on that face at the current size, and
+  // OK without a change keeps "Arial".
+  h.recorder.fontUnchanged = true;
+  add->click();
+  ASSERT_TRUE(h.recorder.fontOffered);
+  EXPECT_EQ(h.recorder.fontOffered->family(), "Liberation Sans");
+  EXPECT_EQ(h.recorder.fontOffered->pointSize(), 18);
+  EXPECT_EQ(fonts->currentText(), "Arial");
+  EXPECT_EQ(fonts->count(), 3);
+  EXPECT_EQ(h.context.settings.watermark.fonts, "Arial,Tahoma,Verdana");
+
+  // Every default name is one the watermark can draw.
+  for (const char* name : {"Tahoma", "Verdana"}) {
+    fonts->setCurrentIndex(fonts->findText(name));
+    h.recorder.fontOffered.reset();
+    add->click();
+    ASSERT_TRUE(h.recorder.fontOffered) << name;
+    EXPECT_NE(h.recorder.fontOffered->family(), name);
+    EXPECT_EQ(fonts->currentText(), name);
+  }
+  EXPECT_TRUE(h.recorder.notices.empty());
+
+  // A family fontconfig only meets with its generic fall-back is refused
+  // at once, with the message Convert would give later.
+  h.recorder.fontUnchanged = false;
+  for (const char* refused : {"Sans Serif", "NoSuchFont"}) {
+    h.recorder.notices.clear();
+    h.recorder.font = QFont(refused);
+    add->click();
+    ASSERT_EQ(h.recorder.notices.size(), 1u) << refused;
+    EXPECT_EQ(
+        h.recorder.notices[0],
+        std::string("error|Warning|Unable to load selected font for a watermark: ") + refused);
+  }
+  EXPECT_EQ(fonts->count(), 3);
+  EXPECT_EQ(fonts->currentText(), "Verdana");
+  EXPECT_EQ(h.context.settings.watermark.fonts, "Arial,Tahoma,Verdana");
+}
+
 TEST(PreferencesChooserTest, ColourFieldAndWatermarkImageRequester) {
   PreferencesHarness h("prefs-requesters");
   h.context.settings.frame.solidTopColor = "abcdef";

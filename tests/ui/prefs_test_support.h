@@ -28,12 +28,18 @@ struct RecordingDialogs {
   bool answer = false;
   std::optional<QColor> colour;
   std::optional<QFont> font;
+  bool fontUnchanged = false;        // the chooser hands back what it was offered
+  std::optional<QFont> fontOffered;  // what the font chooser opened on
   QString file;
 
   ui::SystemDialogs system() {
     ui::SystemDialogs d;
     d.chooseColour = [this](QWidget*, const QColor&) { return colour; };
-    d.chooseFont = [this](QWidget*, const QFont&) { return font; };
+    d.chooseFont = [this](QWidget*, const QFont& initial) -> std::optional<QFont> {
+      fontOffered = initial;
+      if (fontUnchanged) return initial;
+      return font;
+    };
     d.notice = [this](QWidget*, ui::NoticeKind kind, const QString& title, const QString& text) {
       notices.push_back(std::string(kind == ui::NoticeKind::Error ? "error|" : "info|") +
                         title.toStdString() + "|" + text.toStdString());

@@ -1,7 +1,9 @@
-// Saves a picture of the main window with a few files listed:
+// Saves a picture of the main window with a few files listed, their
+// thumbnails loaded and the first one selected for the preview:
 //   ui_screenshot OUTPUT.png FILE...
 // Run it under a display (xvfb-run) so the picture is what a desktop shows.
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QPixmap>
 #include <QTimer>
 #include <QTreeWidget>
@@ -9,6 +11,7 @@
 
 #include "engine/app_context.h"
 #include "ui/input_list.h"
+#include "ui/list_pictures.h"
 #include "ui/main_window.h"
 
 int main(int argc, char** argv) {
@@ -20,18 +23,34 @@ int main(int argc, char** argv) {
   auto context = std::make_unique<lumafold::AppContext>();
   context->settings.resetToDefaults(lumafold::SettingsMode::Window);
   context->settings.output.format = "jpg";
-  context->settings.window.width = 640;
-  context->settings.window.height = 400;
+  context->settings.window.width = 720;
+  context->settings.window.height = 480;
   lumafold::ui::MainWindow window(*context);
   window.open();
   for (int i = 2; i < argc; ++i) window.inputList().addFile(argv[i]);
-  window.inputListView()->topLevelItem(0)->setSelected(true);
+  QTreeWidget* list = window.inputListView();
+  list->setCurrentItem(list->topLevelItem(0));
   window.setStatusText(window.text("General", "Ready"));
+  // Waits until every row in view has its picture and the preview is up.
   int status = 1;
-  QTimer::singleShot(500, [&] {
-    status = window.grab().save(argv[1]) ? 0 : 1;
-    application.quit();
+  QElapsedTimer waited;
+  waited.start();
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    lumafold::ui::PictureLoader& loader = window.pictures()->loader();
+    bool ready = window.pictures()->previewFacts()->isVisible();
+    for (int i = 0; i < list->topLevelItemCount() && ready; ++i)
+      ready = loader.state(list->topLevelItem(i)->text(0)) !=
+              lumafold::ui::PictureLoader::State::Unknown;
+    if (!ready && waited.elapsed() < 20000) return;
+    poll.stop();
+    // One more pass of the event loop so the icons are painted.
+    QTimer::singleShot(300, [&] {
+      status = window.grab().save(argv[1]) ? 0 : 1;
+      application.quit();
+    });
   });
+  poll.start(100);
   application.exec();
   return status;
 }

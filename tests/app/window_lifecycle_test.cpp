@@ -1,0 +1,110 @@
+// The window as a desktop session meets it: ended by SIGTERM while the
+// start-up question or the idle window is open, and started where no
+// display can be reached. The real program runs on Qt's offscreen platform.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+
+#include "run_program.h"
+
+namespace lumafold::testing {
+namespace {
+
+ProgramOptions OffscreenWindow(const TempFolder& folder) {
+  ProgramOptions options;
+  options.environment["XDG_RUNTIME_DIR"] = folder.path();
+  options.environment["XDG_CONFIG_HOME"] = folder.path();
+  options.environment["QT_QPA_PLATFORM"] = "offscreen";
+  options.environment["DISPLAY"] = std::nullopt;
+  options.environment["WAYLAND_DISPLAY"] = std::nullopt;
+  // A refused connection: no real server is ever asked.
+  options.environment["LUMAFOLD_UPDATE_URL"] = "http://127.0.0.1:9/lumafold.dat";
+  options.timeLimitSeconds = 30;
+  return options;
+}
+
+// Sends SIGTERM once the program had time to open its window; a hang after
+// the signal shows as a run that reaches the time limit.
+void TerminateAfterStart(ProgramOptions& options) {
+  options.whileRunning = [](int pid) {
+    std::this_thread::sleep_for(std::chrono::seconds(4));
+    kill(pid, SIGTERM);
+  };
+}
+
+std::string ReadText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::string ConfigPath(const TempFolder& folder) {
+  return folder.path() + "/Quorvane/lumafold/config.ini";
+}
+
+TEST(WindowSignals, TermDuringTheStartUpQuestionClosesItAndWritesTheSettings) {
+  // No settings file yet: the automatic update check is due, and its
+  // question box is the first thing the window shows.
+  const TempFolder folder;
+  ProgramOptions options = OffscreenWindow(folder);
+  TerminateAfterStart(options);
+  const ProgramRun run = RunProgram(ProgramPath(), {}, options);
+  ASSERT_FALSE(run.timedOut) << run.err;
+  EXPECT_EQ(run.signal, 0);
+  EXPECT_EQ(run.status, 0) << run.err;
+  const std::string config = ReadText(ConfigPath(folder));
+  ASSERT_FALSE(config.empty());
+  // The question was closed (as No), so the check moved its date on.
+  EXPECT_EQ(config.find("Update Date = 0\r\n"), std::string::npos);
+  EXPECT_NE(config.find("Update Date = "), std::string::npos);
+}
+
+TEST(WindowSignals, TermOnTheIdleWindowRecordsItsPlacement) {
+  const TempFolder folder;
+  const std::string config = ConfigPath(folder);
+  mkdir((folder.path() + "/Quorvane").c_str(), 0700);
+  mkdir((folder.path() + "/Quorvane/lumafold").c_str(), 0700);
+  // Never checks for updates; a window size the program did not choose.
+  std::ofstream(config) << "[General]\r\nUpdate Range = 5\r\nSave Window Position = 1\r\n"
+                           "[Window]\r\nWidth = 640\r\nHeight = 420\r\n";
+  ProgramOptions options = OffscreenWindow(folder);
+  TerminateAfterStart(options);
+  const ProgramRun run = RunProgram(ProgramPath(), {}, options);
+  ASSERT_FALSE(run.timedOut) << run.err;
+  EXPECT_EQ(run.status, 0) << run.err;
+  const std::string written = ReadText(config);
+  EXPECT_NE(written.find("Width = 640\r\n"), std::string::npos) << written;
+  EXPECT_NE(written.find("Height = 420\r\n"), std::string::npos) << written;
+}
+
+TEST(WindowStart, AnUnreachableDisplayIsExplainedForTheWindowAndThePrompt) {
+  const TempFolder folder;
+  // A display number no X server of this machine serves.
+  int unused = 97;
+  while (access(("/tmp/.X11-unix/X" + std::to_string(unused)).c_str(), F_OK) == 0) ++unused;
+  for (const std::vector<std::string>& parameters :
+       std::vector<std::vector<std::string>>{{}, {"-u"}}) {
+    for (const char* display : {"unset", "stale"}) {
+      ProgramOptions options = OffscreenWindow(folder);
+      options.environment["QT_QPA_PLATFORM"] = std::nullopt;
+      if (std::string(display) == "stale")
+        options.environment["DISPLAY"] = ":" + std::to_string(unused);
+      const std::string shown = (parameters.empty() ? "window" : "-u") + std::string(" ") + display;
+      const ProgramRun run = RunProgram(ProgramPath(), parameters, options);
+      EXPECT_FALSE(run.timedOut) << shown;
+      EXPECT_EQ(run.signal, 0) << shown << ": " << run.err;
+      EXPECT_EQ(run.status, 1) << shown << ": " << run.err;
+      EXPECT_NE(run.err.find("no display to open the window on"), std::string::npos)
+          << shown << ": " << run.err;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace lumafold::testing
