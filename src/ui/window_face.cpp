@@ -32,6 +32,10 @@ bool StartWindowFace(AppContext& context, MainWindow& window) {
     context.settings.settingsFilePath = DefaultSettingsFilePath();
   LoadSettingsFile(context.settings, context.settings.settingsFilePath, context.screenSize());
   context.catalog.Build();
+  // Before the first widget asks Qt for a font, so that Qt and the
+  // watermark resolve "Tahoma" and "Verdana" alike. After the settings
+  // file: reading fontconfig's cache is the slow part of start-up.
+  InstallFontAliases();
   // The built-in pictures are in place; the theme's go over them.
   ApplyStartupTheme(context, window.images());
   return window.open();
@@ -92,8 +96,6 @@ int RunWindow(AppContext& context, int argc, char** argv) {
   // sentence and a status instead.
   if (!ui::DisplayReachable()) return ui::ReportNoDisplay(context.programName);
   CatchQuitSignals();
-  // Before Qt reads the font configuration, so its chooser knows the names.
-  InstallFontAliases();
   QApplication application(argc, argv);
   std::unique_ptr<QSocketNotifier> quitNotifier;
   if (quitPipe[0] >= 0) {

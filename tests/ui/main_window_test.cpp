@@ -349,9 +349,9 @@ TEST_F(MainWindowTest, ListPopupNeedsASelection) {
   EXPECT_TRUE(window.listPopupMenu()->isVisible());
   const QList<QAction*> popup = window.listPopupMenu()->actions();
   ASSERT_EQ(popup.size(), 4);
-  EXPECT_EQ(popup[0]->text(), "Copy\tCtrl+C");
+  EXPECT_EQ(popup[0]->text(), "&Copy\tCtrl+C");
   EXPECT_TRUE(popup[2]->isSeparator());
-  EXPECT_EQ(popup[3]->text(), "Select All\tCtrl+A");
+  EXPECT_EQ(popup[3]->text(), "&Select All\tCtrl+A");
   window.listPopupMenu()->hide();
 }
 
