@@ -22,10 +22,10 @@ namespace lumafold::pcd::detail {
 
 namespace {
 
-constexpr int kFraction = 1 << 13;                // fixed-point steps per unit of R'G'B'
-constexpr int kLowest = -2 * kFraction;           // R'G'B' from -2 ...
-constexpr int kSteps = 5 * kFraction;             // ... up to 3
-constexpr int kChromaSteps = 4 * 255 + 1;         // chroma with two extra bits
+constexpr int kFraction = 1 << 13;         // fixed-point steps per unit of R'G'B'
+constexpr int kLowest = -2 * kFraction;    // R'G'B' from -2 ...
+constexpr int kSteps = 5 * kFraction;      // ... up to 3
+constexpr int kChromaSteps = 4 * 255 + 1;  // chroma with two extra bits
 // Where the highlight roll-off starts; reference white comes out at 0.985.
 constexpr double kKnee = 0.96;
 
@@ -42,16 +42,17 @@ double SrgbToLinear(double v) {
 
 struct Tables {
   int luma[256];
-  int red[kChromaSteps];       // from chroma2
+  int red[kChromaSteps];  // from chroma2
   int greenC1[kChromaSteps];
   int greenC2[kChromaSteps];
-  int blue[kChromaSteps];      // from chroma1
+  int blue[kChromaSteps];  // from chroma1
   std::vector<std::uint16_t> display16;
   std::vector<std::uint8_t> display8;
   std::vector<float> linear;
 
   Tables() : display16(kSteps), display8(kSteps), linear(kSteps) {
-    for (int l = 0; l < 256; ++l) luma[l] = static_cast<int>(std::lround(l * 1.402 / 255.0 * kFraction));
+    for (int l = 0; l < 256; ++l)
+      luma[l] = static_cast<int>(std::lround(l * 1.402 / 255.0 * kFraction));
     for (int q = 0; q < kChromaSteps; ++q) {
       const double c1 = (q / 4.0 - 156.0) / 111.40;  // B' - Y
       const double c2 = (q / 4.0 - 137.0) / 135.64;  // R' - Y

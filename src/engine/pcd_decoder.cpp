@@ -96,8 +96,9 @@ Attempt BuildResidualLevel(std::span<const std::uint8_t> file, std::size_t table
   if (!attempt.ok) {
     const bool reachedFileEnd = data.data() + data.size() == file.data() + file.size();
     attempt.cutShort = reachedFileEnd && attempt.stream.endByte + 8 >= data.size();
-    attempt.problem = attempt.cutShort ? "the file is cut short inside it"
-                                       : "its coded data is damaged (" + attempt.stream.problem + ")";
+    attempt.problem = attempt.cutShort
+                          ? "the file is cut short inside it"
+                          : "its coded data is damaged (" + attempt.stream.problem + ")";
   }
   return attempt;
 }
@@ -160,7 +161,7 @@ Result Decode(std::span<const std::uint8_t> file, const Request& request) {
         std::vector<std::size_t> starts;
         if (container.fourBaseStop > kFourBaseDataSector) starts.push_back(container.fourBaseStop);
         const std::size_t afterMark =
-            (kFourBaseDataSector * kSectorSize + attempt.stream.endByte - 1) / kSectorSize + 1;
+            (kFourBaseDataSector * kSectorSize + attempt.stream.endMarkByte) / kSectorSize + 1;
         if (std::find(starts.begin(), starts.end(), afterMark) == starts.end())
           starts.push_back(afterMark);
         Attempt best;

@@ -26,8 +26,8 @@ LevelSize SizeOf(Level level);
 // --- container ---------------------------------------------------------------
 
 struct Container {
-  Level declared = Level::Base;  // highest level the attribute byte claims
-  int rotation = 0;              // quarter turns the picture is stored clockwise
+  Level declared = Level::Base;       // highest level the attribute byte claims
+  int rotation = 0;                   // quarter turns the picture is stored clockwise
   std::uint32_t fourBaseStop = 0;     // first sector after the 4Base data
   std::uint32_t sixteenBaseStop = 0;  // first sector after the 16Base data
 };
@@ -66,10 +66,11 @@ std::vector<HuffmanTable> ReadHuffmanTables(std::span<const std::uint8_t> bytes,
 
 // Where a residual stream ended and what it held.
 struct ResidualStream {
-  bool complete = false;        // every luma row, and chroma rows all or none
+  bool complete = false;  // every luma row, and chroma rows all or none
   bool lumaComplete = false;
   bool chromaApplied = false;   // the chroma residual rows were all present
-  std::size_t endByte = 0;      // first byte after the end mark (or the stop)
+  std::size_t endMarkByte = 0;  // where the end mark starts (or where reading stopped)
+  std::size_t endByte = 0;      // where reading stopped
   std::string problem;          // why it is not complete
 };
 

@@ -178,18 +178,19 @@ ResidualStream ApplyResiduals(std::span<const std::uint8_t> data,
                            : "a row does not end where the next row sync should be";
       break;
     }
+    const std::size_t rowStart = reader.position();
     reader.Skip(kSyncBits + kHeaderBits);
     if (row == height) {
+      if (!endSeen) result.endMarkByte = rowStart / 8;
       endSeen = true;
-      result.endByte = reader.position() / 8;
       continue;
     }
     bool decoded = false;
     if (plane == 0 && row < height && !lumaSeen[row]) {
       lumaSeen[row] = 1;
       ++lumaRows;
-      decoded = DecodeRow(reader, tables[0], &planes.luma[static_cast<std::size_t>(row) * width],
-                          width);
+      decoded =
+          DecodeRow(reader, tables[0], &planes.luma[static_cast<std::size_t>(row) * width], width);
     } else if ((plane == 2 || plane == 3) && row < height && row % 2 == 0) {
       const std::size_t index = static_cast<std::size_t>(plane - 2) * (height / 2) + row / 2;
       if (chromaSeen[index]) {
@@ -215,15 +216,15 @@ ResidualStream ApplyResiduals(std::span<const std::uint8_t> data,
     }
   }
 
-  if (!endSeen) result.endByte = std::min(reader.position() / 8, data.size());
+  result.endByte = std::min(reader.position() / 8, data.size());
+  if (!endSeen) result.endMarkByte = result.endByte;
   result.lumaComplete = lumaRows == height;
   result.chromaApplied = chromaRows == height;  // height / 2 rows for each of two planes
   if (!result.lumaComplete && result.problem.empty()) result.problem = "luma rows are missing";
   if (result.lumaComplete && chromaRows != 0 && !result.chromaApplied && result.problem.empty())
     result.problem = "chroma rows are missing";
   // Without chroma rows only the end mark shows that none were cut off.
-  result.complete =
-      result.lumaComplete && (result.chromaApplied || (chromaRows == 0 && endSeen));
+  result.complete = result.lumaComplete && (result.chromaApplied || (chromaRows == 0 && endSeen));
   if (result.complete) result.problem.clear();
   return result;
 }

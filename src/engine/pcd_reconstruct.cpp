@@ -38,7 +38,8 @@ void Interpolate2x(const std::uint8_t* source, int width, int height, std::uint8
           static_cast<std::uint8_t>((above[x] + above[x + 1] + below[x] + below[x + 1] + 2) >> 2);
     }
     const int last = width - 1;
-    odd[2 * last] = odd[2 * last + 1] = static_cast<std::uint8_t>((above[last] + below[last] + 1) >> 1);
+    odd[2 * last] = odd[2 * last + 1] =
+        static_cast<std::uint8_t>((above[last] + below[last] + 1) >> 1);
   }
 }
 
