@@ -65,7 +65,22 @@ std::span<const std::uint8_t> LevelData(std::span<const std::uint8_t> file, std:
   return Slice(file, first * kSectorSize, end);
 }
 
-// Tries a residual level; on success `planes` becomes it.
+// Lower-level planes brought up to the next level's size.
+YccPlanes Doubled(const YccPlanes& lower) {
+  YccPlanes up;
+  up.width = lower.width * 2;
+  up.height = lower.height * 2;
+  up.luma.resize(static_cast<std::size_t>(up.width) * up.height);
+  Interpolate2x(lower.luma.data(), lower.width, lower.height, up.luma.data());
+  const std::size_t chroma = static_cast<std::size_t>(lower.width) * lower.height;
+  up.chroma1.resize(chroma);
+  up.chroma2.resize(chroma);
+  Interpolate2x(lower.chroma1.data(), lower.width / 2, lower.height / 2, up.chroma1.data());
+  Interpolate2x(lower.chroma2.data(), lower.width / 2, lower.height / 2, up.chroma2.data());
+  return up;
+}
+
+// Tries a residual level on `lower`; on success `planes` holds it.
 struct Attempt {
   bool ok = false;
   std::string problem;
@@ -75,7 +90,7 @@ struct Attempt {
 
 Attempt BuildResidualLevel(std::span<const std::uint8_t> file, std::size_t tableSector,
                            std::size_t tableSectors, int tableCount, std::size_t dataSector,
-                           std::size_t stopSector, YccPlanes& planes) {
+                           std::size_t stopSector, const YccPlanes& lower, YccPlanes& planes) {
   Attempt attempt;
   if (file.size() < (dataSector + 1) * kSectorSize) {
     attempt.cutShort = true;
@@ -91,6 +106,18 @@ Attempt BuildResidualLevel(std::span<const std::uint8_t> file, std::size_t table
     return attempt;
   }
   const std::span<const std::uint8_t> data = LevelData(file, dataSector, stopSector);
+  // Every luma row takes a sync, a header and a code per pixel: data too
+  // short to hold them is cut short, and decoding it would be wasted.
+  const std::size_t lumaBits =
+      static_cast<std::size_t>(2 * lower.height) *
+      (40 + static_cast<std::size_t>(2 * lower.width) * tables[0].shortest);
+  if (data.size() * 8 < lumaBits) {
+    attempt.cutShort = data.data() + data.size() == file.data() + file.size();
+    attempt.problem = attempt.cutShort ? "the file is cut short inside it"
+                                       : "its coded data is too short for its rows";
+    return attempt;
+  }
+  planes = Doubled(lower);
   attempt.stream = ApplyResiduals(data, tables, planes);
   attempt.ok = attempt.stream.complete;
   if (!attempt.ok) {
@@ -101,23 +128,6 @@ Attempt BuildResidualLevel(std::span<const std::uint8_t> file, std::size_t table
                           : "its coded data is damaged (" + attempt.stream.problem + ")";
   }
   return attempt;
-}
-
-// Lower-level planes brought up to the next level's size.
-YccPlanes Doubled(const YccPlanes& lower, bool chromaToo) {
-  YccPlanes up;
-  up.width = lower.width * 2;
-  up.height = lower.height * 2;
-  up.luma.resize(static_cast<std::size_t>(up.width) * up.height);
-  Interpolate2x(lower.luma.data(), lower.width, lower.height, up.luma.data());
-  if (chromaToo) {
-    const std::size_t chroma = static_cast<std::size_t>(lower.width) * lower.height;
-    up.chroma1.resize(chroma);
-    up.chroma2.resize(chroma);
-    Interpolate2x(lower.chroma1.data(), lower.width / 2, lower.height / 2, up.chroma1.data());
-    Interpolate2x(lower.chroma2.data(), lower.width / 2, lower.height / 2, up.chroma2.data());
-  }
-  return up;
 }
 
 std::string NotUsed(Level level, const std::string& why) {
@@ -147,9 +157,9 @@ Result Decode(std::span<const std::uint8_t> file, const Request& request) {
 
   if (level == Level::Base && target >= Level::FourBase) {
     // 4Base carries a luma residual; its chroma is Base chroma doubled.
-    YccPlanes four = Doubled(planes, true);
+    YccPlanes four;
     Attempt attempt = BuildResidualLevel(file, kFourBaseTableSector, 1, 1, kFourBaseDataSector,
-                                         container.fourBaseStop, four);
+                                         container.fourBaseStop, planes, four);
     if (!attempt.ok) {
       note = NotUsed(Level::FourBase, attempt.problem);
     } else {
@@ -167,10 +177,10 @@ Result Decode(std::span<const std::uint8_t> file, const Request& request) {
         Attempt best;
         for (std::size_t start : starts) {
           // 16Base adds residuals to 4Base luma and to Base chroma doubled twice.
-          YccPlanes sixteen = Doubled(planes, true);
+          YccPlanes sixteen;
           Attempt tried = BuildResidualLevel(file, start + kSixteenBaseTableOffset, 2, 3,
                                              start + kSixteenBaseDataOffset,
-                                             container.sixteenBaseStop, sixteen);
+                                             container.sixteenBaseStop, planes, sixteen);
           if (tried.ok) {
             planes = std::move(sixteen);
             level = Level::SixteenBase;

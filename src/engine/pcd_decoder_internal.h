@@ -54,6 +54,7 @@ bool ReadPlainLevel(std::span<const std::uint8_t> file, Level level, YccPlanes& 
 // One code table: a lookup indexed by the next `bits` bits of the stream.
 struct HuffmanTable {
   int bits = 0;
+  int shortest = 0;  // the shortest code's length
   // Per index: code length in the low 5 bits (0 = no such code), key above.
   std::vector<std::int16_t> lookup;
 };

@@ -67,6 +67,7 @@ bool ParseTable(std::span<const std::uint8_t> bytes, std::size_t& offset, Huffma
   }
   const std::uint8_t* entry = bytes.data() + offset + 1;
   int longest = 1;
+  int shortest = kMaxCodeLength;
   for (int i = 0; i < entries; ++i) {
     const int length = entry[4 * i] + 1;
     if (length > kMaxCodeLength) {
@@ -74,8 +75,10 @@ bool ParseTable(std::span<const std::uint8_t> bytes, std::size_t& offset, Huffma
       return false;
     }
     longest = std::max(longest, length);
+    shortest = std::min(shortest, length);
   }
   table.bits = longest;
+  table.shortest = shortest;
   table.lookup.assign(std::size_t{1} << longest, 0);
   for (int i = 0; i < entries; ++i, entry += 4) {
     const int length = entry[0] + 1;
@@ -136,7 +139,7 @@ std::vector<HuffmanTable> ReadHuffmanTables(std::span<const std::uint8_t> bytes,
     }
     // A single-entry table is what zero fill reads as: the plane shares the
     // table before it.
-    if (!parsed || entries < 2) {
+    if (i > 0 && (!parsed || entries < 2)) {
       tables.push_back(tables.back());
       if (!parsed) offset = bytes.size();
       continue;
