@@ -7,7 +7,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=$root/fuzz/corpus
 rm -rf "$out"
-mkdir -p "$out"/{profile_file,theme_cfg,option_parser,list_import,http_reply,pcd_header,output_name}
+mkdir -p "$out"/{profile_file,theme_cfg,option_parser,list_import,http_reply,pcd_header,pcd_decoder,output_name}
 
 # --- settings file -----------------------------------------------------------
 cp "$root/tests/settings/data/default-config.ini" "$out/profile_file/default.ini"
@@ -48,6 +48,46 @@ for sample in kodim01 kodim13-4base kodim05-16base; do
 done
 { le32 2500000; head -c 3591 "$root/samples/kodim05-16base.pcd"; } >"$out/pcd_header/cut-16base"
 { le32 3000; head -c 3000 "$root/samples/kodim01.pcd"; } >"$out/pcd_header/cut-in-header"
+
+# --- the whole Photo CD decoder (see fuzz_pcd_decoder.cpp for the forms) --
+# Form 0, the file as it is: the first 48 KB of a 16Base file (Base/16 whole).
+{ printf '\x38'; head -c 49152 "$root/tests/data/decoder/16base-kodak.pcd"; } >"$out/pcd_decoder/cut-after-base16"
+{ printf '\x14'; head -c 49152 "$root/tests/data/decoder/no-signature.pcd"; } >"$out/pcd_decoder/no-signature"
+# Form 1, sectors 384 on behind a fixed head: the start of a real scan's
+# 4Base level (its real code table and first rows).
+{ printf '\x39'; od -An -tx1 -j $((0x0E02)) -N5 "$root/samples/couple-on-beach.pcd" | xxd -r -p
+  dd if="$root/samples/couple-on-beach.pcd" bs=2048 skip=384 count=16 status=none; } >"$out/pcd_decoder/real-4base-start"
+# Form 2: three code tables and the coded rows of a 64x32 level (luma rows,
+# chroma rows interleaved as in real scans, then the end mark). A whole
+# synthetic 4Base is left out: each run of it costs seconds under the
+# sanitizers, and the unit tests decode whole levels.
+python3 - "$out/pcd_decoder/rows-64x32" <<'PYTHON'
+import sys
+class Bits:
+    def __init__(self): self.bits = []
+    def put(self, value, count): self.bits += [(value >> (count - 1 - i)) & 1 for i in range(count)]
+    def row(self, plane, row, codes):
+        self.put(0xFFFFFE, 24); self.put(plane << 14 | row << 1, 16)
+        for code, length in codes: self.put(code, length)
+    def bytes(self):
+        bits = self.bits + [0] * (-len(self.bits) % 8)
+        return bytes(int("".join(map(str, bits[i:i + 8])), 2) for i in range(0, len(bits), 8))
+def table(entries):  # (length, code, key)
+    out = bytes([len(entries) - 1])
+    for length, code, key in entries:
+        left = code << (16 - length)
+        out += bytes([length - 1, left >> 8, left & 255, key & 255])
+    return out
+codes = [(0, 1), (2, 2)]  # "0" and "10"
+tables = table([(1, 0, 0), (2, 2, 3)]) + table([(1, 0, 0), (2, 2, -3)]) + table([(1, 0, 0), (2, 2, 5)])
+small = Bits()
+for r in range(32): small.row(0, r, [codes[(x + r) % 3 == 0] for x in range(64)])
+for r in range(0, 32, 2):
+    small.row(2, r, [codes[x % 2] for x in range(32)])
+    small.row(3, r, [codes[x % 5 == 1] for x in range(32)])
+small.row(0, 32, [])
+open(sys.argv[1], "wb").write(b"\x02\x02" + bytes([len(tables)]) + tables + small.bytes())
+PYTHON
 
 # --- filename masks (mask, NUL, relative subfolder, NUL, input name) ---------
 printf '%%filename%%.%%ext%%' >"$out/output_name/default"
