@@ -15,11 +15,10 @@ trap 'rm -rf "$shots" "$album"' EXIT
 rm -rf "$album"
 mkdir -p "$album/Holiday"
 n=1
-# Real scans (upper-case names, as a Photo CD carries them) first, then the
-# test pictures.
-for f in "$root"/samples/*.PCD "$root"/samples/*.pcd; do
+# The real scans first, then the test pictures made from the Kodak set.
+for f in $(ls "$root"/samples/*.pcd | grep -v /kodim) $(ls "$root"/samples/kodim*.pcd); do
   [ -f "$f" ] || continue
-  case $n in 1|2|3|4) dest="$album";; *) dest="$album/Holiday";; esac
+  case $n in 1|2|3) dest="$album";; *) dest="$album/Holiday";; esac
   name=$(printf 'IMG%04d.PCD' "$n")
   ln -s "$f" "$dest/$name"
   set -- "$@" "$dest/$name"

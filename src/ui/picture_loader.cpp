@@ -1,51 +1,32 @@
 #include "ui/picture_loader.h"
 
-#include <FreeImage.h>
-
 #include <QMetaObject>
-#include <QTransform>
+#include <cstring>
 #include <deque>
 #include <mutex>
 
+#include "engine/pcd_decoder.h"
 #include "engine/pcd_header.h"
 
 namespace lumafold::ui {
 
 namespace {
 
-// FreeImage's Photo CD loader reads the three small levels straight from
-// their fixed sectors. It keeps the rows bottom-up unless the low six bits
-// of byte 0x48 are 8, and it ignores the rotation attribute; both are
-// undone here, as the converter's own fallback does.
+// The built-in decoder reads only the sectors of the small level it is
+// asked for and gives it upright, as 8-bit RGB rows.
 QImage DecodeSmallLevel(const std::string& path, PictureSize size) {
-  const PhotoCdHeaderResult header = ReadPhotoCdHeader(path);
-  if (!header.ok()) return {};
-  FIBITMAP* bitmap = FreeImage_Load(FIF_PCD, path.c_str(),
-                                    size == PictureSize::Thumbnail ? PCD_BASEDIV16 : PCD_BASE);
-  if (!bitmap) return {};
-  const int width = static_cast<int>(FreeImage_GetWidth(bitmap));
-  const int height = static_cast<int>(FreeImage_GetHeight(bitmap));
-  QImage image;
-  if (FreeImage_GetBPP(bitmap) == 24 && width > 0 && height > 0) {
-    image = QImage(width, height, QImage::Format_RGB888);
-    const bool bottomUp = (header.header.firstSectorOrientationByte & 0x3F) != 8;
-    for (int y = 0; y < height; ++y) {
-      // FreeImage's scan line 0 is the bottom row of the picture.
-      const BYTE* source = FreeImage_GetScanLine(bitmap, bottomUp ? height - 1 - y : y);
-      uchar* target = image.scanLine(y);
-      for (int x = 0; x < width; ++x) {
-        target[3 * x] = source[3 * x + FI_RGBA_RED];
-        target[3 * x + 1] = source[3 * x + FI_RGBA_GREEN];
-        target[3 * x + 2] = source[3 * x + FI_RGBA_BLUE];
-      }
-    }
-  }
-  FreeImage_Unload(bitmap);
-  if (image.isNull()) return image;
-  // Quarter turns counter-clockwise for 1, clockwise for 3.
-  static constexpr int kDegrees[] = {0, -90, 180, 90};
-  const int turn = kDegrees[header.header.rotation & 3];
-  return turn == 0 ? image : image.transformed(QTransform().rotate(turn));
+  const pcd::Result result = pcd::DecodeThumbnail(
+      path, size == PictureSize::Thumbnail ? pcd::Level::Base16 : pcd::Level::Base);
+  const pcd::Picture& picture = result.picture;
+  if (!result.ok || picture.width <= 0 || picture.height <= 0 ||
+      picture.rgb8.size() != static_cast<std::size_t>(picture.width) * picture.height * 3)
+    return {};
+  QImage image(picture.width, picture.height, QImage::Format_RGB888);
+  for (int y = 0; y < picture.height; ++y)
+    std::memcpy(image.scanLine(y),
+                picture.rgb8.data() + static_cast<std::size_t>(y) * picture.width * 3,
+                static_cast<std::size_t>(picture.width) * 3);
+  return image;
 }
 
 }  // namespace
