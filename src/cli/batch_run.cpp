@@ -5,9 +5,9 @@
 
 #include <algorithm>
 #include <atomic>
-#include <csignal>
 #include <charconv>
 #include <chrono>
+#include <csignal>
 #include <future>
 #include <mutex>
 #include <thread>
@@ -456,6 +456,7 @@ int Batch::Run() {
 
   if (job_.inputFormat.empty()) job_.inputFormat = context_.formats.activeInputFormats().front();
   if (job_.outputExtension.empty()) job_.outputExtension = context_.formats.outputOrder().front();
+  Trace("PCD Decoder: ", Keyword(KeywordSet::PcdDecoder, settings_.input.pcdDecoder));
 
   if (!CheckOutputFormat(failure) || !CheckTransform(failure) || !CheckAdjustment(failure))
     return Fail(failure);
