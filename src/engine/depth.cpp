@@ -130,13 +130,18 @@ ImageHandle ToLinearFloat(ImageHandle image) {
 // fax codes for bilevel pictures, LogLuv for floating-point light, and JPEG
 // (as FreeImage writes it) for 8-bit RGB. Given other pixels, FreeImage
 // quietly writes LZW or Group 4 instead, so the pixels are brought to what
-// the chosen compression codes. CMYK needs four inks: 8 bits each, or 16
+// the chosen compression codes (which also wins over CMYK, which the front
+// ends refuse with those compressions). CMYK needs four inks: 8 bits each, or 16
 // bits each from a 16-bit or floating-point picture (48 here; the writer
 // adds the fourth channel).
+bool TiffCompressionTakesCmyk(std::int32_t compression) {
+  return compression == 0 || (compression >= 3 && compression <= 6);
+}
+
 std::int32_t TiffDepthFor(std::int32_t saveFlags, std::int32_t depth) {
   if (saveFlags & (TIFF_CCITTFAX3 | TIFF_CCITTFAX4)) return 1;
   if (saveFlags & TIFF_LOGLUV) return 96;
-  if (saveFlags & TIFF_JPEG) return (saveFlags & TIFF_CMYK) ? 32 : 24;
+  if (saveFlags & TIFF_JPEG) return 24;
   if (saveFlags & TIFF_CMYK) return depth >= 48 ? 48 : 32;
   return depth;
 }

@@ -71,7 +71,10 @@ bool CanSeparate(FIBITMAP* image) {
 
 bool WriteTiff(FIBITMAP* image, std::int32_t saveFlags, const std::string& path) {
   if (!image) return false;
-  if (!(saveFlags & TIFF_CMYK) || !CanSeparate(image) || FreeImage_GetBPP(image) == 1)
+  // JPEG in FreeImage's TIFF writer is RGB only; given inks it would
+  // quietly write LZW instead.
+  if (!(saveFlags & TIFF_CMYK) || (saveFlags & TIFF_JPEG) || !CanSeparate(image) ||
+      FreeImage_GetBPP(image) == 1)
     return SaveWithFreeImage(FIF_TIFF, image, path, saveFlags & ~TIFF_CMYK);
   ImageHandle inks = ToCmyk(image);
   return inks && SaveWithFreeImage(FIF_TIFF, inks.get(), path, saveFlags);

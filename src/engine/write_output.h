@@ -39,6 +39,12 @@ std::int32_t AutomaticDepth(const std::vector<std::int32_t>& acceptedDepths,
 // depth, or the job's explicit target depth.
 std::int32_t EffectiveTargetDepth(const ConversionJob& job, const FileConversion& file);
 
+// Whether "TIFF Compression" `compression` can carry the CMYK colour model:
+// the CCITT fax codes are bilevel, LogLuv codes light as CIE colour, and
+// FreeImage writes JPEG in TIFF only for RGB. The front ends refuse the other
+// combinations before a run.
+bool TiffCompressionTakesCmyk(std::int32_t compression);
+
 // The depth a TIFF is written at for its save flags and the depth asked for:
 // the one its compression and colour model can hold.
 std::int32_t TiffDepthFor(std::int32_t saveFlags, std::int32_t depth);
