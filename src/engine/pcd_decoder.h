@@ -32,7 +32,7 @@ enum class Rendering {
 };
 
 struct Picture {
-  int width = 0;  // upright: 2048x3072 for a portrait 16Base scan
+  int width = 0;   // upright: 2048x3072 for a portrait 16Base scan
   int height = 0;
   Rendering rendering = Rendering::Display8;
   Level level = Level::Base;  // the level actually decoded
