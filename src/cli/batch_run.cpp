@@ -142,10 +142,16 @@ class SignalWatch {
     blocked_ = true;
     signalFd_ = ::signalfd(-1, &signals_, SFD_CLOEXEC);
     endFd_ = ::eventfd(0, EFD_CLOEXEC);
-    if (signalFd_ < 0 || endFd_ < 0) return;
-    try {
-      watcher_ = std::thread([this] { watch(); });
-    } catch (const std::system_error&) {
+    if (signalFd_ >= 0 && endFd_ >= 0) {
+      try {
+        watcher_ = std::thread([this] { watch(); });
+      } catch (const std::system_error&) {
+      }
+    }
+    // Without a watcher the signals keep their old effect rather than none.
+    if (!watcher_.joinable()) {
+      ::pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
+      blocked_ = false;
     }
   }
   ~SignalWatch() {
