@@ -185,8 +185,10 @@ class SignalWatch {
       const int signal = static_cast<int>(info.ssi_signo);
       int none = 0;
       if (stopSignal_.compare_exchange_strong(none, signal)) {
-        StopChildren();
+        // No file starts after this one, then the converters end: a
+        // worker freed by the kill must find the run already stopped.
         progress_.running = false;
+        StopChildren();
         continue;
       }
       RemoveLeftoversForExit();
@@ -342,6 +344,15 @@ bool Batch::CheckOutputFormat(std::string& failure) {
   if (extension == "jpg" &&
       (settings_.output.jpgQuality < 1 || settings_.output.jpgQuality > 100)) {
     failure = "Invalid jpg-quality value";
+    return false;
+  }
+  const OutputSettings& output = settings_.output;
+  if (extension == "tiff" && output.tiffColorModel == 1 &&
+      !TiffCompressionTakesCmyk(output.tiffCompression)) {
+    failure = "Invalid tiff-color-model value: CMYK cannot be written with " +
+              context_.formats.keywordName(KeywordSet::Compression, output.tiffCompression,
+                                           "TIFF Compression") +
+              " compression";
     return false;
   }
   return true;
@@ -530,6 +541,7 @@ int Batch::Run() {
 
   if (job_.inputFormat.empty()) job_.inputFormat = context_.formats.activeInputFormats().front();
   if (job_.outputExtension.empty()) job_.outputExtension = context_.formats.outputOrder().front();
+  Trace("PCD Decoder: ", Keyword(KeywordSet::PcdDecoder, settings_.input.pcdDecoder));
 
   if (!CheckOutputFormat(failure) || !CheckTransform(failure) || !CheckAdjustment(failure))
     return Fail(failure);
@@ -537,7 +549,8 @@ int Batch::Run() {
   if (!CheckWatermark(failure) || !CheckNaming(failure)) return Fail(failure);
   // Every file would otherwise fall to the Base-only fallback loader, one
   // by one, without the user learning why.
-  if (const std::string problem = TemporaryFolderProblem(); !problem.empty())
+  if (const std::string problem = settings_.input.pcdDecoder == 1 ? TemporaryFolderProblem() : "";
+      !problem.empty())
     return Fail("Invalid temporary folder (TMPDIR): " + problem);
 
   settings_.input.format = job_.inputFormat;

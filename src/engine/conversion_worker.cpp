@@ -205,6 +205,7 @@ class Batch {
     job_.outputWidth = file.workingWidth;
     job_.outputHeight = file.workingHeight;
 
+    for (const std::string& message : file.libraryMessages) trace(message);
     if (!file.decodeNote.empty()) {
       trace(file.decodeNote);
       warn(file.inputPath + ": " + file.decodeNote);

@@ -2,6 +2,7 @@
 
 #include "engine/decode.h"
 #include "engine/held_output.h"
+#include "engine/image_libraries.h"
 #include "engine/naming.h"
 #include "engine/write_output.h"
 
@@ -37,6 +38,8 @@ bool ConvertFile(const StepContext& context) {
   file.decodeNote.clear();
   file.keepExistingOutput = false;
   file.targetBitDepth = 0;
+  file.libraryMessages.clear();
+  const LibraryMessages messages(file.libraryMessages);
 
   // Steps 1-6: decode at the largest resolution the file holds.
   DecodedImage decoded = DecodePhotoCd(file);

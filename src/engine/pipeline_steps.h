@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "engine/conversion_job.h"
 #include "engine/image.h"
@@ -42,6 +43,9 @@ struct FileConversion {
   // Why the file failed, for the trace's "Reason: " line and the front
   // ends; set on every failure path.
   std::string failureReason;
+  // Warnings and errors the image libraries gave while this file was
+  // converted, as "LIBRARY: message", for the trace.
+  std::vector<std::string> libraryMessages;
   OutputPlacement placement = OutputPlacement::Direct;
   // Set when FreeImage's Base loader stood in for the converter: the note
   // for the trace and standard error, and the rule that such a picture

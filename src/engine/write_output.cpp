@@ -15,6 +15,7 @@
 #include <random>
 #include <string_view>
 
+#include "engine/image_libraries.h"
 #include "engine/run_leftovers.h"
 
 namespace lumafold {
@@ -103,6 +104,49 @@ int SeekInFile(fi_handle handle, long offset, int origin) {
 }
 long TellInFile(fi_handle handle) { return std::ftell(static_cast<FILE*>(handle)); }
 
+// 72 dots per inch in FreeImage's unit: the intermediate file carries no
+// resolution, and 0 would reach the outputs as a density of 0 x 0, which
+// readers take as broken or as 1 dot per inch.
+constexpr unsigned kDefaultDotsPerMetre = 2835;
+
+void GiveResolution(FIBITMAP* image) {
+  if (FreeImage_GetDotsPerMeterX(image) == 0 || FreeImage_GetDotsPerMeterY(image) == 0) {
+    FreeImage_SetDotsPerMeterX(image, kDefaultDotsPerMetre);
+    FreeImage_SetDotsPerMeterY(image, kDefaultDotsPerMetre);
+  }
+}
+
+bool HasAlphaChannel(FIBITMAP* image) {
+  return FreeImage_GetImageType(image) == FIT_BITMAP && FreeImage_GetBPP(image) == 32;
+}
+
+bool WriteTo(ImageHandle& image, const StepContext& context, const std::string& path) {
+  const ConversionJob& job = context.job;
+  const std::string& key = job.outputExtension;
+  GiveResolution(image.get());
+  if (IsDevilFormat(key)) {
+    return WriteWithDevil(image, job.formatIdentifier, key == "dds", path);
+  }
+  if (key == "jxr") return WriteJpegXr(image.get(), path);
+  if (key == "bmp") {
+    if (EffectiveTargetDepth(job, context.file) == 8 && context.settings.output.bmpColorTable == 1)
+      return WriteExactColourTableBmp(image.get(), job.formatIdentifier, job.saveFlags, path);
+    return WriteBmp(image.get(), job.saveFlags, path);
+  }
+  if (key == "ico") return WriteIcon(image.get(), path);
+  if (key == "pbm") return WritePortableBitmap(image.get(), path);
+  if (key == "pfm") return WritePortableFloatmap(image.get(), path);
+  if (key == "tiff") return WriteTiff(image.get(), job.saveFlags, path);
+  if (key == "png" && HasAlphaChannel(image.get()))
+    return WritePngWithAlpha(image.get(), job.saveFlags, path);
+  if (key == "webp" && HasAlphaChannel(image.get()))
+    return WriteWebpWithAlpha(image.get(), job.saveFlags, path);
+  return SaveWithFreeImage(static_cast<FREE_IMAGE_FORMAT>(job.formatIdentifier), image.get(), path,
+                           job.saveFlags);
+}
+
+}  // namespace
+
 // FreeImage_Save neither looks at the stream's error flag nor at fclose():
 // on a full disk (or past a file-size limit) its writers report success for
 // a cut-off file, which would then replace the user's existing output. So
@@ -116,23 +160,6 @@ bool SaveWithFreeImage(FREE_IMAGE_FORMAT format, FIBITMAP* image, const std::str
   ok = std::fflush(file) == 0 && !std::ferror(file) && ok;
   return std::fclose(file) == 0 && ok;
 }
-
-bool WriteTo(ImageHandle& image, const StepContext& context, const std::string& path) {
-  const ConversionJob& job = context.job;
-  const std::string& key = job.outputExtension;
-  if (IsDevilFormat(key)) {
-    return WriteWithDevil(image, job.formatIdentifier, key == "dds", path);
-  }
-  if (key == "jxr") return WriteJpegXr(image.get(), path);
-  if (key == "bmp" && EffectiveTargetDepth(job, context.file) == 8 &&
-      context.settings.output.bmpColorTable == 1) {
-    return WriteExactColourTableBmp(image.get(), job.formatIdentifier, job.saveFlags, path);
-  }
-  return SaveWithFreeImage(static_cast<FREE_IMAGE_FORMAT>(job.formatIdentifier), image.get(), path,
-                           job.saveFlags);
-}
-
-}  // namespace
 
 bool MoveIntoPlace(const std::string& from, const std::string& to, bool keepExisting,
                    std::string& reason) {
@@ -169,6 +196,7 @@ bool WriteOutput(ImageHandle& image, const StepContext& context) {
     file.failureReason = "no output file name";
     return false;
   }
+  const LibraryMessages messages(file.libraryMessages);
 
   std::optional<TemporaryOutput> temporary =
       TemporaryOutput::Claim(file.temporaryOutputPath, outputPath, context.job.outputExtension);

@@ -24,6 +24,9 @@ using testing::TraceOutcomes;
 
 using Names = std::vector<std::string>;
 
+// The chain that runs ImageMagick's convert (or its stand-in).
+constexpr const char* kExternal = "--pcd-decoder=external";
+
 std::string Dump(const FaultRun& run) { return "stdout:\n" + run.out + "stderr:\n" + run.err; }
 
 FaultOptions WithConverter(const FaultScratch& scratch, const std::string& standIn) {
@@ -175,9 +178,9 @@ TEST(DecoderFaults, FifosFoldersAndDevicesInPlaceOfAnInputFailWithoutWaiting) {
                              swap +
                              "\n"
                              "  done;;\nesac\nexec convert \"$@\"\n");
-    const FaultRun run = RunLumafoldUnder(
-        {"-i", scratch.in() + "/", "-o", scratch.out() + "/", "-c", "png", "-d", "-q", "--jobs=1"},
-        WithConverter(scratch, standIn));
+    const FaultRun run = RunLumafoldUnder({"-i", scratch.in() + "/", "-o", scratch.out() + "/",
+                                           "-c", "png", kExternal, "-d", "-q", "--jobs=1"},
+                                          WithConverter(scratch, standIn));
     ASSERT_FALSE(run.timedOut) << Dump(run);
     EXPECT_EQ(run.status, 2) << Dump(run);
     const auto traced = TraceOutcomes(run.out);
@@ -209,8 +212,8 @@ TEST(DecoderFaults, NoDecoderWaitsOnAFifoSwappedInWhileTheConverterStarts) {
                        "rm -f '" + input + "'; mkfifo '" + input + "'\nexec convert \"$@\"\n");
   FaultOptions options = WithConverter(scratch, standIn);
   options.timeoutSeconds = 60;
-  const FaultRun run =
-      RunLumafoldUnder({"-i", input, "-o", scratch.out() + "/", "-c", "png", "-d", "-q"}, options);
+  const FaultRun run = RunLumafoldUnder(
+      {"-i", input, "-o", scratch.out() + "/", "-c", "png", kExternal, "-d", "-q"}, options);
   ASSERT_FALSE(run.timedOut) << Dump(run);
   EXPECT_EQ(run.status, 0) << Dump(run);
   const std::string size = testing::IdentifySize(scratch.out() + "/kodim13-4base.png");
@@ -231,8 +234,8 @@ TEST(DecoderFaults, TheFallbackLoaderIsAnnouncedAndNeverReplacesAnExistingOutput
 
   // No converter: the fallback loader gives the Base picture, and says so.
   FaultOptions missing = WithConverter(scratch, scratch.path() + "/no-such-converter");
-  FaultRun run =
-      RunLumafoldUnder({"-i", input, "-o", scratch.out() + "/", "-c", "png", "-d", "-q"}, missing);
+  FaultRun run = RunLumafoldUnder(
+      {"-i", input, "-o", scratch.out() + "/", "-c", "png", kExternal, "-d", "-q"}, missing);
   EXPECT_EQ(run.status, 0) << Dump(run);
   const std::string note = "decoded at Base by the fallback loader: the converter \"" +
                            scratch.path() + "/no-such-converter\" could not be started";
@@ -244,7 +247,8 @@ TEST(DecoderFaults, TheFallbackLoaderIsAnnouncedAndNeverReplacesAnExistingOutput
   // The real converter replaces that with the full picture...
   FaultOptions real;
   real.environment = scratch.environment();
-  run = RunLumafoldUnder({"-i", input, "-o", scratch.out() + "/", "-c", "png", "-q"}, real);
+  run = RunLumafoldUnder({"-i", input, "-o", scratch.out() + "/", "-c", "png", kExternal, "-q"},
+                         real);
   EXPECT_EQ(run.status, 0) << Dump(run);
   ASSERT_EQ(testing::IdentifySize(output), "1536 1024");
   const std::string good = testing::ReadText(output);
@@ -258,9 +262,9 @@ TEST(DecoderFaults, TheFallbackLoaderIsAnnouncedAndNeverReplacesAnExistingOutput
     testing::CopySample("kodim01.pcd", scratch.in());
     FaultOptions hanging = WithConverter(scratch, hang);
     hanging.environment["LUMAFOLD_CONVERT_TIMEOUT"] = "1";
-    run = RunLumafoldUnder(
-        {"-i", scratch.in() + "/", "-o", scratch.out() + "/", "-c", "png", "-d", "-q", jobs},
-        hanging);
+    run = RunLumafoldUnder({"-i", scratch.in() + "/", "-o", scratch.out() + "/", "-c", "png",
+                            kExternal, "-d", "-q", jobs},
+                           hanging);
     EXPECT_EQ(run.status, 2) << Dump(run);
     const auto traced = TraceOutcomes(run.out);
     EXPECT_EQ(traced.at(input).outcome, "Not OK") << Dump(run);
@@ -288,9 +292,9 @@ TEST(DecoderFaults, AnUnusableTemporaryFolderIsAnErrorBeforeAnyFile) {
     FaultOptions options;
     options.environment = scratch.environment();
     options.environment["TMPDIR"] = tmpdir;
-    const FaultRun run = RunLumafoldUnder(
-        {"-i", scratch.in() + "/kodim01.pcd", "-o", scratch.out() + "/", "-c", "png", "-q"},
-        options);
+    const FaultRun run = RunLumafoldUnder({"-i", scratch.in() + "/kodim01.pcd", "-o",
+                                           scratch.out() + "/", "-c", "png", kExternal, "-q"},
+                                          options);
     EXPECT_EQ(run.status, 1) << Dump(run);
     EXPECT_TRUE(run.err.starts_with("Error: Invalid temporary folder (TMPDIR): " + tmpdir + ": "))
         << Dump(run);

@@ -26,6 +26,9 @@ using testing::WaitUntil;
 
 using Names = std::vector<std::string>;
 
+// The chain that runs ImageMagick's convert (or its stand-in).
+constexpr const char* kExternal = "--pcd-decoder=external";
+
 std::string Dump(const FaultRun& run) { return "stdout:\n" + run.out + "stderr:\n" + run.err; }
 
 std::vector<pid_t> RecordedPids(const std::string& file) {
@@ -78,7 +81,7 @@ TEST_P(StopSignal, KillsTheHangingConverterAtOnceAndStopsWithNothingLeft) {
     ::kill(lumafold, signal);
   };
   const FaultRun run = RunLumafoldUnder(
-      {"-i", scratch.in() + "/", "-o", scratch.out() + "/", "-c", "png", "-d"}, options);
+      {"-i", scratch.in() + "/", "-o", scratch.out() + "/", "-c", "png", kExternal, "-d"}, options);
 
   ASSERT_FALSE(run.timedOut) << "the converter was not stopped\n" << Dump(run);
   EXPECT_EQ(run.signal, 0);
@@ -127,9 +130,9 @@ TEST(SignalFaults, ASecondSignalEndsAtOnceAndStillRemovesWhatTheRunMade) {
     ::kill(lumafold, SIGINT);
     ::kill(lumafold, SIGCONT);
   };
-  const FaultRun run = RunLumafoldUnder(
-      {"-i", scratch.in() + "/", "-o", scratch.out() + "/", "-c", "png", "-d", "--jobs=2"},
-      options);
+  const FaultRun run = RunLumafoldUnder({"-i", scratch.in() + "/", "-o", scratch.out() + "/", "-c",
+                                         "png", kExternal, "-d", "--jobs=2"},
+                                        options);
 
   ASSERT_FALSE(run.timedOut) << Dump(run);
   ASSERT_TRUE(held);
@@ -153,7 +156,8 @@ TEST(SignalFaults, OnlySigkillLeavesARunFolderAndTheNextRunRemovesIt) {
     ::kill(lumafold, SIGKILL);
   };
   const FaultRun killed = RunLumafoldUnder(
-      {"-i", scratch.in() + "/kodim01.pcd", "-o", scratch.out() + "/", "-c", "png"}, options);
+      {"-i", scratch.in() + "/kodim01.pcd", "-o", scratch.out() + "/", "-c", "png", kExternal},
+      options);
   EXPECT_EQ(killed.signal, SIGKILL);
   // The orphaned converter is not ours to stop any more; the test ends it.
   for (const pid_t pid : RecordedPids(pids)) ::kill(pid, SIGKILL);
@@ -171,8 +175,9 @@ TEST(SignalFaults, OnlySigkillLeavesARunFolderAndTheNextRunRemovesIt) {
 
   FaultOptions plain;
   plain.environment = scratch.environment();
-  const FaultRun next = RunLumafoldUnder(
-      {"-i", scratch.in() + "/kodim01.pcd", "-o", scratch.out() + "/", "-c", "png", "-q"}, plain);
+  const FaultRun next = RunLumafoldUnder({"-i", scratch.in() + "/kodim01.pcd", "-o",
+                                          scratch.out() + "/", "-c", "png", kExternal, "-q"},
+                                         plain);
   EXPECT_EQ(next.status, 0) << Dump(next);
   EXPECT_EQ(FolderNames(scratch.tmp()),
             (Names{fs::path(live).filename().string(), fs::path(otherShape).filename().string()}));

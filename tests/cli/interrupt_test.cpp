@@ -35,8 +35,15 @@ TEST(Interrupt, SigintStopsAfterTheFileInHandAndLeavesNothingBehind) {
   for (auto& text : envText) envp.push_back(text.data());
   envp.push_back(nullptr);
 
-  std::vector<std::string> argText{
-      LumafoldBinary(), "-i", scratch.in() + "/", "-o", scratch.out() + "/", "-c", "png", "-q"};
+  std::vector<std::string> argText{LumafoldBinary(),
+                                   "-i",
+                                   scratch.in() + "/",
+                                   "-o",
+                                   scratch.out() + "/",
+                                   "-c",
+                                   "png",
+                                   "-q",
+                                   "--pcd-decoder=external"};
   std::vector<char*> argv;
   for (auto& text : argText) argv.push_back(text.data());
   argv.push_back(nullptr);
