@@ -5,6 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config
+  dpkg-dev file
   libfreeimage-dev libdevil-dev libjxr-dev libjxr-tools imagemagick
   libcairo2-dev libpango1.0-dev fonts-liberation fonts-dejavu-core
   libarchive-dev qt6-base-dev libgtest-dev

@@ -172,6 +172,11 @@ class Batch {
     trace("Saving As: " + file.outputPath);
     if (!ok && !file.failureReason.empty()) trace("Reason: " + file.failureReason);
     trace(ok ? "OK" : "Not OK");
+    if (!ok && job_.fileFailed) job_.fileFailed(file.inputPath, file.failureReason);
+    {
+      std::lock_guard<std::mutex> guard(progress_.lock);
+      ++progress_.endedCount;
+    }
 
     if (ok) {
       ++converted_;
