@@ -7,7 +7,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=$root/fuzz/corpus
 rm -rf "$out"
-mkdir -p "$out"/{profile_file,theme_cfg,option_parser,list_import,http_reply,pcd_header,output_name}
+mkdir -p "$out"/{profile_file,theme_cfg,option_parser,list_import,http_reply,pcd_header,pcd_decoder,output_name}
 
 # --- settings file -----------------------------------------------------------
 cp "$root/tests/settings/data/default-config.ini" "$out/profile_file/default.ini"
@@ -48,6 +48,51 @@ for sample in kodim01 kodim13-4base kodim05-16base; do
 done
 { le32 2500000; head -c 3591 "$root/samples/kodim05-16base.pcd"; } >"$out/pcd_header/cut-16base"
 { le32 3000; head -c 3000 "$root/samples/kodim01.pcd"; } >"$out/pcd_header/cut-in-header"
+
+# --- the whole Photo CD decoder (see fuzz_pcd_decoder.cpp for the forms) --
+# Form 0, the file as it is: the first 48 KB of a 16Base file (Base/16 whole).
+{ printf '\x08'; head -c 49152 "$root/tests/data/decoder/16base-kodak.pcd"; } >"$out/pcd_decoder/cut-after-base16"
+{ printf '\x14'; head -c 49152 "$root/tests/data/decoder/no-signature.pcd"; } >"$out/pcd_decoder/no-signature"
+# Form 1, sectors 384 on behind a fixed head: the start of a real scan's
+# 4Base level (its real code table and first rows) ...
+{ printf '\x09'; od -An -tx1 -j $((0x0E02)) -N5 "$root/samples/couple-on-beach.pcd" | xxd -r -p
+  dd if="$root/samples/couple-on-beach.pcd" bs=2048 skip=384 count=16 status=none; } >"$out/pcd_decoder/real-4base-start"
+# ... and a small synthetic Image Pac whose 4Base is whole (1-bit codes)
+# and whose 16Base holds a few luma and chroma rows and its end mark.
+python3 - "$out/pcd_decoder/synthetic-16base" <<'PYTHON'
+import sys
+class Bits:
+    def __init__(self): self.bits = []
+    def put(self, value, count): self.bits += [(value >> (count - 1 - i)) & 1 for i in range(count)]
+    def row(self, plane, row, codes):
+        self.put(0xFFFFFE, 24); self.put(plane << 14 | row << 1, 16)
+        for code, length in codes: self.put(code, length)
+    def bytes(self):
+        bits = self.bits + [0] * (-len(self.bits) % 8)
+        return bytes(int("".join(map(str, bits[i:i + 8])), 2) for i in range(0, len(bits), 8))
+def sectors(data): return data + bytes(-len(data) % 2048)
+def table(entries):  # (length, code, key)
+    out = bytes([len(entries) - 1])
+    for length, code, key in entries: out += bytes([length - 1, (code << (16 - length)) >> 8, (code << (16 - length)) & 255, key & 255])
+    return out
+codes = [(0, 1), (2, 2)]  # "0" -> 0, "10" -> +3
+four = Bits()
+for r in range(1024): four.row(0, r, [codes[(x * 7 + r) % 97 == 0] for x in range(1536)])
+four.row(0, 1024, [])
+head = bytes(2048 * 4) + sectors(table([(1, 0, 0), (2, 2, 3)]))  # ICA, LPT-MRS x2, LPT, HCT
+four_data = sectors(four.bytes())
+stop4 = 384 + (len(head) + len(four_data)) // 2048
+sixteen = Bits()
+for r in range(4): sixteen.row(0, r, [codes[x % 5 == 0] for x in range(3072)])
+sixteen.row(2, 0, [codes[x % 3 == 0] for x in range(1536)])
+sixteen.row(3, 0, [codes[x % 4 == 0] for x in range(1536)])
+sixteen.row(3, 2048, [])
+tables = table([(1, 0, 0), (2, 2, 3)]) + table([(1, 0, 0), (2, 2, -3)]) + table([(1, 0, 0), (2, 2, 5)])
+rest = bytes(2048 * 12) + sectors(tables + bytes(2048)) [:4096] + sectors(sixteen.bytes())
+stop16 = stop4 + len(rest) // 2048
+attribute = bytes([0x08, stop4 >> 8, stop4 & 255, stop16 >> 8, stop16 & 255])
+open(sys.argv[1], "wb").write(b"\x09" + attribute + head + four_data + rest)
+PYTHON
 
 # --- filename masks (mask, NUL, relative subfolder, NUL, input name) ---------
 printf '%%filename%%.%%ext%%' >"$out/output_name/default"

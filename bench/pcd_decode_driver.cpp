@@ -1,0 +1,45 @@
+// Decodes one Photo CD file with the built-in decoder and writes it as a
+// binary PPM, for bench/photo-cd-decoder.sh: the decoder's own cost with
+// nothing of the conversion pipeline around it.
+//
+//   lumafold-pcd-decode [--16] FILE OUT.ppm
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "engine/pcd_decoder.h"
+
+int main(int argc, char** argv) {
+  const bool wide = argc == 4 && std::strcmp(argv[1], "--16") == 0;
+  if (argc != (wide ? 4 : 3)) {
+    std::fprintf(stderr, "usage: %s [--16] FILE OUT.ppm\n", argv[0]);
+    return 2;
+  }
+  lumafold::pcd::Request request;
+  request.rendering =
+      wide ? lumafold::pcd::Rendering::Display16 : lumafold::pcd::Rendering::Display8;
+  const lumafold::pcd::Result result = lumafold::pcd::DecodeFile(argv[argc - 2], request);
+  if (!result.ok) {
+    std::fprintf(stderr, "%s: %s\n", argv[argc - 2], result.error.c_str());
+    return 1;
+  }
+  const lumafold::pcd::Picture& picture = result.picture;
+  std::FILE* out = std::fopen(argv[argc - 1], "wb");
+  if (!out) return 1;
+  std::fprintf(out, "P6\n%d %d\n%d\n", picture.width, picture.height, wide ? 65535 : 255);
+  if (wide) {
+    // PPM holds 16-bit samples most significant byte first.
+    std::vector<unsigned char> bytes(picture.rgb16.size() * 2);
+    for (std::size_t i = 0; i < picture.rgb16.size(); ++i) {
+      bytes[2 * i] = static_cast<unsigned char>(picture.rgb16[i] >> 8);
+      bytes[2 * i + 1] = static_cast<unsigned char>(picture.rgb16[i] & 0xFF);
+    }
+    std::fwrite(bytes.data(), 1, bytes.size(), out);
+  } else {
+    std::fwrite(picture.rgb8.data(), 1, picture.rgb8.size(), out);
+  }
+  const bool written = std::fclose(out) == 0;
+  if (!picture.note.empty()) std::fprintf(stderr, "%s: %s\n", argv[argc - 2], picture.note.c_str());
+  return written ? 0 : 1;
+}

@@ -1,0 +1,100 @@
+#!/usr/bin/env bash
+# One real 16Base Photo CD file to PPM and to JPEG, side by side in one run:
+# lumafold's whole process with its built-in decoder, the built-in decoder
+# alone (lumafold-pcd-decode, 8-bit and 16-bit PPM), ImageMagick
+# (`convert 'pcd:FILE[5]' out.ppm`) and GraphicsMagick
+# (`gm convert -size 3072x2048 pcd:FILE out.ppm`). Prints the median wall
+# time of each, its ratio to lumafold's and the peak resident memory.
+#
+#   bench/photo-cd-decoder.sh [ROUNDS] [FILE]
+#       (default 5 rounds, samples/couple-on-beach.pcd)
+#
+# lumafold is $LUMAFOLD_BIN, or built here into $BUILD (default
+# build-bench); a lumafold without --pcd-decoder is measured as it is (its
+# conversion then runs ImageMagick) and a line says so.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+rounds=${1:-5}
+file=${2:-$root/samples/couple-on-beach.pcd}
+[ -f "$file" ] || { echo "no such file: $file" >&2; exit 1; }
+file=$(cd "$(dirname "$file")" && pwd)/$(basename "$file")
+
+gnu_time=/usr/bin/time
+[ -x "$gnu_time" ] || { echo "needs GNU time (Debian package 'time')" >&2; exit 1; }
+
+build=${BUILD:-$root/build-bench}
+if [ ! -f "$build/CMakeCache.txt" ]; then
+  cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DLUMAFOLD_BUILD_UI=OFF \
+    -DLUMAFOLD_BUILD_TESTS=OFF >/dev/null
+fi
+targets=(--target lumafold-pcd-decode)
+[ -z "${LUMAFOLD_BIN:-}" ] && targets+=(--target lumafold)
+cmake --build "$build" "${targets[@]}" -j 2 >/dev/null
+decoder="$build/bench/lumafold-pcd-decode"
+lumafold=${LUMAFOLD_BIN:-$build/src/app/lumafold}
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/lumafold-bench-XXXXXX")
+trap 'rm -rf "$work"' EXIT
+
+builtin=()
+if "$lumafold" --help 2>/dev/null | grep -q -- '--pcd-decoder'; then
+  builtin=(--pcd-decoder=builtin)
+else
+  echo "note: this lumafold has no --pcd-decoder option; its rows measure the ImageMagick chain"
+fi
+
+# Runs "$@" under GNU time; prints "MICROSECONDS KILOBYTES" (peak resident
+# memory of the largest process; lumafold starts no child with its own
+# decoder).
+measure() {
+  local start end
+  start=$(date +%s%N)
+  "$gnu_time" -f %M -o "$work/rss" "$@" >/dev/null 2>&1 || true
+  end=$(date +%s%N)
+  echo "$(((end - start) / 1000)) $(tail -n1 "$work/rss")"
+}
+
+median() { sort -n | awk '{v[NR]=$1} END {print (NR % 2) ? v[(NR+1)/2] : int((v[NR/2]+v[NR/2+1])/2)}'; }
+
+# name|command with OUT for the output path (its extension picks the format)
+runs=(
+  "lumafold ppm|$lumafold -i $file -o $work/lf-ppm -c ppm ${builtin[*]:-}"
+  "lumafold jpg|$lumafold -i $file -o $work/lf-jpg -c jpg --jpg-quality=95 ${builtin[*]:-}"
+  "decoder alone ppm|$decoder $file $work/out.ppm"
+  "decoder alone ppm16|$decoder --16 $file $work/out.ppm"
+  "ImageMagick ppm|convert pcd:$file[5] $work/out.ppm"
+  "ImageMagick jpg|convert pcd:$file[5] -quality 95 $work/out.jpg"
+  "GraphicsMagick ppm|gm convert -size 3072x2048 pcd:$file $work/out.ppm"
+  "GraphicsMagick jpg|gm convert -size 3072x2048 pcd:$file -quality 95 $work/out.jpg"
+)
+command -v gm >/dev/null || echo "note: gm (Debian package graphicsmagick) missing; its rows are empty"
+
+for ((r = 0; r < rounds; r++)); do
+  # Rotate the starting point so that no command always finds the file cached.
+  for ((k = 0; k < ${#runs[@]}; k++)); do
+    i=$(((k + r) % ${#runs[@]}))
+    name=${runs[$i]%%|*}
+    cmd=${runs[$i]#*|}
+    case $name in GraphicsMagick*) command -v gm >/dev/null || continue ;; esac
+    rm -rf "$work/lf-ppm" "$work/lf-jpg" "$work"/out.*; mkdir -p "$work/lf-ppm" "$work/lf-jpg"
+    # shellcheck disable=SC2086
+    read -r us kb < <(measure $cmd)
+    echo "$us" >>"$work/$i.times"
+    echo "$kb" >>"$work/$i.rss"
+  done
+done
+
+lf_ppm=$(median <"$work/0.times")
+lf_jpg=$(median <"$work/1.times")
+printf '%s, %d rounds (median wall time; ratio = time / lumafold to the same format)\n' \
+  "$(basename "$file")" "$rounds"
+printf '%-22s %10s %8s %10s\n' command seconds ratio 'peak MB'
+for ((i = 0; i < ${#runs[@]}; i++)); do
+  [ -f "$work/$i.times" ] || continue
+  name=${runs[$i]%%|*}
+  t=$(median <"$work/$i.times")
+  kb=$(sort -n "$work/$i.rss" | tail -n1)
+  case $name in *jpg) base=$lf_jpg ;; *) base=$lf_ppm ;; esac
+  awk -v n="$name" -v t="$t" -v b="$base" -v kb="$kb" \
+    'BEGIN {printf "%-22s %10.3f %7.2fx %10.1f\n", n, t/1e6, t/b, kb/1024}'
+done

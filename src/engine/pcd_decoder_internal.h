@@ -1,0 +1,100 @@
+// The parts of the built-in Photo CD decoder, shared by its files and its
+// tests: the container (where each level lies in an Image Pac), the
+// Huffman-coded residual levels, the reconstruction of the PhotoYCC planes
+// and their conversion to RGB.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "engine/pcd_decoder.h"
+
+namespace lumafold::pcd::detail {
+
+inline constexpr std::size_t kSectorSize = 2048;
+
+// Luma size of a level as stored (landscape); chroma is half of it each way.
+struct LevelSize {
+  int width = 0;
+  int height = 0;
+};
+LevelSize SizeOf(Level level);
+
+// --- container ---------------------------------------------------------------
+
+struct Container {
+  Level declared = Level::Base;       // highest level the attribute byte claims
+  int rotation = 0;                   // quarter turns the picture is stored clockwise
+  std::uint32_t fourBaseStop = 0;     // first sector after the 4Base data
+  std::uint32_t sixteenBaseStop = 0;  // first sector after the 16Base data
+};
+
+// Reads the signature and the first image component attribute record; false
+// with `error` set when the bytes are not an Image Pac.
+bool ReadContainer(std::span<const std::uint8_t> file, Container& container, std::string& error);
+
+// A level's luma and its two half-size chroma planes, 8-bit PhotoYCC.
+struct YccPlanes {
+  int width = 0;  // luma size; chroma is (width / 2) x (height / 2)
+  int height = 0;
+  std::vector<std::uint8_t> luma;
+  std::vector<std::uint8_t> chroma1;
+  std::vector<std::uint8_t> chroma2;
+};
+
+// Base/16, Base/4 or Base, stored as plain rows; false when the file ends
+// before the level does.
+bool ReadPlainLevel(std::span<const std::uint8_t> file, Level level, YccPlanes& planes);
+
+// --- Huffman-coded residual levels ------------------------------------------
+
+// One code table: a lookup indexed by the next `bits` bits of the stream.
+struct HuffmanTable {
+  int bits = 0;
+  int shortest = 0;  // the shortest code's length
+  // Per index: code length in the low 5 bits (0 = no such code), key above.
+  std::vector<std::int16_t> lookup;
+};
+
+// Parses up to `count` tables back to back from `bytes`; an empty result
+// with `error` set when the first one is unusable. A later table that is
+// missing or too small to be real is replaced by the one before it.
+std::vector<HuffmanTable> ReadHuffmanTables(std::span<const std::uint8_t> bytes, int count,
+                                            std::string& error);
+
+// Where a residual stream ended and what it held.
+struct ResidualStream {
+  bool complete = false;  // every luma row, and chroma rows all or none
+  bool lumaComplete = false;
+  bool chromaApplied = false;   // the chroma residual rows were all present
+  std::size_t endMarkByte = 0;  // where the end mark starts (or where reading stopped)
+  std::size_t endByte = 0;      // where reading stopped
+  std::string problem;          // why it is not complete
+};
+
+// Decodes the rows of a residual level from `data` (starting at its first
+// sync) and adds them to `planes`, which hold the level below interpolated
+// to this level's size. Chroma rows, when the level has them, go to the
+// half-size chroma planes.
+ResidualStream ApplyResiduals(std::span<const std::uint8_t> data,
+                              const std::vector<HuffmanTable>& tables, YccPlanes& planes);
+
+// --- reconstruction ------------------------------------------------------------
+
+// Doubles a plane the Image Pac way: even pixels copy, odd ones the rounded
+// mean of two neighbours, centre ones of four; the last row and column repeat.
+void Interpolate2x(const std::uint8_t* source, int width, int height, std::uint8_t* target);
+
+// --- colour ----------------------------------------------------------------------
+
+// Converts the planes to RGB turned upright (`rotation` quarter turns the
+// picture is stored clockwise), filling the picture's size and buffer.
+void ConvertToRgb(const YccPlanes& planes, int rotation, Rendering rendering, Picture& picture);
+
+// The decode itself over a whole file (or its first sectors, for thumbnails).
+Result Decode(std::span<const std::uint8_t> file, const Request& request);
+
+}  // namespace lumafold::pcd::detail
