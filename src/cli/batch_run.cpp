@@ -216,7 +216,6 @@ std::string Joined(const std::vector<std::string>& values, std::string_view sepa
 
 // One input as given on the command line and what it turned out to be.
 struct ResolvedInput {
-  std::string given;
   bool isFile = false;
   std::string path;  // the file's full path, or the folder's ending with "/"
 };
@@ -276,7 +275,6 @@ class Batch {
 };
 
 bool Batch::ResolveInput(const std::string& given, ResolvedInput& input, Failure& failure) {
-  input.given = given;
   // An existing folder whose name holds a dot ("photos.2019") is still a
   // folder; only the name decides for everything else.
   const std::string resolved = ResolveAgainstCurrentDirectory(given);
