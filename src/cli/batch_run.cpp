@@ -593,6 +593,7 @@ int Batch::Run() {
 
   if (job_.inputFormat.empty()) job_.inputFormat = context_.formats.activeInputFormats().front();
   if (job_.outputExtension.empty()) job_.outputExtension = context_.formats.outputOrder().front();
+  Trace("PCD Decoder: ", Keyword(KeywordSet::PcdDecoder, settings_.input.pcdDecoder));
 
   if (!CheckOutputFormat(failure) || !CheckTransform(failure) || !CheckAdjustment(failure))
     return Fail(failure);

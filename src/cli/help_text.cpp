@@ -40,6 +40,7 @@ constexpr std::string_view kHelpTemplate[] = {
     "  --gamma=NUM               Set output image gamma, NUM = 0.01..9.99",
     "  --invert                  Invert output image",
     "  --greyscale               Greyscale output image",
+    "  --pcd-decoder=STR         Set Photo CD decoder, STR = (builtin | external)",
     "  --profile=FILE            Set configuration file with required settings",
     "    ...                     Refer documentation for all available options",
     " ",

@@ -9,7 +9,7 @@
 
 namespace lumafold {
 
-// The 38 help lines, without line ends. `programName` fills the usage and
+// The 39 help lines, without line ends. `programName` fills the usage and
 // example lines; the example extensions are the first input and output
 // formats.
 std::vector<std::string> HelpLines(std::string_view programName,

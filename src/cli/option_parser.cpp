@@ -42,13 +42,16 @@ constexpr KeywordSet kNoKeywords = KeywordSet::DdsLoadAs;
 // Every conversion option, long form only. Assigning the int32 value to an
 // int8 field keeps its low byte, as the field's width dictates.
 const ConversionOption kConversionOptions[] = {
-    // Input: stored and shown, although Photo CD decoding does not read them.
+    // Input: stored and shown, although Photo CD decoding reads only the
+    // choice of decoder.
     {"--DDS-LOAD-AS", Kind::Keyword, KeywordSet::DdsLoadAs,
      [](auto& s, auto& v) { s.input.ddsLoadAs = v.number; }},
     {"--GIF-FRAME-LOADING", Kind::Keyword, KeywordSet::FrameLoading,
      [](auto& s, auto& v) { s.input.gifFrameLoading = v.number; }},
     {"--ICO-FRAME-LOADING", Kind::Keyword, KeywordSet::FrameLoading,
      [](auto& s, auto& v) { s.input.icoFrameLoading = v.number; }},
+    {"--PCD-DECODER", Kind::Keyword, KeywordSet::PcdDecoder,
+     [](auto& s, auto& v) { s.input.pcdDecoder = v.number; }},
     {"--RAW-LOAD-AS", Kind::Keyword, KeywordSet::RawLoadAs,
      [](auto& s, auto& v) { s.input.rawLoadAs = v.number; }},
     {"--RAW-HEADER-SIZE", Kind::Number, kNoKeywords,

@@ -46,6 +46,9 @@ struct InputSettings {
   std::int32_t rawImageWidth = 0;
   std::int32_t rawImageHeight = 0;
   std::int32_t rawToneMapping = 2;
+  // Which decoder reads Photo CD files: 0 the program's own (in the
+  // process), 1 the external converter with FreeImage's loader behind it.
+  std::int32_t pcdDecoder = 0;
 };
 
 struct OutputSettings {

@@ -156,6 +156,7 @@ constexpr Keyword kSizeMode[] = {{"FIXED", 0}};
 constexpr Keyword kFileTimestamp[] = {{"CURRENT", 0}, {"ORIGINAL", 1}, {"CUSTOM", 2}};
 constexpr Keyword kFrameType[] = {{"NONE", 0}, {"SOLID", 1}};
 constexpr Keyword kWatermarkType[] = {{"NONE", 0}, {"TEXT", 1}, {"IMAGE", 2}};
+constexpr Keyword kPcdDecoder[] = {{"BUILTIN", 0}, {"EXTERNAL", 1}};
 
 std::span<const Keyword> KeywordsOf(KeywordSet set) {
   switch (set) {
@@ -203,6 +204,8 @@ std::span<const Keyword> KeywordsOf(KeywordSet set) {
       return kFrameType;
     case KeywordSet::WatermarkType:
       return kWatermarkType;
+    case KeywordSet::PcdDecoder:
+      return kPcdDecoder;
   }
   return {};
 }

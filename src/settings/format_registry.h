@@ -55,6 +55,7 @@ enum class KeywordSet {
   FileTimestamp,
   FrameType,
   WatermarkType,
+  PcdDecoder,
 };
 
 // Looks up a catalog text by group and key.

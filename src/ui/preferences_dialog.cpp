@@ -231,6 +231,15 @@ QWidget* PreferencesDialog::buildInput() {
   };
   InputSettings& in = settings_.input;
   {
+    // Which decoder reads Photo CD files. The catalog has no texts for this
+    // newer choice, so built-in English ones stand in.
+    PageBuilder panel(newPanel("pcd"), services_);
+    panel.combo(panel.textOr("PCD Decoder", "PCD Decoder:"),
+                {panel.textOr("Built-in", "Built-in"),
+                 panel.textOr("External converter", "External Converter")},
+                in.pcdDecoder);
+  }
+  {
     PageBuilder panel(newPanel("dds"), services_);
     panel.combo("Load As", {"Auto", "BGRA", "RGBA"}, in.ddsLoadAs);
   }
@@ -492,9 +501,7 @@ QWidget* PreferencesDialog::buildAdvanced() {
   rows.slider("Out Folders Number", a.outFoldersNumber, 1, 50);
   rows.check("Keep Subfolders", a.keepSubfolders);
   // How many files convert at once; 0 lets the program take one per core.
-  std::string jobsLabel = env_.context.catalog.text("Preferences", "Jobs");
-  if (jobsLabel == StringCatalog::kMissingText) jobsLabel = "Files at Once:";
-  rows.spin(QString::fromStdString(jobsLabel), a.jobs, 0, 64);
+  rows.spin(rows.textOr("Jobs", "Files at Once:"), a.jobs, 0, 64);
   connect(static_cast<QComboBox*>(timestamp_.main()), &QComboBox::currentIndexChanged, this,
           &PreferencesDialog::applyRules);
   return page;

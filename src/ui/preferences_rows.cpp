@@ -131,6 +131,12 @@ QString PageBuilder::text(std::string_view key) const {
   return QString::fromStdString(services_.catalog.text("Preferences", key));
 }
 
+QString PageBuilder::textOr(std::string_view key, std::string_view fallback) const {
+  const std::string found = services_.catalog.text("Preferences", key);
+  return QString::fromStdString(found == StringCatalog::kMissingText ? std::string(fallback)
+                                                                     : found);
+}
+
 void PageBuilder::name(QWidget* control, const void* field, const char* suffix) const {
   const std::string name = SettingObjectName(services_.settings, field);
   if (!name.empty()) control->setObjectName(QString::fromStdString(name + suffix));
@@ -150,11 +156,17 @@ int PageBuilder::usedHeight() const { return kTopMargin * 2 + rowIndex_ * kRowHe
 
 Row PageBuilder::combo(std::string_view labelKey,
                        std::initializer_list<std::string_view> choiceKeys, IntField field) {
+  QStringList choices;
+  for (std::string_view key : choiceKeys) choices << text(key);
+  return combo(text(labelKey), choices, field);
+}
+
+Row PageBuilder::combo(const QString& label, const QStringList& choices, IntField field) {
   Row row;
-  row.label = addLabel(text(labelKey));
+  row.label = addLabel(label);
   auto* box = new QComboBox(page_);
   box->setGeometry(controlRect(kComboWidth));
-  for (std::string_view key : choiceKeys) box->addItem(text(key));
+  box->addItems(choices);
   name(box, field.address());
   row.controls = {box};
   services_.bindings.push_back(IndexBinding(box, field));

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <QSpinBox>
+#include <QStringList>
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
@@ -103,9 +104,14 @@ class PageBuilder {
 
   // Texts of group "Preferences".
   QString text(std::string_view key) const;
+  // The same, or `fallback` for a key the catalog does not hold (settings
+  // newer than the catalog's texts).
+  QString textOr(std::string_view key, std::string_view fallback) const;
 
   Row combo(std::string_view labelKey, std::initializer_list<std::string_view> choiceKeys,
             IntField field);
+  // The same with texts already looked up.
+  Row combo(const QString& label, const QStringList& choices, IntField field);
   // A drop-down with fixed entries and no setting (PCX "Compression").
   Row fixedCombo(std::string_view labelKey, std::initializer_list<std::string_view> choiceKeys);
   Row check(std::string_view labelKey, std::int8_t& field);

@@ -314,6 +314,7 @@ TEST_F(OptionParserTest, EveryConversionOptionSetsItsField) {
       {"--dds-load-as=rgba", [](auto& s) { return s.input.ddsLoadAs == 2; }},
       {"--gif-frame-loading=last", [](auto& s) { return s.input.gifFrameLoading == 3; }},
       {"--ico-frame-loading=random", [](auto& s) { return s.input.icoFrameLoading == 4; }},
+      {"--pcd-decoder=external", [](auto& s) { return s.input.pcdDecoder == 1; }},
       {"--raw-load-as=48hs", [](auto& s) { return s.input.rawLoadAs == 4; }},
       {"--raw-header-size=7", [](auto& s) { return s.input.rawHeaderSize == 7; }},
       {"--raw-width=7", [](auto& s) { return s.input.rawImageWidth == 7; }},
@@ -451,6 +452,18 @@ TEST_F(OptionParserTest, EveryConversionOptionSetsItsField) {
   Parse({"--wm-text-size=fixed", "--WM-IMAGE-SIZE=anything"});
   EXPECT_EQ(settings().watermark.textSize, 0);
   EXPECT_EQ(settings().watermark.imageSize, 0);
+
+  // The decoder choice: any letter case; a word outside the list, such as
+  // the hyphenated spelling, picks the built-in decoder (0) like every
+  // other keyword list, and so does a profile key.
+  SetUp();
+  Parse({"--PCD-Decoder= EXTERNAL "});
+  EXPECT_EQ(settings().input.pcdDecoder, 1);
+  Parse({"--pcd-decoder=built-in"});
+  EXPECT_EQ(settings().input.pcdDecoder, 0);
+  const std::string profile = WriteFile("decoder.ini", "[CLI]\n--pcd-decoder = external\n");
+  EXPECT_EQ(Parse({"--profile=" + profile}).error, "");
+  EXPECT_EQ(settings().input.pcdDecoder, 1);
 }
 
 TEST_F(OptionParserTest, ProfileAppliesItsCliSectionAtItsPosition) {

@@ -165,6 +165,9 @@ TEST(FormatRegistryKeywords, LookupIgnoresCaseAndRejectsOthers) {
   EXPECT_EQ(registry.keywordValue(KeywordSet::FontEffect, "strikethrought"), 2);
   EXPECT_EQ(registry.keywordValue(KeywordSet::FontEffect, "STRIKETHROUGH"), std::nullopt);
   EXPECT_EQ(registry.keywordValue(KeywordSet::FontEffect, "STRIKEOUT"), std::nullopt);
+  EXPECT_EQ(registry.keywordValue(KeywordSet::PcdDecoder, "builtin"), 0);
+  EXPECT_EQ(registry.keywordValue(KeywordSet::PcdDecoder, "External"), 1);
+  EXPECT_EQ(registry.keywordValue(KeywordSet::PcdDecoder, "built-in"), std::nullopt);
   // Keywords belong to their own set only.
   EXPECT_EQ(registry.keywordValue(KeywordSet::JpgChroma, "RLE"), std::nullopt);
   EXPECT_EQ(registry.keywordValue(KeywordSet::Boundary, ""), std::nullopt);
@@ -202,6 +205,7 @@ TEST(FormatRegistryKeywords, ReverseLookupAnswersWithinTheSettingsSubset) {
   EXPECT_EQ(registry.keywordName(KeywordSet::FrameType, 1), "SOLID");
   EXPECT_EQ(registry.keywordName(KeywordSet::WatermarkType, 2), "IMAGE");
   EXPECT_EQ(registry.keywordName(KeywordSet::RawLoadAs, 1), "8");
+  EXPECT_EQ(registry.keywordName(KeywordSet::PcdDecoder, 1), "EXTERNAL");
   EXPECT_EQ(registry.keywordName(KeywordSet::FontEffect, 2), "STRIKETHROUGHT");
   EXPECT_EQ(registry.keywordName(KeywordSet::Position, 8), "BOTTOMRIGHT");
   EXPECT_EQ(registry.keywordName(KeywordSet::Position, 9), "");
@@ -210,7 +214,7 @@ TEST(FormatRegistryKeywords, ReverseLookupAnswersWithinTheSettingsSubset) {
 
 TEST(FormatRegistryKeywords, EveryNameReadsBackToItsNumber) {
   FormatRegistry registry;
-  for (int s = 0; s <= static_cast<int>(KeywordSet::WatermarkType); ++s) {
+  for (int s = 0; s <= static_cast<int>(KeywordSet::PcdDecoder); ++s) {
     const auto set = static_cast<KeywordSet>(s);
     if (set == KeywordSet::Compression) continue;  // overlapping numbers, tested above
     for (int value = 0; value < 10; ++value) {

@@ -114,7 +114,7 @@ ConversionSettings Unusual() {
 
 TEST_F(SettingsFileTest, ReadingBackReproducesEveryField) {
   const ConversionSettings original = Unusual();
-  const std::vector<std::string> inputs = {"raw", "tiff", "dds", "gif", "ico"};
+  const std::vector<std::string> inputs = {"raw", "tiff", "pcd", "dds", "gif", "ico"};
   const std::string text = SettingsFileText(original, inputs, formats_.outputOrder());
   WriteBytes(path_, text);
 
@@ -139,7 +139,9 @@ TEST_F(SettingsFileTest, InputKeysOfInactiveFormatsAreReadButNotWritten) {
   settings.input.rawToneMapping = 4;
   ASSERT_TRUE(SaveSettingsFile(settings, formats_, path_));
   const std::string text = ReadBytes(path_);
-  EXPECT_NE(text.find("[Input]\r\nFormat = pcd\r\n; \r\n[Output]"), std::string::npos);
+  // Photo CD is the one active input, so its decoder choice is written.
+  EXPECT_NE(text.find("[Input]\r\nFormat = pcd\r\nPCD Decoder = 0\r\n; \r\n[Output]"),
+            std::string::npos);
 
   const ConversionSettings loaded = LoadText(
       "[General]\r\nCFG = 17\r\n[Input]\r\nRAW Tone Mapping = 1\r\nGIF Frame Loading = 3\r\n");
@@ -168,6 +170,23 @@ TEST_F(SettingsFileTest, MissingKeysTakeTheirFallbacks) {
   EXPECT_EQ(loaded.transform.keepAspectRatio, 1);
   EXPECT_EQ(loaded.adjustment.imageGamma, 1.0f);
   EXPECT_NE(loaded.general.updateDate, kFixedDate);  // "now" at the load
+}
+
+TEST_F(SettingsFileTest, PhotoCdDecoderChoiceIsKeptAndOlderFilesGetTheBuiltInOne) {
+  ConversionSettings settings = Defaults();
+  settings.input.pcdDecoder = 1;
+  ASSERT_TRUE(SaveSettingsFile(settings, formats_, path_));
+  EXPECT_NE(ReadBytes(path_).find("\r\nPCD Decoder = 1\r\n"), std::string::npos);
+  ConversionSettings loaded = Defaults();
+  ASSERT_TRUE(LoadSettingsFile(loaded, path_));
+  EXPECT_EQ(loaded.input.pcdDecoder, 1);
+
+  // A file from before the choice existed: the record held "external", the
+  // missing key reads as the built-in decoder.
+  WriteBytes(path_, "[General]\r\nCFG = 17\r\n[Input]\r\nFormat = pcd\r\n");
+  ASSERT_TRUE(LoadSettingsFile(loaded, path_));
+  EXPECT_EQ(loaded.input.pcdDecoder, 0);
+  EXPECT_EQ(LoadText("[input]\npcd decoder = 1\n").input.pcdDecoder, 1);
 }
 
 TEST_F(SettingsFileTest, MissingFileGivesWindowDefaults) {

@@ -22,8 +22,8 @@ TEST(SettingsKeyTable, EveryKeyOnceWithItsOwnField) {
     EXPECT_TRUE(names.insert(std::string(key.section) + "/" + key.key).second) << key.key;
     EXPECT_TRUE(fields.insert(Address(key, settings)).second) << key.key;
   }
-  // 132 keys of the settings file plus "Jobs".
-  EXPECT_EQ(SettingsKeys().size(), 133u);
+  // 132 keys of the settings file plus "Jobs" and "PCD Decoder".
+  EXPECT_EQ(SettingsKeys().size(), 134u);
 }
 
 TEST(SettingsKeyTable, SectionsAreContiguousAndInWrittenOrder) {
@@ -109,6 +109,7 @@ TEST(SettingsKeyTable, FindIgnoresCaseAndTellsSameNamedKeysApart) {
   EXPECT_EQ(FindSettingKey("Output", "Image Rotation"), nullptr);
   EXPECT_EQ(FindSettingKey("Advanced", "Jobs")->type, SettingType::Int32);
   EXPECT_EQ(FindSettingKey("Output", "TIFF Compression")->keywords, KeywordSet::Compression);
+  EXPECT_EQ(FindSettingKey("Input", "PCD Decoder")->keywords, KeywordSet::PcdDecoder);
   EXPECT_STREQ(FindSettingKey("Output", "JPG Quality")->format, "jpg");
   EXPECT_EQ(FindSettingKey("Output", "Format")->format, nullptr);
 }

@@ -123,7 +123,9 @@ TEST(PreferencesDialogTest, EverySettingRoundTripsThroughItsControlAndTheFile) {
   const ConversionSettings loaded = h.readBack();
   for (const SettingKey& key : SettingsKeys()) {
     if (std::string(key.section) == "Window") continue;
-    if (std::string(key.section) == "Input" && key.format != nullptr) continue;
+    if (std::string(key.section) == "Input" && key.format != nullptr &&
+        std::string(key.format) != "pcd")
+      continue;
     EXPECT_EQ(FormatSettingValue(key, loaded), FormatSettingValue(key, after))
         << key.section << "/" << key.key;
   }
@@ -369,6 +371,32 @@ TEST(PreferencesRulesTest, RawLoadAsSwitchesTheSizeRowsAndToneMapping) {
     EXPECT_EQ(width->isEnabled(), c.sized);
     EXPECT_EQ(tone->isEnabled(), c.tone);
   }
+}
+
+TEST(PreferencesDialogTest, InputPageOffersThePhotoCdDecoderWithTextsOfItsOwn) {
+  PreferencesHarness h("prefs-decoder");
+  h.context.settings.input.pcdDecoder = 1;
+  PreferencesDialog& dialog = h.open(PreferencesPane::Input);
+  // Photo CD, the one input format, now has a panel, and it shows.
+  QWidget* panel = dialog.findChild<QWidget*>("input:pcd");
+  ASSERT_NE(panel, nullptr);
+  EXPECT_TRUE(panel->isVisible());
+  EXPECT_FALSE(dialog.findChild<QWidget*>("input:raw")->isVisible());
+  QStringList labels;
+  for (QLabel* label : panel->findChildren<QLabel*>()) labels << label->text();
+  EXPECT_EQ(labels, QStringList{"PCD Decoder:"});
+
+  auto* decoder = h.control<QComboBox>("Input/PCD Decoder");
+  ASSERT_EQ(decoder->parentWidget(), panel);
+  ASSERT_EQ(decoder->count(), 2);
+  EXPECT_EQ(decoder->itemText(0), "Built-in");
+  EXPECT_EQ(decoder->itemText(1), "External Converter");
+  EXPECT_EQ(decoder->currentIndex(), 1);
+
+  decoder->setCurrentIndex(0);
+  dialog.pressOk();
+  EXPECT_EQ(h.context.settings.input.pcdDecoder, 0);
+  EXPECT_EQ(h.readBack().input.pcdDecoder, 0);
 }
 
 TEST(PreferencesSpinTest, TypedValuesAreClampedAndMoveTheSlider) {
