@@ -9,7 +9,7 @@ set(CPACK_PACKAGE_VENDOR Quorvane)
 set(CPACK_PACKAGE_CONTACT "Lumafold developers <dev@lumafold.invalid>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Kodak Photo CD batch converter")
 set(CPACK_PACKAGE_DESCRIPTION
-  "Converts Kodak Photo CD images (.pcd) to 23 output formats, with resizing,\n rotation, colour adjustment, frames and watermarks, from a desktop window\n or from the command line.")
+  "Converts Kodak Photo CD images (.pcd) to 23 output formats, with resizing,\nrotation, colour adjustment, frames and watermarks, from a desktop window\nor from the command line.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)  # lumafold_<version>_<arch>.deb
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
