@@ -358,6 +358,15 @@ bool Batch::CheckOutputFormat(Failure& failure) {
                                                 ": allowed values are 1 to 100"};
     return false;
   }
+  const OutputSettings& output = settings_.output;
+  if (extension == "tiff" && output.tiffColorModel == 1 &&
+      !TiffCompressionTakesCmyk(output.tiffCompression)) {
+    failure = "Invalid tiff-color-model value: CMYK cannot be written with " +
+              context_.formats.keywordName(KeywordSet::Compression, output.tiffCompression,
+                                           "TIFF Compression") +
+              " compression";
+    return false;
+  }
   return true;
 }
 
