@@ -361,10 +361,18 @@ bool Batch::CheckOutputFormat(Failure& failure) {
   const OutputSettings& output = settings_.output;
   if (extension == "tiff" && output.tiffColorModel == 1 &&
       !TiffCompressionTakesCmyk(output.tiffCompression)) {
-    failure = "Invalid tiff-color-model value: CMYK cannot be written with " +
-              context_.formats.keywordName(KeywordSet::Compression, output.tiffCompression,
-                                           "TIFF Compression") +
-              " compression";
+    const auto compression = [&](int value) {
+      return context_.formats.keywordName(KeywordSet::Compression, value, "TIFF Compression");
+    };
+    std::vector<std::string> allowed;
+    for (int value = 0; value <= 16; ++value)
+      if (TiffCompressionTakesCmyk(value) && !compression(value).empty())
+        allowed.push_back(ToLowerAscii(compression(value)));
+    failure = {"Invalid tiff-color-model value: CMYK cannot be written with " +
+                   compression(output.tiffCompression) + " compression",
+               "--tiff-compression=" + ToLowerAscii(compression(output.tiffCompression)) +
+                   ": with --tiff-color-model=cmyk the allowed values are " +
+                   Joined(allowed, ", ")};
     return false;
   }
   return true;
