@@ -35,8 +35,8 @@ class Console {
   void Line(std::string_view text);
   // "Error: " + text on standard error.
   void Error(std::string_view text);
-  // One line on standard error as it is: the detail under an error line, a
-  // warning, a file that failed.
+  // One line on standard error as it stands (warnings, details). Never
+  // suppressed by -q: it is not a status line.
   void Note(std::string_view text);
 
   // The in-place progress line (ProgressLineText) on standard error. Drawn

@@ -7,11 +7,13 @@
 #include <cstdint>
 #include <ctime>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <random>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace lumafold {
@@ -25,6 +27,14 @@ using TraceSink = std::function<void(const std::string& line)>;
 // Told about each file that failed, in input-set order, with the reason the
 // engine recorded (empty when it recorded none).
 using FailureSink = std::function<void(const std::string& inputPath, const std::string& reason)>;
+
+// The files of a run's input set as the file system knows them, so that no
+// output ever replaces one of them: by path, and by device and inode (hard
+// links, symbolic links, another spelling of the path).
+struct InputIdentities {
+  std::set<std::string> paths;
+  std::map<std::pair<std::uint64_t, std::uint64_t>, std::string> files;  // -> input path
+};
 
 // Run fields filled by a front end before the worker starts; read-only while
 // it runs, except the sequence and random numbers which the worker advances.
@@ -63,6 +73,12 @@ struct ConversionJob {
   Clock clock;             // empty: std::time
   TraceSink trace;         // empty: standard output
   FailureSink fileFailed;  // empty: nobody is told
+  // Receives warnings about the run (a fallback decode, an output written
+  // twice) in command-line mode; empty: none are given.
+  TraceSink warning;
+
+  // Filled by the worker when a run starts.
+  std::shared_ptr<const InputIdentities> inputIdentities;
 
   // Draws the "%rnd%" numbers, on one thread at a time (the worker's, in
   // input-set order), so that the sequence does not depend on how many

@@ -35,13 +35,30 @@ bool ConvertFile(const StepContext& context) {
   file.temporaryOutputPath.clear();
   file.failureReason.clear();
   file.heldPath.clear();
+  file.decodeNote.clear();
+  file.keepExistingOutput = false;
   file.targetBitDepth = 0;
   file.libraryMessages.clear();
   const LibraryMessages messages(file.libraryMessages);
 
   // Steps 1-6: decode at the largest resolution the file holds.
-  ImageHandle image = DecodePhotoCd(file).image;
-  if (!image) return false;
+  DecodedImage decoded = DecodePhotoCd(file);
+  if (!decoded.image) {
+    if (decoded.stopped)
+      file.failureReason = "stopped: " + decoded.refusal;
+    else if (!decoded.refusal.empty())
+      file.failureReason = decoded.refusal;
+    else
+      file.failureReason = "no decoder could read it (" + decoded.fallbackReason + ")";
+    return false;
+  }
+  if (decoded.source == DecodeSource::BuiltInDecoder) {
+    // Base only, and another rendering than the converter's: said aloud,
+    // and never put in place of an output that may be the better picture.
+    file.decodeNote = "decoded at Base by the fallback loader: " + decoded.fallbackReason;
+    file.keepExistingOutput = true;
+  }
+  ImageHandle image = std::move(decoded.image);
 
   // Steps 7-8: rotation and resize; the size after them is the working size.
   image = RotateImage(std::move(image), context);
@@ -67,7 +84,7 @@ bool ConvertFile(const StepContext& context) {
   // Step 15: the output name; one that holds the file's number waits until
   // the files before it in the input set are done.
   if (file.placement != OutputPlacement::NamedInOrder &&
-      BuildOutputPaths(context) != OutputPathStatus::Ok)
+      (BuildOutputPaths(context) != OutputPathStatus::Ok || OutputReplacesAnInput(context)))
     return false;
 
   // Step 16: write, under a held name when several workers convert.

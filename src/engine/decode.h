@@ -30,6 +30,11 @@ struct DecodedImage {
   int index = -1;         // sub-image index of the accepted BMP
   int converterRuns = 0;  // how often the converter was started
   std::string refusal;    // why the file was refused before any decoder ran
+  // Why the external converter gave nothing when FreeImage's Base loader
+  // was used instead (source BuiltInDecoder) or tried in vain.
+  std::string fallbackReason;
+  // An interrupt ended the converter: nothing was decoded on purpose.
+  bool stopped = false;
 };
 
 // Decodes file.inputPath. Sets file.intermediatePath and

@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <fstream>
 #include <mutex>
 #include <set>
@@ -54,6 +56,18 @@ void ListFolder(const std::string& folder, Entry entry) {
   closedir(listing);
 }
 
+// A path beyond the system's limit (a deep tree, a long name) can be
+// listed but not opened; the user hears of it instead of missing a file.
+void ReportTooLong(const AppContext& context, const std::string& path) {
+  if (context.job.warning)
+    context.job.warning(path + ": " + std::strerror(ENAMETOOLONG) + ", skipped");
+}
+
+bool TooLong(const std::string& path) {
+  struct stat info {};
+  return stat(path.c_str(), &info) != 0 && errno == ENAMETOOLONG;
+}
+
 // One walk of a folder tree. Real folders and files come first; symbolic
 // links wait until the whole real tree has been walked, so that which name
 // a folder or file is reached by never depends on the order the file
@@ -69,6 +83,10 @@ class TreeWalk {
   void Enter(const std::string& folder) { FirstVisit(folder, visited_); }
 
   void Walk(const std::string& folder) {
+    if (TooLong(folder)) {
+      ReportTooLong(context_, folder);
+      return;
+    }
     if (!FirstVisit(folder, visited_)) return;
     ListFolder(folder, [&](const std::string& name) {
       Entry(folder + name);
@@ -80,7 +98,10 @@ class TreeWalk {
   // offered now, a link kept for FollowLinks.
   void Entry(const std::string& path) {
     struct stat own {};
-    if (lstat(path.c_str(), &own) != 0) return;
+    if (lstat(path.c_str(), &own) != 0) {
+      if (errno == ENAMETOOLONG) ReportTooLong(context_, path);
+      return;
+    }
     if (S_ISLNK(own.st_mode)) {
       if (IsDirectory(path))
         linkedFolders_.push_back(WithSlash(path));
@@ -166,7 +187,12 @@ bool AddInputFile(AppContext& context, const std::string& path, const AddedFileS
   // A folder named x.pcd, a missing path or an empty file can never convert,
   // so none of them enters the set.
   struct stat info {};
-  if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size == 0) return false;
+  if (stat(path.c_str(), &info) != 0) {
+    // Whether it is a folder or a file cannot even be asked.
+    if (errno == ENAMETOOLONG) ReportTooLong(context, path);
+    return false;
+  }
+  if (!S_ISREG(info.st_mode) || info.st_size == 0) return false;
   if (!context.formats.isAcceptedInput(path)) return false;
   const FileIdentity identity{static_cast<std::uint64_t>(info.st_dev),
                               static_cast<std::uint64_t>(info.st_ino)};

@@ -93,6 +93,7 @@ TEST_F(WorkerTest, TraceLinesAndCountsForAGoodAndABadFile) {
       expected.push_back("OK");
     } else {
       expected.push_back("Saving As: ");
+      expected.push_back("Reason: not a Photo CD image");
       expected.push_back("Not OK");
     }
   }
