@@ -14,6 +14,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <future>
 #include <mutex>
@@ -694,8 +695,11 @@ int Batch::Run() {
   // Every file would otherwise fall to the Base-only fallback loader, one
   // by one, without the user learning why.
   if (const std::string problem = settings_.input.pcdDecoder == 1 ? TemporaryFolderProblem() : "";
-      !problem.empty())
-    return Fail("Invalid temporary folder (TMPDIR): " + problem);
+      !problem.empty()) {
+    const char* tmpdir = std::getenv("TMPDIR");
+    return Fail({"Invalid temporary folder (TMPDIR): " + problem,
+                 std::string("TMPDIR=") + (tmpdir ? tmpdir : "") + ": " + problem});
+  }
 
   settings_.input.format = job_.inputFormat;
   settings_.output.format = job_.outputExtension;
