@@ -36,9 +36,17 @@ bool ConvertFile(const StepContext& context) {
   file.heldPath.clear();
   file.targetBitDepth = 0;
 
-  // Steps 1-6: decode at the largest resolution the file holds.
-  ImageHandle image = DecodePhotoCd(file).image;
-  if (!image) return false;
+  // Steps 1-6: decode at the largest resolution the file holds, with the
+  // decoder "PCD Decoder" names.
+  DecoderOptions decoder = DecoderOptions::FromEnvironment();
+  decoder.external = context.settings.input.pcdDecoder == 1;
+  decoder.rendering = RenderingForOutput(context);
+  DecodedImage decoded = DecodePhotoCd(file, decoder);
+  if (!decoded.image) {
+    file.failureReason = decoded.failure;
+    return false;
+  }
+  ImageHandle image = std::move(decoded.image);
 
   // Steps 7-8: rotation and resize; the size after them is the working size.
   image = RotateImage(std::move(image), context);

@@ -1,6 +1,7 @@
 // Ctrl-C during a batch: the files in hand finish, the rest are not begun,
 // and nothing half-written or private stays behind.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -9,8 +10,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "faults_support.h"
 #include "run_binary.h"
@@ -35,8 +34,15 @@ TEST(Interrupt, SigintStopsAfterTheFileInHandAndLeavesNothingBehind) {
   for (auto& text : envText) envp.push_back(text.data());
   envp.push_back(nullptr);
 
-  std::vector<std::string> argText{LumafoldBinary(), "-i", scratch.in() + "/", "-o",
-                                   scratch.out() + "/", "-c", "png", "-q"};
+  std::vector<std::string> argText{LumafoldBinary(),
+                                   "--pcd-decoder=external",
+                                   "-i",
+                                   scratch.in() + "/",
+                                   "-o",
+                                   scratch.out() + "/",
+                                   "-c",
+                                   "png",
+                                   "-q"};
   std::vector<char*> argv;
   for (auto& text : argText) argv.push_back(text.data());
   argv.push_back(nullptr);
