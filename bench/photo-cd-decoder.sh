@@ -4,7 +4,9 @@
 # alone (lumafold-pcd-decode, 8-bit and 16-bit PPM), ImageMagick
 # (`convert 'pcd:FILE[5]' out.ppm`) and GraphicsMagick
 # (`gm convert -size 3072x2048 pcd:FILE out.ppm`). Prints the median wall
-# time of each, its ratio to lumafold's and the peak resident memory.
+# time of each, its ratio to lumafold's, the median processor time (user +
+# system, steadier than wall time on a busy machine) and the peak resident
+# memory.
 #
 #   bench/photo-cd-decoder.sh [ROUNDS] [FILE]
 #       (default 5 rounds, samples/couple-on-beach.pcd)
@@ -43,18 +45,19 @@ else
   echo "note: this lumafold has no --pcd-decoder option; its rows measure the ImageMagick chain"
 fi
 
-# Runs "$@" under GNU time; prints "MICROSECONDS KILOBYTES" (peak resident
-# memory of the largest process; lumafold starts no child with its own
-# decoder).
+# Runs "$@" under GNU time; prints "MICROSECONDS KILOBYTES CPU-SECONDS"
+# (peak resident memory of the largest process; lumafold starts no child
+# with its own decoder).
 measure() {
   local start end
   start=$(date +%s%N)
-  "$gnu_time" -f %M -o "$work/rss" "$@" >/dev/null 2>&1 || true
+  "$gnu_time" -f '%M %U %S' -o "$work/rss" "$@" >/dev/null 2>&1 || true
   end=$(date +%s%N)
-  echo "$(((end - start) / 1000)) $(tail -n1 "$work/rss")"
+  read -r kb user sys < <(tail -n1 "$work/rss")
+  echo "$(((end - start) / 1000)) $kb $(awk -v u="$user" -v s="$sys" 'BEGIN {print u + s}')"
 }
 
-median() { sort -n | awk '{v[NR]=$1} END {print (NR % 2) ? v[(NR+1)/2] : int((v[NR/2]+v[NR/2+1])/2)}'; }
+median() { sort -n | awk '{v[NR]=$1} END {print (NR % 2) ? v[(NR+1)/2] : (v[NR/2]+v[NR/2+1])/2}'; }
 
 # name|command with OUT for the output path (its extension picks the format)
 runs=(
@@ -78,23 +81,30 @@ for ((r = 0; r < rounds; r++)); do
     case $name in GraphicsMagick*) command -v gm >/dev/null || continue ;; esac
     rm -rf "$work/lf-ppm" "$work/lf-jpg" "$work"/out.*; mkdir -p "$work/lf-ppm" "$work/lf-jpg"
     # shellcheck disable=SC2086
-    read -r us kb < <(measure $cmd)
+    read -r us kb cpu < <(measure $cmd)
     echo "$us" >>"$work/$i.times"
     echo "$kb" >>"$work/$i.rss"
+    echo "$cpu" >>"$work/$i.cpu"
   done
 done
 
 lf_ppm=$(median <"$work/0.times")
 lf_jpg=$(median <"$work/1.times")
+lf_ppm_cpu=$(median <"$work/0.cpu")
+lf_jpg_cpu=$(median <"$work/1.cpu")
 printf '%s, %d rounds (median wall time; ratio = time / lumafold to the same format)\n' \
   "$(basename "$file")" "$rounds"
-printf '%-22s %10s %8s %10s\n' command seconds ratio 'peak MB'
+printf '%-22s %10s %8s %10s %8s %10s\n' command seconds ratio 'cpu s' ratio 'peak MB'
 for ((i = 0; i < ${#runs[@]}; i++)); do
   [ -f "$work/$i.times" ] || continue
   name=${runs[$i]%%|*}
   t=$(median <"$work/$i.times")
+  c=$(median <"$work/$i.cpu")
   kb=$(sort -n "$work/$i.rss" | tail -n1)
-  case $name in *jpg) base=$lf_jpg ;; *) base=$lf_ppm ;; esac
-  awk -v n="$name" -v t="$t" -v b="$base" -v kb="$kb" \
-    'BEGIN {printf "%-22s %10.3f %7.2fx %10.1f\n", n, t/1e6, t/b, kb/1024}'
+  case $name in
+    *jpg) base=$lf_jpg base_cpu=$lf_jpg_cpu ;;
+    *) base=$lf_ppm base_cpu=$lf_ppm_cpu ;;
+  esac
+  awk -v n="$name" -v t="$t" -v b="$base" -v c="$c" -v bc="$base_cpu" -v kb="$kb" \
+    'BEGIN {printf "%-22s %10.3f %7.2fx %10.2f %7.2fx %10.1f\n", n, t/1e6, t/b, c, (bc > 0 ? c/bc : 0), kb/1024}'
 done

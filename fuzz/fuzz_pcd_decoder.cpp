@@ -7,13 +7,17 @@
 //     big-endian 16-bit values), then the file from sector 384 on. Sectors
 //     0-383 are a fixed, sound Image Pac head with grey plain levels, so the
 //     fuzzer spends its effort on the Huffman-coded levels instead of on
-//     hundreds of kilobytes of plain pixels.
+//     hundreds of kilobytes of plain pixels;
+//   - form 2 (second bit set): the Huffman-coded rows alone on a small
+//     64x32 level, for many inputs a second: a byte of table count, a byte
+//     of table length, the tables, then the coded rows.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <vector>
 
 #include "engine/pcd_decoder.h"
+#include "engine/pcd_decoder_internal.h"
 #include "fuzz_support.h"
 
 using namespace lumafold;
@@ -64,13 +68,41 @@ pcd::Level SizeLevel(int width, int height) {
   }
 }
 
+int FuzzRows(const std::uint8_t* data, std::size_t size) {
+  if (size < 2) return 0;
+  const int count = data[0] % 3 + 1;
+  const std::size_t tableBytes = data[1] < size - 2 ? data[1] : size - 2;
+  std::string error;
+  const auto tables = pcd::detail::ReadHuffmanTables(std::span(data + 2, tableBytes), count, error);
+  if (tables.empty()) {
+    FUZZ_CHECK(!error.empty());
+    return 0;
+  }
+  FUZZ_CHECK(static_cast<int>(tables.size()) == count);
+  pcd::detail::YccPlanes planes;
+  planes.width = 64;
+  planes.height = 32;
+  planes.luma.assign(64 * 32, 128);
+  planes.chroma1.assign(32 * 16, 156);
+  planes.chroma2.assign(32 * 16, 137);
+  const std::span<const std::uint8_t> rows(data + 2 + tableBytes, size - 2 - tableBytes);
+  const pcd::detail::ResidualStream stream = pcd::detail::ApplyResiduals(rows, tables, planes);
+  FUZZ_CHECK(stream.endByte <= rows.size());
+  FUZZ_CHECK(stream.endMarkByte <= rows.size());
+  FUZZ_CHECK(!stream.complete || stream.lumaComplete);
+  FUZZ_CHECK(stream.complete || !stream.problem.empty() || !stream.lumaComplete);
+  FUZZ_CHECK(planes.luma.size() == 64 * 32 && planes.chroma1.size() == 32 * 16);
+  return 0;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 1) return 0;
   const std::uint8_t form = data[0];
+  if (form & 2) return FuzzRows(data + 1, size - 1);
   pcd::Request request;
-  request.highest = static_cast<pcd::Level>((form >> 1) % 5);
+  request.highest = static_cast<pcd::Level>((form >> 2) % 5);
   request.rendering = static_cast<pcd::Rendering>((form >> 4) % 3);
   ++data;
   --size;

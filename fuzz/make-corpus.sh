@@ -51,15 +51,17 @@ done
 
 # --- the whole Photo CD decoder (see fuzz_pcd_decoder.cpp for the forms) --
 # Form 0, the file as it is: the first 48 KB of a 16Base file (Base/16 whole).
-{ printf '\x08'; head -c 49152 "$root/tests/data/decoder/16base-kodak.pcd"; } >"$out/pcd_decoder/cut-after-base16"
+{ printf '\x38'; head -c 49152 "$root/tests/data/decoder/16base-kodak.pcd"; } >"$out/pcd_decoder/cut-after-base16"
 { printf '\x14'; head -c 49152 "$root/tests/data/decoder/no-signature.pcd"; } >"$out/pcd_decoder/no-signature"
 # Form 1, sectors 384 on behind a fixed head: the start of a real scan's
-# 4Base level (its real code table and first rows) ...
-{ printf '\x09'; od -An -tx1 -j $((0x0E02)) -N5 "$root/samples/couple-on-beach.pcd" | xxd -r -p
+# 4Base level (its real code table and first rows).
+{ printf '\x39'; od -An -tx1 -j $((0x0E02)) -N5 "$root/samples/couple-on-beach.pcd" | xxd -r -p
   dd if="$root/samples/couple-on-beach.pcd" bs=2048 skip=384 count=16 status=none; } >"$out/pcd_decoder/real-4base-start"
-# ... and a small synthetic Image Pac whose 4Base is whole (1-bit codes)
-# and whose 16Base holds a few luma and chroma rows and its end mark.
-python3 - "$out/pcd_decoder/synthetic-16base" <<'PYTHON'
+# Form 2: three code tables and the coded rows of a 64x32 level (luma rows,
+# chroma rows interleaved as in real scans, then the end mark). A whole
+# synthetic 4Base is left out: each run of it costs seconds under the
+# sanitizers, and the unit tests decode whole levels.
+python3 - "$out/pcd_decoder/rows-64x32" <<'PYTHON'
 import sys
 class Bits:
     def __init__(self): self.bits = []
@@ -70,28 +72,21 @@ class Bits:
     def bytes(self):
         bits = self.bits + [0] * (-len(self.bits) % 8)
         return bytes(int("".join(map(str, bits[i:i + 8])), 2) for i in range(0, len(bits), 8))
-def sectors(data): return data + bytes(-len(data) % 2048)
 def table(entries):  # (length, code, key)
     out = bytes([len(entries) - 1])
-    for length, code, key in entries: out += bytes([length - 1, (code << (16 - length)) >> 8, (code << (16 - length)) & 255, key & 255])
+    for length, code, key in entries:
+        left = code << (16 - length)
+        out += bytes([length - 1, left >> 8, left & 255, key & 255])
     return out
-codes = [(0, 1), (2, 2)]  # "0" -> 0, "10" -> +3
-four = Bits()
-for r in range(1024): four.row(0, r, [codes[(x * 7 + r) % 97 == 0] for x in range(1536)])
-four.row(0, 1024, [])
-head = bytes(2048 * 4) + sectors(table([(1, 0, 0), (2, 2, 3)]))  # ICA, LPT-MRS x2, LPT, HCT
-four_data = sectors(four.bytes())
-stop4 = 384 + (len(head) + len(four_data)) // 2048
-sixteen = Bits()
-for r in range(4): sixteen.row(0, r, [codes[x % 5 == 0] for x in range(3072)])
-sixteen.row(2, 0, [codes[x % 3 == 0] for x in range(1536)])
-sixteen.row(3, 0, [codes[x % 4 == 0] for x in range(1536)])
-sixteen.row(3, 2048, [])
+codes = [(0, 1), (2, 2)]  # "0" and "10"
 tables = table([(1, 0, 0), (2, 2, 3)]) + table([(1, 0, 0), (2, 2, -3)]) + table([(1, 0, 0), (2, 2, 5)])
-rest = bytes(2048 * 12) + sectors(tables + bytes(2048)) [:4096] + sectors(sixteen.bytes())
-stop16 = stop4 + len(rest) // 2048
-attribute = bytes([0x08, stop4 >> 8, stop4 & 255, stop16 >> 8, stop16 & 255])
-open(sys.argv[1], "wb").write(b"\x09" + attribute + head + four_data + rest)
+small = Bits()
+for r in range(32): small.row(0, r, [codes[(x + r) % 3 == 0] for x in range(64)])
+for r in range(0, 32, 2):
+    small.row(2, r, [codes[x % 2] for x in range(32)])
+    small.row(3, r, [codes[x % 5 == 1] for x in range(32)])
+small.row(0, 32, [])
+open(sys.argv[1], "wb").write(b"\x02\x02" + bytes([len(tables)]) + tables + small.bytes())
 PYTHON
 
 # --- filename masks (mask, NUL, relative subfolder, NUL, input name) ---------

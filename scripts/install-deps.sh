@@ -6,10 +6,15 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   libfreeimage-dev libdevil-dev libjxr-dev libjxr-tools imagemagick
+  libpng-dev libtiff-dev
   libcairo2-dev libpango1.0-dev fonts-liberation fonts-dejavu-core
   libarchive-dev qt6-base-dev libgtest-dev
   xvfb xauth
   time
+  # Independent readers the output tests check written files with:
+  # ImageMagick's OpenEXR coder lives in the -extra package.
+  libmagickcore-6.q16-6-extra python3-pil python3-numpy libimage-exiftool-perl
+  pngcheck libtiff-tools openexr
 )
 if [ "${LUMAFOLD_FUZZ_DEPS:-0}" = 1 ]; then
   packages+=(clang libclang-rt-14-dev)

@@ -281,6 +281,15 @@ bool Batch::CheckOutputFormat(std::string& failure) {
     failure = "Invalid jpg-quality value";
     return false;
   }
+  const OutputSettings& output = settings_.output;
+  if (extension == "tiff" && output.tiffColorModel == 1 &&
+      !TiffCompressionTakesCmyk(output.tiffCompression)) {
+    failure = "Invalid tiff-color-model value: CMYK cannot be written with " +
+              context_.formats.keywordName(KeywordSet::Compression, output.tiffCompression,
+                                           "TIFF Compression") +
+              " compression";
+    return false;
+  }
   return true;
 }
 

@@ -1,6 +1,10 @@
-// 8-bit BMP with an exact colour table: FreeImage always writes all 256
-// palette entries of an 8-bit image, so the file is encoded in memory first
-// and rebuilt with only the entries up to the highest index any pixel uses.
+// BMP files encoded in memory first and finished by hand. FreeImage always
+// writes all 256 palette entries of an 8-bit image, so the exact colour
+// table writer rebuilds the file with only the entries up to the highest
+// index any pixel uses. And for run-length pixels FreeImage leaves the
+// uncompressed sizes in the headers (image size 0, a file size past the
+// file's end), which careful readers refuse; both are set to what was
+// written.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -50,7 +54,9 @@ struct MemoryStream {
   }
 };
 
-bool WriteWholeFile(const std::string& path, const BYTE* data, std::size_t size) {
+}  // namespace
+
+bool WriteWholeFile(const std::string& path, const unsigned char* data, std::size_t size) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (fd < 0) return false;
   bool ok = true;
@@ -69,7 +75,26 @@ bool WriteWholeFile(const std::string& path, const BYTE* data, std::size_t size)
   return ok;
 }
 
-}  // namespace
+bool WriteBmp(FIBITMAP* image, std::int32_t saveFlags, const std::string& path) {
+  MemoryStream memory;
+  if (!image || !memory.stream || !FreeImage_SaveToMemory(FIF_BMP, image, memory.stream, saveFlags))
+    return false;
+  BYTE* encoded = nullptr;
+  DWORD encodedSize = 0;
+  if (!FreeImage_AcquireMemory(memory.stream, &encoded, &encodedSize)) return false;
+  if (encodedSize < kHeadersSize || encoded[0] != 'B' || encoded[1] != 'M') return false;
+  const std::uint32_t pixelOffset = ReadLe32(encoded + 10);
+  if (pixelOffset > encodedSize) return false;
+  BYTE* info = encoded + kFileHeaderSize;
+  constexpr std::uint32_t kRunLengthEight = 1;
+  constexpr std::uint32_t kRunLengthFour = 2;
+  const std::uint32_t compression = ReadLe32(info + 16);
+  if (compression == kRunLengthEight || compression == kRunLengthFour) {
+    WriteLe32(encoded + 2, encodedSize);
+    WriteLe32(info + 20, encodedSize - pixelOffset);
+  }
+  return WriteWholeFile(path, encoded, encodedSize);
+}
 
 bool WriteExactColourTableBmp(FIBITMAP* image, std::int32_t formatNumber, std::int32_t saveFlags,
                               const std::string& path) {

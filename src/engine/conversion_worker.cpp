@@ -173,6 +173,7 @@ class Batch {
     job_.outputWidth = file.workingWidth;
     job_.outputHeight = file.workingHeight;
 
+    for (const std::string& message : file.libraryMessages) trace(message);
     trace("Saving As: " + file.outputPath);
     if (!ok && !file.failureReason.empty()) trace("Reason: " + file.failureReason);
     trace(ok ? "OK" : "Not OK");

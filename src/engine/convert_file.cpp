@@ -2,6 +2,7 @@
 
 #include "engine/decode.h"
 #include "engine/held_output.h"
+#include "engine/image_libraries.h"
 #include "engine/naming.h"
 #include "engine/write_output.h"
 
@@ -35,6 +36,8 @@ bool ConvertFile(const StepContext& context) {
   file.failureReason.clear();
   file.heldPath.clear();
   file.targetBitDepth = 0;
+  file.libraryMessages.clear();
+  const LibraryMessages messages(file.libraryMessages);
 
   // Steps 1-6: decode at the largest resolution the file holds, with the
   // decoder "PCD Decoder" names.

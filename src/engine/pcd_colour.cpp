@@ -126,14 +126,16 @@ void Convert(const YccPlanes& planes, int rotation, const T* curve, T* out) {
         break;
     }
     const std::uint8_t* luma = &planes.luma[static_cast<std::size_t>(y) * width];
-    for (int x = 0; x < width; ++x, target += step) {
-      const int cx = x >> 1;
-      const int q1 = (x & 1) ? row1[cx] + row1[cx + 1] : 2 * row1[cx];
-      const int q2 = (x & 1) ? row2[cx] + row2[cx + 1] : 2 * row2[cx];
-      const int l = t.luma[luma[x]];
+    auto pixel = [&](int l, int q1, int q2) {
       out[target] = curve[Index(l + t.red[q2])];
       out[target + 1] = curve[Index(l + t.greenC1[q1] + t.greenC2[q2])];
       out[target + 2] = curve[Index(l + t.blue[q1])];
+      target += step;
+    };
+    // Even pixels sit on a chroma sample, odd ones between two.
+    for (int cx = 0; cx < chromaWidth; ++cx) {
+      pixel(t.luma[luma[2 * cx]], 2 * row1[cx], 2 * row2[cx]);
+      pixel(t.luma[luma[2 * cx + 1]], row1[cx] + row1[cx + 1], row2[cx] + row2[cx + 1]);
     }
   }
 }
@@ -149,15 +151,15 @@ void ConvertToRgb(const YccPlanes& planes, int rotation, Rendering rendering, Pi
   const Tables& t = ColourTables();
   switch (rendering) {
     case Rendering::Display8:
-      picture.rgb8.resize(values);
+      SizeBuffer(picture.rgb8, values);
       Convert(planes, rotation, t.display8.data(), picture.rgb8.data());
       break;
     case Rendering::Display16:
-      picture.rgb16.resize(values);
+      SizeBuffer(picture.rgb16, values);
       Convert(planes, rotation, t.display16.data(), picture.rgb16.data());
       break;
     case Rendering::LinearFloat:
-      picture.rgbFloat.resize(values);
+      SizeBuffer(picture.rgbFloat, values);
       Convert(planes, rotation, t.linear.data(), picture.rgbFloat.data());
       break;
   }

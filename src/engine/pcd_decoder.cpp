@@ -70,11 +70,11 @@ YccPlanes Doubled(const YccPlanes& lower) {
   YccPlanes up;
   up.width = lower.width * 2;
   up.height = lower.height * 2;
-  up.luma.resize(static_cast<std::size_t>(up.width) * up.height);
+  SizeBuffer(up.luma, static_cast<std::size_t>(up.width) * up.height);
   Interpolate2x(lower.luma.data(), lower.width, lower.height, up.luma.data());
   const std::size_t chroma = static_cast<std::size_t>(lower.width) * lower.height;
-  up.chroma1.resize(chroma);
-  up.chroma2.resize(chroma);
+  SizeBuffer(up.chroma1, chroma);
+  SizeBuffer(up.chroma2, chroma);
   Interpolate2x(lower.chroma1.data(), lower.width / 2, lower.height / 2, up.chroma1.data());
   Interpolate2x(lower.chroma2.data(), lower.width / 2, lower.height / 2, up.chroma2.data());
   return up;
@@ -217,7 +217,7 @@ bool ReadFileStart(const std::string& path, std::size_t limit, std::vector<std::
     return false;
   }
   const std::size_t size = std::min(static_cast<std::size_t>(info.st_size), limit);
-  bytes.resize(size);
+  SizeBuffer(bytes, size);
   std::size_t done = 0;
   while (done < size) {
     const ssize_t got = ::pread(fd, bytes.data() + done, size - done, static_cast<off_t>(done));

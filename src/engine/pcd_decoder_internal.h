@@ -23,6 +23,12 @@ struct LevelSize {
 };
 LevelSize SizeOf(Level level);
 
+// Sizes `buffer` to `count` values. Large buffers are first offered to the
+// kernel for huge pages: a 16Base decode touches some 40 MB of fresh memory,
+// and with 4 KB pages the page faults cost about as much as the decoding.
+template <typename T>
+void SizeBuffer(std::vector<T>& buffer, std::size_t count);
+
 // --- container ---------------------------------------------------------------
 
 struct Container {

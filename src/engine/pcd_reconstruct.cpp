@@ -4,7 +4,10 @@
 // their two neighbours, centre ones the rounded mean of four, the last row
 // and column repeated). Base, 4Base and 16Base are co-sited: a lower pixel
 // sits on the even pixel above it.
+#include <sys/mman.h>
+
 #include <algorithm>
+#include <cstdint>
 
 #include "engine/pcd_decoder_internal.h"
 
@@ -23,6 +26,24 @@ void WidenRow(const std::uint8_t* source, int width, std::uint8_t* target) {
 }
 
 }  // namespace
+
+template <typename T>
+void SizeBuffer(std::vector<T>& buffer, std::size_t count) {
+  constexpr std::size_t kHugePage = 2u << 20;
+  if (count * sizeof(T) >= 2 * kHugePage && buffer.capacity() < count) {
+    buffer.reserve(count);
+    // Only whole huge pages inside the allocation can be advised.
+    const auto start = reinterpret_cast<std::uintptr_t>(buffer.data());
+    const std::uintptr_t first = (start + kHugePage - 1) & ~(kHugePage - 1);
+    const std::uintptr_t end = (start + count * sizeof(T)) & ~(kHugePage - 1);
+    if (end > first) ::madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
+  }
+  buffer.resize(count);
+}
+
+template void SizeBuffer(std::vector<std::uint8_t>&, std::size_t);
+template void SizeBuffer(std::vector<std::uint16_t>&, std::size_t);
+template void SizeBuffer(std::vector<float>&, std::size_t);
 
 void Interpolate2x(const std::uint8_t* source, int width, int height, std::uint8_t* target) {
   const std::size_t targetWidth = 2 * static_cast<std::size_t>(width);

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "engine/conversion_job.h"
 #include "engine/image.h"
@@ -42,6 +43,9 @@ struct FileConversion {
   // Why the file failed when the trace should say more than "Not OK" (an
   // output name that cannot be used); empty otherwise.
   std::string failureReason;
+  // Warnings and errors the image libraries gave while this file was
+  // converted, as "LIBRARY: message", for the trace.
+  std::vector<std::string> libraryMessages;
   OutputPlacement placement = OutputPlacement::Direct;
   // The written output waiting to be moved into place; empty otherwise.
   std::string heldPath;

@@ -279,15 +279,30 @@ ImageHandle TextLayer(const WatermarkFont& font, const std::string& text,
 
 // --- Picture --------------------------------------------------------------
 
-// The formats the preferences dialog offers, recognised by content.
+// Any format FreeImage reads, recognised by content (a GIF or TIFF passes
+// the run's checks as well as the PNG, BMP and JPEG files the preferences
+// dialog offers). The first page of a multi-page file is the picture.
+// Pictures of more than 8 bits per channel are brought to 8 bits here, as
+// the drawing layer takes nothing else.
 ImageHandle LoadPicture(const std::string& path) {
   if (path.empty()) return nullptr;
-  const FREE_IMAGE_FORMAT format = FreeImage_GetFileType(path.c_str(), 0);
-  if (format != FIF_PNG && format != FIF_BMP && format != FIF_JPEG) return nullptr;
+  FREE_IMAGE_FORMAT format = FreeImage_GetFileType(path.c_str(), 0);
+  if (format == FIF_UNKNOWN) format = FreeImage_GetFIFFromFilename(path.c_str());
+  if (format == FIF_UNKNOWN || !FreeImage_FIFSupportsReading(format)) return nullptr;
   ImageHandle picture(FreeImage_Load(format, path.c_str(), 0));
   if (!picture || FreeImage_GetWidth(picture.get()) == 0 || FreeImage_GetHeight(picture.get()) == 0)
     return nullptr;
-  return picture;
+  switch (FreeImage_GetImageType(picture.get())) {
+    case FIT_BITMAP:
+    case FIT_RGB16:
+    case FIT_RGBA16:
+      return picture;
+    case FIT_RGBF:
+    case FIT_RGBAF:
+      return ImageHandle(FreeImage_ToneMapping(picture.get(), FITMO_DRAGO03, 0, 0));
+    default:
+      return ImageHandle(FreeImage_ConvertToStandardType(picture.get(), TRUE));
+  }
 }
 
 void MakeGrey(FIBITMAP* bitmap32) {
@@ -307,8 +322,9 @@ void MakeGrey(FIBITMAP* bitmap32) {
 ImageHandle PictureLayer(const WatermarkSettings& watermark) {
   ImageHandle picture = LoadPicture(watermark.image);
   if (!picture) return nullptr;
-  const bool hasAlpha =
-      FreeImage_GetBPP(picture.get()) == 32 || FreeImage_IsTransparent(picture.get());
+  const bool hasAlpha = FreeImage_GetBPP(picture.get()) == 32 ||
+                        FreeImage_GetImageType(picture.get()) == FIT_RGBA16 ||
+                        FreeImage_IsTransparent(picture.get());
   ImageHandle pixels(FreeImage_ConvertTo32Bits(picture.get()));
   if (!pixels) return nullptr;
   picture.reset();

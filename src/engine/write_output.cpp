@@ -4,6 +4,8 @@
 // atomic, so an existing output is either left whole or replaced whole.
 #include "engine/write_output.h"
 
+#include "engine/image_libraries.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -100,6 +102,49 @@ int SeekInFile(fi_handle handle, long offset, int origin) {
 }
 long TellInFile(fi_handle handle) { return std::ftell(static_cast<FILE*>(handle)); }
 
+// 72 dots per inch in FreeImage's unit: the intermediate file carries no
+// resolution, and 0 would reach the outputs as a density of 0 x 0, which
+// readers take as broken or as 1 dot per inch.
+constexpr unsigned kDefaultDotsPerMetre = 2835;
+
+void GiveResolution(FIBITMAP* image) {
+  if (FreeImage_GetDotsPerMeterX(image) == 0 || FreeImage_GetDotsPerMeterY(image) == 0) {
+    FreeImage_SetDotsPerMeterX(image, kDefaultDotsPerMetre);
+    FreeImage_SetDotsPerMeterY(image, kDefaultDotsPerMetre);
+  }
+}
+
+bool HasAlphaChannel(FIBITMAP* image) {
+  return FreeImage_GetImageType(image) == FIT_BITMAP && FreeImage_GetBPP(image) == 32;
+}
+
+bool WriteTo(ImageHandle& image, const StepContext& context, const std::string& path) {
+  const ConversionJob& job = context.job;
+  const std::string& key = job.outputExtension;
+  GiveResolution(image.get());
+  if (IsDevilFormat(key)) {
+    return WriteWithDevil(image, job.formatIdentifier, key == "dds", path);
+  }
+  if (key == "jxr") return WriteJpegXr(image.get(), path);
+  if (key == "bmp") {
+    if (EffectiveTargetDepth(job, context.file) == 8 && context.settings.output.bmpColorTable == 1)
+      return WriteExactColourTableBmp(image.get(), job.formatIdentifier, job.saveFlags, path);
+    return WriteBmp(image.get(), job.saveFlags, path);
+  }
+  if (key == "ico") return WriteIcon(image.get(), path);
+  if (key == "pbm") return WritePortableBitmap(image.get(), path);
+  if (key == "pfm") return WritePortableFloatmap(image.get(), path);
+  if (key == "tiff") return WriteTiff(image.get(), job.saveFlags, path);
+  if (key == "png" && HasAlphaChannel(image.get()))
+    return WritePngWithAlpha(image.get(), job.saveFlags, path);
+  if (key == "webp" && HasAlphaChannel(image.get()))
+    return WriteWebpWithAlpha(image.get(), job.saveFlags, path);
+  return SaveWithFreeImage(static_cast<FREE_IMAGE_FORMAT>(job.formatIdentifier), image.get(), path,
+                           job.saveFlags);
+}
+
+}  // namespace
+
 // FreeImage_Save neither looks at the stream's error flag nor at fclose():
 // on a full disk (or past a file-size limit) its writers report success for
 // a cut-off file, which would then replace the user's existing output. So
@@ -114,26 +159,10 @@ bool SaveWithFreeImage(FREE_IMAGE_FORMAT format, FIBITMAP* image, const std::str
   return std::fclose(file) == 0 && ok;
 }
 
-bool WriteTo(ImageHandle& image, const StepContext& context, const std::string& path) {
-  const ConversionJob& job = context.job;
-  const std::string& key = job.outputExtension;
-  if (IsDevilFormat(key)) {
-    return WriteWithDevil(image, job.formatIdentifier, key == "dds", path);
-  }
-  if (key == "jxr") return WriteJpegXr(image.get(), path);
-  if (key == "bmp" && EffectiveTargetDepth(job, context.file) == 8 &&
-      context.settings.output.bmpColorTable == 1) {
-    return WriteExactColourTableBmp(image.get(), job.formatIdentifier, job.saveFlags, path);
-  }
-  return SaveWithFreeImage(static_cast<FREE_IMAGE_FORMAT>(job.formatIdentifier), image.get(), path,
-                           job.saveFlags);
-}
-
-}  // namespace
-
 bool WriteOutput(ImageHandle& image, const StepContext& context) {
   const std::string& outputPath = context.file.outputPath;
   if (!image || outputPath.empty() || outputPath.back() == '/') return false;
+  const LibraryMessages messages(context.file.libraryMessages);
 
   std::optional<TemporaryOutput> temporary = TemporaryOutput::Claim(
       context.file.temporaryOutputPath, outputPath, context.job.outputExtension);

@@ -39,6 +39,16 @@ std::int32_t AutomaticDepth(const std::vector<std::int32_t>& acceptedDepths,
 // depth, or the job's explicit target depth.
 std::int32_t EffectiveTargetDepth(const ConversionJob& job, const FileConversion& file);
 
+// Whether "TIFF Compression" `compression` can carry the CMYK colour model:
+// the CCITT fax codes are bilevel, LogLuv codes light as CIE colour, and
+// FreeImage writes JPEG in TIFF only for RGB. The front ends refuse the other
+// combinations before a run.
+bool TiffCompressionTakesCmyk(std::int32_t compression);
+
+// The depth a TIFF is written at for its save flags and the depth asked for:
+// the one its compression and colour model can hold.
+std::int32_t TiffDepthFor(std::int32_t saveFlags, std::int32_t depth);
+
 // Brings the image to the file's target depth and records that depth in
 // context.file.targetBitDepth. Returns the same handle when the depth already
 // matches, and an empty handle when the target depth is not one this step
@@ -52,6 +62,37 @@ bool WriteOutput(ImageHandle& image, const StepContext& context);
 
 // The writers themselves; each writes exactly `path` and leaves the naming
 // and replacing to WriteOutput.
+
+// FreeImage's writer through a stream of ours, so that a failed write or
+// close fails the save.
+bool SaveWithFreeImage(FREE_IMAGE_FORMAT format, FIBITMAP* image, const std::string& path,
+                       int flags);
+
+// Writes `size` bytes as the whole file; false when any write or the close
+// failed.
+bool WriteWholeFile(const std::string& path, const unsigned char* data, std::size_t size);
+
+// BMP through FreeImage with the header sizes of a run-length file set to
+// what was written (FreeImage leaves the uncompressed sizes there).
+bool WriteBmp(FIBITMAP* image, std::int32_t saveFlags, const std::string& path);
+
+// Windows icon of one entry at the picture's own size (up to 256 x 256, any
+// shape) and depth (1, 4, 8, 16, 24 or 32 bits).
+bool WriteIcon(FIBITMAP* image, const std::string& path);
+
+// PBM with 1 meaning black, as the format defines it.
+bool WritePortableBitmap(FIBITMAP* image, const std::string& path);
+
+// PFM from a 96-bit floating-point image, rows bottom to top.
+bool WritePortableFloatmap(FIBITMAP* image, const std::string& path);
+
+// PNG and lossless WebP of a 32-bit image with its alpha channel, also when
+// every pixel is opaque (FreeImage drops an opaque alpha channel).
+bool WritePngWithAlpha(FIBITMAP* image, std::int32_t saveFlags, const std::string& path);
+bool WriteWebpWithAlpha(FIBITMAP* image, std::int32_t saveFlags, const std::string& path);
+
+// TIFF; with TIFF_CMYK in the flags the pixels are converted to CMYK inks.
+bool WriteTiff(FIBITMAP* image, std::int32_t saveFlags, const std::string& path);
 
 // 8-bit BMP whose colour table holds only the entries up to the highest
 // index any pixel uses. False for an image that is not 8 bits per pixel.

@@ -73,6 +73,17 @@ bool StartConversion(MainWindow& window) {
     if (settings.transform.imageWidth == 0) return refuse(window.text("Msg", "Invalid width"));
     if (settings.transform.imageHeight == 0) return refuse(window.text("Msg", "Invalid height"));
   }
+  // CMYK inks cannot go with every TIFF compression; refused before the run
+  // rather than written with another compression or colour model.
+  const OutputSettings& output = settings.output;
+  if (job.outputExtension == "tiff" && output.tiffColorModel == 1 &&
+      !TiffCompressionTakesCmyk(output.tiffCompression)) {
+    return refuse(QString::fromStdString(
+        "CMYK cannot be written with " +
+        context.formats.keywordName(KeywordSet::Compression, output.tiffCompression,
+                                    "TIFF Compression") +
+        " compression"));
+  }
   // 8.-9. These leave the status text at "Preparing...".
   const WatermarkSettings& watermark = settings.watermark;
   if (watermark.doWatermark == 1) {

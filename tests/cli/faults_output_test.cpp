@@ -258,5 +258,30 @@ TEST(EscapingNames, AMaskThatNamesAFolderFailsWithAReason) {
   }
 }
 
+// The image libraries' warnings (here libtiff's about the legacy Deflate
+// code) are the trace's business: in the debug trace of their file, never
+// on standard error.
+TEST(OutputFaults, LibraryWarningsReachTheTraceNotTheTerminal) {
+  FaultScratch scratch;
+  testing::CopySample("kodim13-4base.pcd", scratch.in());
+  const std::vector<std::string> arguments = {"-i", scratch.in() + "/", "-o", scratch.out() + "/",
+                                              "-c", "tiff", "--tiff-compression=deflate"};
+  const FaultRun quiet = RunLumafoldUnder(arguments, OptionsFor(scratch));
+  EXPECT_EQ(quiet.status, 0) << Dump(quiet);
+  EXPECT_EQ(quiet.err, "");
+  EXPECT_EQ(quiet.out.find("Deflate codec"), std::string::npos) << Dump(quiet);
+
+  std::vector<std::string> debug = arguments;
+  debug.push_back("-d");
+  const FaultRun traced = RunLumafoldUnder(debug, OptionsFor(scratch));
+  EXPECT_EQ(traced.status, 0) << Dump(traced);
+  EXPECT_EQ(traced.err, "");
+  const std::size_t warning = traced.out.find("\nTIFF: ");
+  const std::size_t saving = traced.out.find("\nSaving As: ");
+  ASSERT_NE(warning, std::string::npos) << Dump(traced);
+  EXPECT_LT(warning, saving) << Dump(traced);
+  EXPECT_NE(traced.out.find("legacy Deflate codec", warning), std::string::npos) << Dump(traced);
+}
+
 }  // namespace
 }  // namespace lumafold

@@ -185,3 +185,108 @@ TEST(OutputDepth, SixteenBitIconIs555) {
 
 }  // namespace
 }  // namespace lumafold
+
+namespace lumafold {
+namespace {
+using namespace output_testing;
+
+ImageHandle Grey(unsigned level, int bpp = 24) {
+  ImageHandle image(FreeImage_Allocate(4, 4, bpp));
+  for (unsigned y = 0; y < 4; ++y) {
+    BYTE* row = FreeImage_GetScanLine(image.get(), static_cast<int>(y));
+    for (unsigned i = 0; i < 4 * static_cast<unsigned>(bpp) / 8; ++i)
+      row[i] = static_cast<BYTE>(level);
+  }
+  return image;
+}
+
+// 16 bits per channel: 8-bit codes scaled by 257, so white is 65535 (a
+// shift by 8 would leave it at 65280) and mid-grey 128 is 32896.
+TEST(OutputDepth, FortyEightScalesEightBitCodesBy257) {
+  for (const auto& [level, expected] : {std::pair{255u, 65535}, {128u, 32896}, {0u, 0}}) {
+    for (int bpp : {24, 32}) {
+      OutputCase output;
+      ASSERT_TRUE(output.prepare("png", 48));
+      ImageHandle wide = output.convert(Grey(level, bpp));
+      ASSERT_TRUE(wide);
+      ASSERT_EQ(FreeImage_GetImageType(wide.get()), FIT_RGB16);
+      const auto* pixel = reinterpret_cast<const FIRGB16*>(FreeImage_GetScanLine(wide.get(), 2));
+      EXPECT_EQ(pixel[1].red, expected) << level;
+      EXPECT_EQ(pixel[1].green, expected) << level;
+      EXPECT_EQ(pixel[1].blue, expected) << level;
+    }
+  }
+}
+
+// The floating-point formats hold linear light: sRGB mid-grey 128 is
+// 0.2158, not 128 / 255.
+TEST(OutputDepth, NinetySixHoldsLinearLight) {
+  const std::pair<unsigned, float> levels[] = {{255u, 1.0f}, {128u, 0.2158f}, {10u, 0.003035f}};
+  for (const auto& [level, expected] : levels) {
+    OutputCase output;
+    ASSERT_TRUE(output.prepare("exr"));
+    output.file.sourceBitDepth = 24;
+    ImageHandle linear = output.convert(Grey(level));
+    ASSERT_TRUE(linear);
+    ASSERT_EQ(FreeImage_GetImageType(linear.get()), FIT_RGBF);
+    const auto* pixel = reinterpret_cast<const FIRGBF*>(FreeImage_GetScanLine(linear.get(), 0));
+    EXPECT_NEAR(pixel[3].red, expected, 0.0005) << level;
+    EXPECT_NEAR(pixel[3].blue, expected, 0.0005) << level;
+  }
+  // From 16 bits per channel the same curve applies.
+  OutputCase wide;
+  ASSERT_TRUE(wide.prepare("tiff", 96));
+  ImageHandle sixteen(FreeImage_AllocateT(FIT_RGB16, 2, 2));
+  auto* in = reinterpret_cast<FIRGB16*>(FreeImage_GetScanLine(sixteen.get(), 0));
+  in[0] = FIRGB16{32896, 65535, 0};
+  ImageHandle linear = wide.convert(std::move(sixteen));
+  ASSERT_TRUE(linear);
+  const auto* out = reinterpret_cast<const FIRGBF*>(FreeImage_GetScanLine(linear.get(), 0));
+  EXPECT_NEAR(out[0].red, 0.2158f, 0.0005);
+  EXPECT_NEAR(out[0].green, 1.0f, 0.0005);
+  EXPECT_EQ(out[0].blue, 0.0f);
+}
+
+// A picture already at 16 bits per channel or in floating point (the
+// built-in decoder's) is passed on, not converted a second time.
+TEST(OutputDepth, WideAndFloatPicturesAreNotConvertedTwice) {
+  OutputCase fortyEight;
+  ASSERT_TRUE(fortyEight.prepare("ppm", 48));
+  ImageHandle wide(FreeImage_AllocateT(FIT_RGB16, 4, 4));
+  FIBITMAP* before = wide.get();
+  EXPECT_EQ(fortyEight.convert(std::move(wide)).get(), before);
+
+  OutputCase ninetySix;
+  ASSERT_TRUE(ninetySix.prepare("pfm"));
+  ninetySix.file.sourceBitDepth = 96;
+  ImageHandle light(FreeImage_AllocateT(FIT_RGBF, 4, 4));
+  before = light.get();
+  EXPECT_EQ(ninetySix.convert(std::move(light)).get(), before);
+}
+
+// TIFF compressions that code one kind of pixel get that kind: bilevel for
+// the fax codes, floating point for LogLuv, 8-bit RGB for JPEG; CMYK needs
+// four inks.
+TEST(OutputDepth, TiffDepthFollowsCompressionAndColourModel) {
+  struct Case {
+    std::int32_t compression, model, asked, written;
+  };
+  const Case cases[] = {
+      {1, 0, 24, 1},  {2, 0, 48, 1},  {2, 0, 0, 1},   {8, 0, 24, 96}, {8, 0, 1, 96},
+      {7, 0, 32, 24}, {7, 0, 8, 24},  {6, 0, 8, 8},   {0, 1, 24, 32}, {0, 1, 8, 32},
+      {0, 1, 48, 48}, {0, 2, 24, 24}, {4, 0, 96, 96},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.compression) + " " + std::to_string(c.model) + " " +
+                 std::to_string(c.asked));
+    OutputCase output;
+    output.settings.output.tiffCompression = c.compression;
+    output.settings.output.tiffColorModel = c.model;
+    ASSERT_TRUE(output.prepare("tiff", c.asked));
+    output.file.sourceBitDepth = 24;
+    EXPECT_EQ(EffectiveTargetDepth(output.job, output.file), c.written);
+  }
+}
+
+}  // namespace
+}  // namespace lumafold

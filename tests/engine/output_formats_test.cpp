@@ -61,9 +61,9 @@ void WriteAndReadBack(ImageHandle source, const std::string& label, const Scratc
     OutputCase output;
     ASSERT_TRUE(output.prepare(format.key));
     ImageHandle image(FreeImage_Clone(source.get()));
-    // FreeImage writes only square icons; the pipeline's icon step makes
-    // large ones 128 x 128 before this point.
-    if (std::string(format.key) == "ico") {
+    // The pipeline's icon step makes large pictures 128 x 128 before this
+    // point; smaller ones keep their own size and shape.
+    if (std::string(format.key) == "ico" && FreeImage_GetWidth(image.get()) > 128) {
       image.reset(FreeImage_Rescale(image.get(), 128, 128, FILTER_BICUBIC));
     }
     const unsigned width = FreeImage_GetWidth(image.get());
@@ -117,6 +117,25 @@ TEST(OutputFormats, DevilFormatsKeepTopAtTheTop) {
                                           "info: 2>/dev/null");
     EXPECT_EQ(pixels, "srgb(255,0,0) srgb(0,0,255)");
   }
+}
+
+// An icon entry holds the picture at its own size and shape, from a few
+// pixels up to 256 (stored as 0 in the directory).
+TEST(OutputFormats, IconsOfAnySizeUpTo256) {
+  ScratchFolder folder;
+  for (const auto& [width, height] : {std::pair{100, 60}, {10, 6}, {2, 3}, {256, 256}, {256, 3}}) {
+    SCOPED_TRACE(std::to_string(width) + "x" + std::to_string(height));
+    OutputCase output;
+    ASSERT_TRUE(output.prepare("ico"));
+    const std::string path = folder.path() + "icon.ico";
+    ASSERT_TRUE(output.convertAndWrite(GradientImage(width, height), path));
+    const Identified read = Identify("ico", path);
+    EXPECT_EQ(read.width, width) << Describe(read);
+    EXPECT_EQ(read.height, height) << Describe(read);
+  }
+  OutputCase tooLarge;
+  ASSERT_TRUE(tooLarge.prepare("ico"));
+  EXPECT_FALSE(tooLarge.convertAndWrite(GradientImage(257, 16), folder.path() + "large.ico"));
 }
 
 // DDS goes out with its mipmap chain: 64x48 has levels down to 1x1.

@@ -126,7 +126,7 @@ TEST(PcdDecoderInputTest, DamagedHuffmanDataOrTablesFallBackToTheLevelBelow) {
   // turn at the first entry's code length.
   std::vector<std::uint8_t> bytes = ReadBytes(DecoderData("16base-kodak.pcd"));
   const std::size_t stop = static_cast<std::size_t>(bytes[0x0E03] << 8 | bytes[0x0E04]);
-  for (int value : {0, 1, 15, 16, 200, 255}) {
+  for (int value : {0, 16, 255}) {
     bytes[(stop + 12) * 2048 + 1] = static_cast<std::uint8_t>(value);
     const pcd::Result result = pcd::DecodeBytes(bytes, {});
     ASSERT_TRUE(result.ok);
