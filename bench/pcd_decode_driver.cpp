@@ -3,6 +3,7 @@
 // nothing of the conversion pipeline around it.
 //
 //   lumafold-pcd-decode [--16] FILE OUT.ppm
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -29,13 +30,18 @@ int main(int argc, char** argv) {
   if (!out) return 1;
   std::fprintf(out, "P6\n%d %d\n%d\n", picture.width, picture.height, wide ? 65535 : 255);
   if (wide) {
-    // PPM holds 16-bit samples most significant byte first.
-    std::vector<unsigned char> bytes(picture.rgb16.size() * 2);
-    for (std::size_t i = 0; i < picture.rgb16.size(); ++i) {
-      bytes[2 * i] = static_cast<unsigned char>(picture.rgb16[i] >> 8);
-      bytes[2 * i + 1] = static_cast<unsigned char>(picture.rgb16[i] & 0xFF);
+    // PPM holds 16-bit samples most significant byte first; one row at a
+    // time, so the driver's peak memory stays the decoder's.
+    const std::size_t rowValues = static_cast<std::size_t>(picture.width) * 3;
+    std::vector<unsigned char> bytes(rowValues * 2);
+    for (std::size_t row = 0; row < static_cast<std::size_t>(picture.height); ++row) {
+      const std::uint16_t* values = picture.rgb16.data() + row * rowValues;
+      for (std::size_t i = 0; i < rowValues; ++i) {
+        bytes[2 * i] = static_cast<unsigned char>(values[i] >> 8);
+        bytes[2 * i + 1] = static_cast<unsigned char>(values[i] & 0xFF);
+      }
+      std::fwrite(bytes.data(), 1, bytes.size(), out);
     }
-    std::fwrite(bytes.data(), 1, bytes.size(), out);
   } else {
     std::fwrite(picture.rgb8.data(), 1, picture.rgb8.size(), out);
   }

@@ -41,8 +41,16 @@ trap 'rm -rf "$work"' EXIT
 builtin=()
 if "$lumafold" --help 2>/dev/null | grep -q -- '--pcd-decoder'; then
   builtin=(--pcd-decoder=builtin)
-else
-  echo "note: this lumafold has no --pcd-decoder option; its rows measure the ImageMagick chain"
+fi
+# Whether lumafold really decodes by itself: with no converter to start it
+# must still write the whole 16Base picture (the FreeImage fallback gives
+# only Base).
+mkdir -p "$work/probe"
+LUMAFOLD_CONVERT=/nonexistent/convert "$lumafold" -i "$file" -o "$work/probe" -c ppm \
+  "${builtin[@]}" >/dev/null 2>&1 || true
+probe=$(find "$work/probe" -name '*.ppm' | head -n1)
+if [ -z "$probe" ] || [ "$(identify -format %w "$probe" 2>/dev/null)" -lt 2048 ]; then
+  echo "note: this lumafold does not decode Photo CD by itself yet; its rows measure the ImageMagick chain"
 fi
 
 # Runs "$@" under GNU time; prints "MICROSECONDS KILOBYTES CPU-SECONDS"

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -141,6 +142,23 @@ TEST_F(ConversionRunTest, ResizeWithZeroWidthOrHeightIsRefused) {
   context_->settings.transform.imageHeight = 0;
   EXPECT_EQ(ConvertMessage(), "Invalid resize height value!");
   EXPECT_EQ(window_->statusText(), "Conversion stopped");
+}
+
+// CMYK inks cannot go with the CCITT fax, JPEG or LogLuv compressions: the
+// run is refused rather than written with another compression or model.
+TEST_F(ConversionRunTest, TiffCmykWithACompressionThatCannotCarryInksIsRefused) {
+  fs::create_directories(files_ / "out");
+  OpenWithInput(files_ / "out");
+  const auto& order = context_->formats.outputOrder();
+  const auto tiff = std::find(order.begin(), order.end(), "tiff") - order.begin();
+  QComboBox* box = window_->outputFormatBox();
+  box->setCurrentIndex(box->findData(static_cast<int>(tiff)));
+  context_->settings.output.tiffColorModel = 1;
+  context_->settings.output.tiffCompression = 7;
+  EXPECT_EQ(ConvertMessage(), "CMYK cannot be written with JPEG compression");
+  EXPECT_EQ(window_->statusText(), "Conversion stopped");
+  context_->settings.output.tiffCompression = 2;
+  EXPECT_EQ(ConvertMessage(), "CMYK cannot be written with CCITTFAX4 compression");
 }
 
 TEST_F(ConversionRunTest, WatermarkFontAndPictureAreCheckedWithoutAStatusChange) {
