@@ -1,21 +1,31 @@
 #include "cli/batch_run.h"
 
+#include <poll.h>
+#include <pthread.h>
+#include <sys/eventfd.h>
+#include <sys/signalfd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <charconv>
 #include <chrono>
 #include <csignal>
+#include <cstdint>
 #include <future>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 #include "cli/command_line.h"
+#include "engine/child_process.h"
 #include "engine/conversion_worker.h"
 #include "engine/font_loader.h"
 #include "engine/input_import.h"
+#include "engine/run_folder.h"
+#include "engine/run_leftovers.h"
 #include "engine/write_output.h"
 #include "net/web_addresses.h"
 #include "settings/product.h"
@@ -112,40 +122,94 @@ const FormatTraceLine kFormatTraceLines[] = {
      }},
 };
 
-// Ctrl-C or a polite kill stops the batch after the files in hand instead of
-// killing the process mid-write, so no partial output or private run folder
-// stays behind. A second signal ends the process at once.
-std::atomic<bool> g_interrupted{false};
-static_assert(std::atomic<bool>::is_always_lock_free);
-
-extern "C" void OnInterrupt(int signal) {
-  g_interrupted.store(true);
-  std::signal(signal, SIG_DFL);
-}
-
-class InterruptScope {
+// Ctrl-C, a polite kill and a closed terminal (SIGHUP) stop the batch
+// after the files in hand: the converters running now are killed with
+// their process groups (a file whose converter was killed is not written),
+// no new file starts, and the run ends normally, leaving nothing behind. A
+// second signal ends the process at once, after removing the run folders
+// and temporary outputs.
+//
+// The signals are blocked in every thread of the batch and read from a
+// signalfd by a watcher thread of its own, so that both reactions run as
+// ordinary code rather than in a signal handler.
+class SignalWatch {
  public:
-  InterruptScope() {
-    previousInt_ = std::signal(SIGINT, OnInterrupt);
-    previousTerm_ = std::signal(SIGTERM, OnInterrupt);
+  explicit SignalWatch(RunProgress& progress) : progress_(progress) {
+    AllowChildren();
+    sigemptyset(&signals_);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&signals_, signal);
+    if (::pthread_sigmask(SIG_BLOCK, &signals_, &previous_) != 0) return;
+    blocked_ = true;
+    signalFd_ = ::signalfd(-1, &signals_, SFD_CLOEXEC);
+    endFd_ = ::eventfd(0, EFD_CLOEXEC);
+    if (signalFd_ >= 0 && endFd_ >= 0) {
+      try {
+        watcher_ = std::thread([this] { watch(); });
+      } catch (const std::system_error&) {
+      }
+    }
+    // Without a watcher the signals keep their old effect rather than none.
+    if (!watcher_.joinable()) {
+      ::pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
+      blocked_ = false;
+    }
   }
-  ~InterruptScope() {
-    std::signal(SIGINT, previousInt_);
-    std::signal(SIGTERM, previousTerm_);
+  ~SignalWatch() {
+    if (watcher_.joinable()) {
+      const std::uint64_t one = 1;
+      while (::write(endFd_, &one, sizeof one) < 0 && errno == EINTR) {
+      }
+      watcher_.join();
+    }
+    if (signalFd_ >= 0) ::close(signalFd_);
+    if (endFd_ >= 0) ::close(endFd_);
+    if (blocked_) ::pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
   }
-  InterruptScope(const InterruptScope&) = delete;
-  InterruptScope& operator=(const InterruptScope&) = delete;
+  SignalWatch(const SignalWatch&) = delete;
+  SignalWatch& operator=(const SignalWatch&) = delete;
+
+  // The first signal received, 0 when none came.
+  int stopSignal() const { return stopSignal_.load(); }
 
  private:
-  void (*previousInt_)(int) = SIG_DFL;
-  void (*previousTerm_)(int) = SIG_DFL;
+  void watch() {
+    for (;;) {
+      pollfd watched[2] = {{signalFd_, POLLIN, 0}, {endFd_, POLLIN, 0}};
+      if (::poll(watched, 2, -1) < 0) {
+        if (errno == EINTR) continue;
+        return;
+      }
+      if (watched[1].revents != 0) return;
+      signalfd_siginfo info{};
+      if (::read(signalFd_, &info, sizeof info) != static_cast<ssize_t>(sizeof info)) continue;
+      const int signal = static_cast<int>(info.ssi_signo);
+      int none = 0;
+      if (stopSignal_.compare_exchange_strong(none, signal)) {
+        // No file starts after this one, then the converters end: a
+        // worker freed by the kill must find the run already stopped.
+        progress_.running = false;
+        StopChildren();
+        continue;
+      }
+      RemoveLeftoversForExit();
+      ::_exit(ExitStatusForSignal(signal));
+    }
+  }
+
+  RunProgress& progress_;
+  sigset_t signals_{};
+  sigset_t previous_{};
+  bool blocked_ = false;
+  int signalFd_ = -1;
+  int endFd_ = -1;
+  std::atomic<int> stopSignal_{0};
+  std::thread watcher_;
 };
 
 // Runs `work` on a thread of its own and waits for it. While a conversion
 // runs, the progress line shows the file in hand.
 template <typename Work>
 void RunOnWorkerThread(AppContext& context, Console& console, bool showProgress, Work work) {
-  InterruptScope interrupts;
   {
     std::lock_guard<std::mutex> hold(context.progress.lock);
     context.progress.processedCount = 0;
@@ -161,7 +225,6 @@ void RunOnWorkerThread(AppContext& context, Console& console, bool showProgress,
   });
   const int total = static_cast<int>(context.inputs.size());
   while (done.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready) {
-    if (g_interrupted.load()) context.progress.running = false;
     if (showProgress) {
       int begun = 0;
       std::string current;
@@ -214,6 +277,7 @@ class Batch {
   bool CheckNaming(std::string& failure);
   int Import();
   int Convert(int added);
+  int Stopped();
 
   AppContext& context_;
   ConversionSettings& settings_;
@@ -222,6 +286,7 @@ class Batch {
   const bool quiet_;
   const bool trace_;
   bool isFileInput_ = false;
+  SignalWatch signals_{context_.progress};
 };
 
 bool Batch::ResolveInput(std::string& failure) {
@@ -435,6 +500,12 @@ int Batch::Import() {
   return context_.progress.convertedCount;
 }
 
+int Batch::Stopped() {
+  const StringCatalog& catalog = context_.catalog;
+  console_.Line(catalog.text("Msg", "Conversion is not complete"));
+  return ExitStatusForSignal(signals_.stopSignal());
+}
+
 int Batch::Convert(int added) {
   const bool showProgress = !quiet_ && console_.ProgressShown();
   RunOnWorkerThread(context_, console_, showProgress, [&] { ConversionWorker(context_); });
@@ -444,6 +515,12 @@ int Batch::Convert(int added) {
     converted = context_.progress.convertedCount;
   }
   const StringCatalog& catalog = context_.catalog;
+  if (signals_.stopSignal() != 0) {
+    // Stopped after the files in hand: say so, and how far it came.
+    const int status = Stopped();
+    Status(catalog.Formatted("Msg", "Files converted", {Number(converted), Number(added)}));
+    return status;
+  }
   if (converted > 0) {
     Status(catalog.text("Msg", "Conversion complete"));
     Status(catalog.Formatted("Msg", "Files converted", {Number(converted), Number(added)}));
@@ -455,7 +532,6 @@ int Batch::Convert(int added) {
 }
 
 int Batch::Run() {
-  g_interrupted.store(false);
   const StringCatalog& catalog = context_.catalog;
   Status(catalog.text("General", "Preparing"));
   Trace("Input: ", job_.inputFolder);
@@ -471,6 +547,11 @@ int Batch::Run() {
     return Fail(failure);
   TraceFrame();
   if (!CheckWatermark(failure) || !CheckNaming(failure)) return Fail(failure);
+  // Every file would otherwise fall to the Base-only fallback loader, one
+  // by one, without the user learning why.
+  if (const std::string problem = settings_.input.pcdDecoder == 1 ? TemporaryFolderProblem() : "";
+      !problem.empty())
+    return Fail("Invalid temporary folder (TMPDIR): " + problem);
 
   settings_.input.format = job_.inputFormat;
   settings_.output.format = job_.outputExtension;
@@ -478,10 +559,14 @@ int Batch::Run() {
   // The worker prints its per-file lines through the console, so that they
   // and the progress line never garble each other.
   job_.trace = [this](const std::string& line) { console_.Line(line); };
+  job_.warning = [this](const std::string& line) { console_.Note(line); };
+
+  if (signals_.stopSignal() != 0) return Stopped();
 
   Status(catalog.text("General", "Importing"));
   const int added = Import();
   Status(catalog.Formatted("Msg", "Import complete", {Number(added)}));
+  if (signals_.stopSignal() != 0) return Stopped();
   if (added == 0) {
     console_.Line(catalog.text("Msg", "Conversion is not complete"));
     console_.Line(catalog.text("Msg", "Empty input files"));
@@ -539,7 +624,8 @@ int FinishCommandLine(AppContext& context, const ParseOutcome& parsed, Console& 
   }
   console.EnableProgress(!parsed.quiet);
   const int status = RunBatch(context, parsed.quiet, console);
-  if (parsed.pause) console.WaitForKey(true);
+  // Whoever stopped the batch is not waiting for a key press.
+  if (parsed.pause && !IsSignalExitStatus(status)) console.WaitForKey(true);
   return status;
 }
 

@@ -17,6 +17,11 @@ namespace lumafold {
 inline constexpr int kExitAllConverted = 0;
 inline constexpr int kExitFailed = 1;  // an "Error: " line, or nothing converted
 inline constexpr int kExitSomeFailed = 2;
+// A batch stopped by a signal ends as shells report a process killed by
+// it: 128 + its number (SIGINT 130, SIGTERM 143, SIGHUP 129), after
+// "Conversion stopped"; a second signal ends it at once with the same rule.
+inline constexpr int ExitStatusForSignal(int signal) { return 128 + signal; }
+inline constexpr bool IsSignalExitStatus(int status) { return status > 128 && status < 128 + 65; }
 
 // The banner's notice line, as the console shows it.
 std::string NoticeLine();

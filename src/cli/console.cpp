@@ -77,6 +77,16 @@ void Console::Error(std::string_view text) {
   if (lift) DrawProgressLocked();
 }
 
+void Console::Note(std::string_view text) {
+  std::lock_guard<std::mutex> hold(lock_);
+  const bool lift = !progressText_.empty();
+  if (lift) EraseProgressLocked();
+  std::fwrite(text.data(), 1, text.size(), err_);
+  std::fputc('\n', err_);
+  std::fflush(err_);
+  if (lift) DrawProgressLocked();
+}
+
 void Console::EnableProgress(bool enabled) { progressEnabled_ = enabled && errIsTerminal_; }
 
 void Console::Progress(int begun, int total, std::string_view fileName) {

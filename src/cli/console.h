@@ -27,6 +27,9 @@ class Console {
   void Line(std::string_view text);
   // "Error: " + text on standard error.
   void Error(std::string_view text);
+  // One line on standard error as it stands (warnings, details). Never
+  // suppressed by -q: it is not a status line.
+  void Note(std::string_view text);
 
   // The in-place progress line "(k/N) name" on standard error. Drawn only
   // when it is enabled and standard error is a terminal, so that pipes and

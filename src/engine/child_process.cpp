@@ -13,13 +13,45 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <mutex>
+#include <set>
 
 extern char** environ;
 
 namespace lumafold {
 
 namespace {
+
+// The children running now, so that an interrupt can end them.
+struct RunningChildren {
+  std::mutex lock;
+  std::set<pid_t> groups;  // each child leads a process group of its own
+  std::atomic<bool> stopped{false};
+};
+
+RunningChildren& Running() {
+  static RunningChildren* running = new RunningChildren;  // outlives every worker
+  return *running;
+}
+
+// Registers a started child; kills it at once when a stop came first.
+void Register(pid_t pid) {
+  RunningChildren& running = Running();
+  std::lock_guard<std::mutex> hold(running.lock);
+  running.groups.insert(pid);
+  if (running.stopped.load()) {
+    ::kill(-pid, SIGKILL);
+    ::kill(pid, SIGKILL);
+  }
+}
+
+void Unregister(pid_t pid) {
+  RunningChildren& running = Running();
+  std::lock_guard<std::mutex> hold(running.lock);
+  running.groups.erase(pid);
+}
 
 class SpawnSetup {
  public:
@@ -38,6 +70,10 @@ class SpawnSetup {
     if (posix_spawn_file_actions_addopen(&actions_, 0, "/dev/null", O_RDONLY, 0) != 0) return false;
     if (posix_spawn_file_actions_addopen(&actions_, 1, "/dev/null", O_WRONLY, 0) != 0) return false;
     if (posix_spawn_file_actions_adddup2(&actions_, 1, 2) != 0) return false;
+    // dup2 onto another number clears close-on-exec for the child's copy.
+    if (options.inheritedFd >= 0 &&
+        posix_spawn_file_actions_adddup2(&actions_, options.inheritedFd, kChildInheritedFd) != 0)
+      return false;
     if (!options.workingDirectory.empty() &&
         posix_spawn_file_actions_addchdir_np(&actions_, options.workingDirectory.c_str()) != 0)
       return false;
@@ -51,6 +87,7 @@ class SpawnSetup {
     sigaddset(&defaults, SIGPIPE);
     sigaddset(&defaults, SIGINT);
     sigaddset(&defaults, SIGTERM);
+    sigaddset(&defaults, SIGHUP);
     sigaddset(&defaults, SIGCHLD);
     posix_spawnattr_setsigmask(&attributes_, &none);
     posix_spawnattr_setsigdefault(&attributes_, &defaults);
@@ -139,22 +176,47 @@ ChildResult RunChild(const std::vector<std::string>& argv, const ChildOptions& o
   for (const auto& argument : argv) arguments.push_back(const_cast<char*>(argument.c_str()));
   arguments.push_back(nullptr);
 
+  if (ChildrenStopped()) {
+    result.status = ChildStatus::Stopped;
+    return result;
+  }
   SpawnSetup setup;
   if (!setup.prepare(options)) return result;
   pid_t pid = 0;
   if (posix_spawnp(&pid, arguments[0], setup.actions(), setup.attributes(), arguments.data(),
                    environ) != 0)
     return result;
+  Register(pid);
 
   const auto deadline = std::chrono::steady_clock::now() + options.timeLimit;
-  if (WaitUntil(pid, deadline, result)) return result;
-
-  ::kill(-pid, SIGKILL);
-  ::kill(pid, SIGKILL);
-  ReapIfDone(pid, result, true);
-  result.status = ChildStatus::TimedOut;
-  result.exitCode = -1;
+  if (!WaitUntil(pid, deadline, result)) {
+    ::kill(-pid, SIGKILL);
+    ::kill(pid, SIGKILL);
+    ReapIfDone(pid, result, true);
+    result.status = ChildStatus::TimedOut;
+    result.exitCode = -1;
+  }
+  Unregister(pid);
+  // Whatever it wrote before the kill is not to be trusted.
+  if (ChildrenStopped()) {
+    result.status = ChildStatus::Stopped;
+    result.exitCode = -1;
+  }
   return result;
 }
+
+void StopChildren() {
+  RunningChildren& running = Running();
+  std::lock_guard<std::mutex> hold(running.lock);
+  running.stopped.store(true);
+  for (const pid_t pid : running.groups) {
+    ::kill(-pid, SIGKILL);
+    ::kill(pid, SIGKILL);
+  }
+}
+
+void AllowChildren() { Running().stopped.store(false); }
+
+bool ChildrenStopped() { return Running().stopped.load(); }
 
 }  // namespace lumafold

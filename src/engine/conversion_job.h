@@ -7,10 +7,13 @@
 #include <cstdint>
 #include <ctime>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <random>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace lumafold {
@@ -21,6 +24,14 @@ struct WatermarkFont;  // font_loader.h
 using Clock = std::function<std::time_t()>;
 // Receives one trace line (without line end) in command-line debug mode.
 using TraceSink = std::function<void(const std::string& line)>;
+
+// The files of a run's input set as the file system knows them, so that no
+// output ever replaces one of them: by path, and by device and inode (hard
+// links, symbolic links, another spelling of the path).
+struct InputIdentities {
+  std::set<std::string> paths;
+  std::map<std::pair<std::uint64_t, std::uint64_t>, std::string> files;  // -> input path
+};
 
 // Run fields filled by a front end before the worker starts; read-only while
 // it runs, except the sequence and random numbers which the worker advances.
@@ -58,6 +69,12 @@ struct ConversionJob {
 
   Clock clock;      // empty: std::time
   TraceSink trace;  // empty: standard output
+  // Receives warnings about the run (a fallback decode, an output written
+  // twice) in command-line mode; empty: none are given.
+  TraceSink warning;
+
+  // Filled by the worker when a run starts.
+  std::shared_ptr<const InputIdentities> inputIdentities;
 
   // Draws the "%rnd%" numbers, on one thread at a time (the worker's, in
   // input-set order), so that the sequence does not depend on how many

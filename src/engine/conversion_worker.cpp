@@ -21,6 +21,7 @@
 #include <optional>
 #include <system_error>
 #include <thread>
+#include <unordered_map>
 
 #include "engine/convert_file.h"
 #include "engine/held_output.h"
@@ -93,6 +94,18 @@ bool HoldsOrderedToken(const std::string& text) {
   return lower.find("%n%") != std::string::npos || lower.find("%rnd%") != std::string::npos;
 }
 
+std::shared_ptr<const InputIdentities> IdentitiesOf(const std::vector<InputEntry>& entries) {
+  auto identities = std::make_shared<InputIdentities>();
+  for (const InputEntry& entry : entries) {
+    identities->paths.insert(entry.path);
+    struct stat info {};
+    if (::stat(entry.path.c_str(), &info) == 0)
+      identities->files.emplace(
+          std::make_pair(std::uint64_t{info.st_dev}, std::uint64_t{info.st_ino}), entry.path);
+  }
+  return identities;
+}
+
 class Batch {
  public:
   explicit Batch(AppContext& context)
@@ -106,8 +119,11 @@ class Batch {
         runFolder_(settings_.input.pcdDecoder == 1 ? std::make_unique<RunFolder>() : nullptr) {}
 
   void run() {
+    job_.inputIdentities = IdentitiesOf(entries_);
     const int workers = FileWorkerCount(settings_, entries_.size());
     if (workers <= 1 || !runWorkers(workers)) runOneAtATime();
+    job_.inputIdentities.reset();
+    reportOutputsWrittenTwice();
     std::lock_guard<std::mutex> guard(progress_.lock);
     progress_.convertedCount = converted_;
     progress_.finished = true;
@@ -145,6 +161,26 @@ class Batch {
     return file;
   }
 
+  void warn(const std::string& line) const {
+    if (job_.warning) job_.warning(line);
+  }
+
+  // Two inputs with one output name: the later one in the input set wins,
+  // as always, but the user learns which outputs hold only one of them.
+  void reportOutputsWrittenTwice() const {
+    for (const std::string& output : writtenOrder_) {
+      const std::vector<std::string>& inputs = writers_.at(output);
+      if (inputs.size() < 2) continue;
+      std::string line =
+          output + " written " +
+          (inputs.size() == 2 ? std::string("twice") : std::to_string(inputs.size()) + " times") +
+          ": from ";
+      for (std::size_t i = 0; i < inputs.size(); ++i)
+        line += (i == 0 ? "" : i + 1 == inputs.size() ? " and then " : ", ") + inputs[i];
+      warn(line + "; the last one is kept");
+    }
+  }
+
   void trace(const std::string& line) const {
     if (!tracing_) return;
     if (job_.trace)
@@ -174,11 +210,19 @@ class Batch {
     job_.outputHeight = file.workingHeight;
 
     for (const std::string& message : file.libraryMessages) trace(message);
+    if (!file.decodeNote.empty()) {
+      trace(file.decodeNote);
+      warn(file.inputPath + ": " + file.decodeNote);
+    }
     trace("Saving As: " + file.outputPath);
-    if (!ok && !file.failureReason.empty()) trace("Reason: " + file.failureReason);
+    if (!ok && file.failureReason.empty()) file.failureReason = "the output could not be written";
+    if (!ok) trace("Reason: " + file.failureReason);
     trace(ok ? "OK" : "Not OK");
 
     if (ok) {
+      auto [written, first] = writers_.try_emplace(file.outputPath);
+      if (first) writtenOrder_.push_back(file.outputPath);
+      written->second.push_back(file.inputPath);
       ++converted_;
       job_.drawRandomNumber();
       ++job_.sequenceNumber;
@@ -263,6 +307,10 @@ class Batch {
   const std::unique_ptr<RunFolder> runFolder_;
   std::size_t next_ = 0;  // under the progress lock
   std::int32_t converted_ = 0;
+
+  // Output path -> the inputs written there, in input-set order.
+  std::unordered_map<std::string, std::vector<std::string>> writers_;
+  std::vector<std::string> writtenOrder_;
 
   std::mutex finishedLock_;
   std::condition_variable finishedChanged_;

@@ -35,6 +35,8 @@ bool ConvertFile(const StepContext& context) {
   file.temporaryOutputPath.clear();
   file.failureReason.clear();
   file.heldPath.clear();
+  file.decodeNote.clear();
+  file.keepExistingOutput = false;
   file.targetBitDepth = 0;
   file.libraryMessages.clear();
   const LibraryMessages messages(file.libraryMessages);
@@ -46,8 +48,21 @@ bool ConvertFile(const StepContext& context) {
   decoder.rendering = RenderingForOutput(context);
   DecodedImage decoded = DecodePhotoCd(file, decoder);
   if (!decoded.image) {
-    file.failureReason = decoded.failure;
+    if (!decoded.failure.empty())
+      file.failureReason = decoded.failure;
+    else if (decoded.stopped)
+      file.failureReason = "stopped: " + decoded.refusal;
+    else if (!decoded.refusal.empty())
+      file.failureReason = decoded.refusal;
+    else
+      file.failureReason = "no decoder could read it (" + decoded.fallbackReason + ")";
     return false;
+  }
+  if (decoded.source == DecodeSource::FreeImageLoader) {
+    // Base only, and another rendering than the converter's: said aloud,
+    // and never put in place of an output that may be the better picture.
+    file.decodeNote = "decoded at Base by the fallback loader: " + decoded.fallbackReason;
+    file.keepExistingOutput = true;
   }
   ImageHandle image = std::move(decoded.image);
 
@@ -75,7 +90,7 @@ bool ConvertFile(const StepContext& context) {
   // Step 15: the output name; one that holds the file's number waits until
   // the files before it in the input set are done.
   if (file.placement != OutputPlacement::NamedInOrder &&
-      BuildOutputPaths(context) != OutputPathStatus::Ok)
+      (BuildOutputPaths(context) != OutputPathStatus::Ok || OutputReplacesAnInput(context)))
     return false;
 
   // Step 16: write, under a held name when several workers convert.

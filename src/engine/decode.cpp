@@ -19,7 +19,10 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <string_view>
 #include <vector>
@@ -211,6 +214,13 @@ class ExternalDecoder {
   // False once the converter could not be started or hung: the remaining
   // indices would fare no better.
   bool usable() const { return usable_; }
+  // True once an interrupt ended the converter: the file is not to be
+  // written at all, not even from the fallback loader.
+  bool stopped() const { return stopped_; }
+  // Why the last attempt gave no picture.
+  const std::string& problem() const { return problem_; }
+  // The input, open, for the child to read as its descriptor 3.
+  void setInput(int fd) { inputFd_ = fd; }
 
   // One converter run for `index`; the loaded image when the BMP it wrote
   // has the size of that index. The BMP is removed either way.
@@ -229,14 +239,25 @@ class ExternalDecoder {
     ChildOptions child;
     child.workingDirectory = folder_;
     child.timeLimit = options_.timeLimit;
+    child.inheritedFd = inputFd_;
     const ChildResult result = RunChild(argv, child);
+    if (result.status == ChildStatus::Stopped) {
+      usable_ = false;
+      stopped_ = true;
+      problem_ = "the converter was ended by an interrupt";
+      ::unlink(bitmapPath_.c_str());
+      return nullptr;
+    }
     if (result.status == ChildStatus::NotStarted) {
       usable_ = false;
+      problem_ = "the converter \"" + options_.converter + "\" could not be started";
       return nullptr;
     }
     ++runs_;
     if (result.status == ChildStatus::TimedOut) {
       usable_ = false;
+      problem_ = "the converter did not end within " +
+                 std::to_string(options_.timeLimit.count() / 1000) + " s and was killed";
       ::unlink(bitmapPath_.c_str());
       return nullptr;
     }
@@ -244,11 +265,18 @@ class ExternalDecoder {
     // thumbnails that fit the little space left.
     if (BmpIsCutOff(bitmapPath_)) {
       usable_ = false;
+      problem_ = "the converter's picture was cut off (is the temporary folder full?)";
       ::unlink(bitmapPath_.c_str());
       return nullptr;
     }
     ImageHandle image = load(index);
     ::unlink(bitmapPath_.c_str());
+    if (!image) {
+      problem_ = result.status == ChildStatus::Signalled
+                     ? "the converter crashed without a whole picture"
+                     : "the converter gave no picture of the expected size (exit status " +
+                           std::to_string(result.exitCode) + ")";
+    }
     return RestoreGreyDepth(std::move(image));
   }
 
@@ -274,15 +302,86 @@ class ExternalDecoder {
   std::string bitmapPath_;
   int runs_ = 0;
   bool usable_ = true;
+  bool stopped_ = false;
+  std::string problem_;
+  int inputFd_ = -1;
 };
+
+unsigned ReadFromStream(void* buffer, unsigned size, unsigned count, fi_handle handle) {
+  return static_cast<unsigned>(std::fread(buffer, size, count, static_cast<FILE*>(handle)));
+}
+int SeekInStream(fi_handle handle, long offset, int origin) {
+  return std::fseek(static_cast<FILE*>(handle), offset, origin);
+}
+long TellInStream(fi_handle handle) { return std::ftell(static_cast<FILE*>(handle)); }
+
+// The input opened once for every decoder of this file. O_NONBLOCK makes
+// a FIFO or a device fail at once instead of waiting for a writer; only a
+// regular file is taken.
+class InputFile {
+ public:
+  explicit InputFile(const std::string& path) {
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd_ < 0) {
+      problem_ = std::string("cannot be opened: ") + std::strerror(errno);
+      return;
+    }
+    struct stat info {};
+    if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
+      problem_ = S_ISDIR(info.st_mode)    ? "is a folder, not a file"
+                 : S_ISFIFO(info.st_mode) ? "is a FIFO, not a file"
+                 : S_ISSOCK(info.st_mode) ? "is a socket, not a file"
+                                          : "is a device, not a file";
+      ::close(fd_);
+      fd_ = -1;
+      return;
+    }
+    // Regular files ignore O_NONBLOCK; cleared all the same for FreeImage.
+    ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
+  }
+  ~InputFile() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  InputFile(const InputFile&) = delete;
+  InputFile& operator=(const InputFile&) = delete;
+
+  int fd() const { return fd_; }
+  const std::string& problem() const { return problem_; }
+
+ private:
+  int fd_ = -1;
+  std::string problem_;
+};
+
+// What the converter's input link points at: the checked descriptor as the
+// child sees it (it gets the file as its descriptor 3), so that a file
+// swapped for a FIFO after the check is never opened by ImageMagick. On a
+// system without /proc the link points at the path as before.
+std::string LinkTargetFor(const std::string& inputPath) {
+  static const bool procMounted = ::access("/proc/self/fd", X_OK) == 0;
+  if (!procMounted) return AbsolutePath(inputPath);
+  return "/proc/self/fd/" + std::to_string(kChildInheritedFd);
+}
 
 // FreeImage's Photo CD loader reads the Base image at fixed offsets from any
 // file, so it is only handed files with the signature and a whole Base
 // image. It stores the rows bottom-up unless byte 0x48 of the first sector,
 // masked to its low 6 bits, is 8, and it never applies the rotation
 // attribute; both are undone here so that it agrees with the converter.
-ImageHandle DecodeWithFreeImage(const std::string& path, const PhotoCdHeader& header) {
-  ImageHandle image(FreeImage_Load(FIF_PCD, path.c_str(), 0));
+ImageHandle DecodeWithFreeImage(const InputFile& input, const PhotoCdHeader& header) {
+  // From the descriptor that was checked to be a regular file: the path
+  // may name a FIFO by now, which FreeImage's fopen would wait on forever.
+  const int copy = ::fcntl(input.fd(), F_DUPFD_CLOEXEC, 0);
+  if (copy < 0) return nullptr;
+  FILE* stream = ::fdopen(copy, "rb");
+  if (!stream) {
+    ::close(copy);
+    return nullptr;
+  }
+  std::rewind(stream);
+  FreeImageIO io{ReadFromStream, nullptr, SeekInStream, TellInStream};
+  ImageHandle image(FreeImage_LoadFromHandle(FIF_PCD, &io, stream, 0));
+  std::fclose(stream);
   if (!image) return image;
   if ((header.firstSectorOrientationByte & 0x3F) != 8) FreeImage_FlipVertical(image.get());
   return ApplyRotationAttribute(std::move(image), header.rotation);
@@ -369,12 +468,18 @@ DecodedImage DecodeInProcess(const std::string& path, pcd::Rendering rendering) 
 
 DecodedImage DecodeExternally(FileConversion& file, const DecoderOptions& options) {
   DecodedImage decoded;
-  const PhotoCdHeaderResult header = ReadPhotoCdHeader(file.inputPath);
+  const InputFile input(file.inputPath);
+  if (input.fd() < 0) {
+    decoded.refusal = input.problem();
+    return decoded;
+  }
+  const PhotoCdHeaderResult header = ReadPhotoCdHeader(input.fd());
   if (!header.ok()) {
     decoded.refusal = RefusalReason(header.status);
     return decoded;
   }
 
+  std::string fallbackReason = "the private run folder could not be made in the temporary folder";
   if (!file.runFolder.empty()) {
     const std::string stem = PlainStem(file.inputPath, file.fileNumber);
     const std::string linkName = stem + ".pcd";
@@ -383,8 +488,12 @@ DecodedImage DecodeExternally(FileConversion& file, const DecoderOptions& option
     file.intermediatePath = external.bitmapPath();
     DecoderFiles cleanup(linkPath, external.bitmapPath());
     ::unlink(linkPath.c_str());
+    external.setInput(input.fd());
 
-    if (::symlink(AbsolutePath(file.inputPath).c_str(), linkPath.c_str()) == 0) {
+    if (::symlink(LinkTargetFor(file.inputPath).c_str(), linkPath.c_str()) != 0) {
+      fallbackReason =
+          std::string("the converter's input link could not be made: ") + std::strerror(errno);
+    } else {
       for (int index = HighestIndex(header.header); index >= 0 && external.usable(); --index) {
         decoded.image = external.attempt(index);
         if (decoded.image) {
@@ -407,13 +516,21 @@ DecodedImage DecodeExternally(FileConversion& file, const DecoderOptions& option
       }
     }
     decoded.converterRuns = external.runs();
+    if (!external.problem().empty()) fallbackReason = external.problem();
+    if (external.stopped()) {
+      decoded.image.reset();
+      decoded.stopped = true;
+      decoded.refusal = external.problem();
+      return decoded;
+    }
   }
 
   if (decoded.image) {
     decoded.source = DecodeSource::ExternalConverter;
   } else {
-    decoded.image = DecodeWithFreeImage(file.inputPath, header.header);
+    decoded.image = DecodeWithFreeImage(input, header.header);
     if (decoded.image) decoded.source = DecodeSource::FreeImageLoader;
+    decoded.fallbackReason = fallbackReason;
   }
 
   return decoded;

@@ -41,6 +41,11 @@ struct DecodedImage {
   int converterRuns = 0;  // how often the converter was started
   std::string refusal;    // external chain: why the file reached no decoder
   std::string failure;    // own decoder: why the file could not be decoded
+  // Why the external converter gave nothing when FreeImage's Base loader
+  // was used instead (source FreeImageLoader) or tried in vain.
+  std::string fallbackReason;
+  // An interrupt ended the converter: nothing was decoded on purpose.
+  bool stopped = false;
 };
 
 // Decodes file.inputPath with the decoder the options choose. Sets

@@ -5,9 +5,11 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <utility>
 
 #include "engine/naming.h"
+#include "engine/run_leftovers.h"
 #include "engine/write_output.h"
 
 namespace lumafold {
@@ -34,11 +36,7 @@ std::string ClaimHeldName(const StepContext& context, const std::string& folder)
   for (int attempt = 0; attempt < 16; ++attempt) {
     std::string name =
         folder + TemporaryFileName(CurrentTime(context.job), context.job.outputExtension);
-    const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0) {
-      ::close(fd);
-      return name;
-    }
+    if (ClaimTrackedFile(name)) return name;
     if (errno != EEXIST) break;
   }
   return {};
@@ -53,7 +51,10 @@ bool WriteHeldOutput(ImageHandle& image, const StepContext& context) {
   const std::string folder = HeldFolder(context);
   if (folder.empty()) return false;
   file.heldPath = ClaimHeldName(context, folder);
-  if (file.heldPath.empty()) return false;
+  if (file.heldPath.empty()) {
+    file.failureReason = "cannot create a file in " + folder + ": " + std::strerror(errno);
+    return false;
+  }
 
   // The writer replaces the claimed empty file atomically, as it would
   // replace an existing output.
@@ -67,23 +68,28 @@ bool WriteHeldOutput(ImageHandle& image, const StepContext& context) {
 bool PlaceHeldOutput(const StepContext& context) {
   FileConversion& file = context.file;
   if (file.heldPath.empty()) return false;
-  if (file.placement == OutputPlacement::NamedInOrder &&
-      BuildOutputPaths(context) != OutputPathStatus::Ok) {
+  if ((file.placement == OutputPlacement::NamedInOrder &&
+       BuildOutputPaths(context) != OutputPathStatus::Ok) ||
+      OutputReplacesAnInput(context)) {
     DiscardHeldOutput(file);
     return false;
   }
   // Within one file system (the held file sits in the output folder tree),
   // so an existing output is replaced whole or not at all.
-  if (::rename(file.heldPath.c_str(), file.outputPath.c_str()) != 0) {
+  if (!MoveIntoPlace(file.heldPath, file.outputPath, file.keepExistingOutput, file.failureReason)) {
     DiscardHeldOutput(file);
     return false;
   }
+  ForgetLeftover(file.heldPath);
   file.heldPath.clear();
   return true;
 }
 
 void DiscardHeldOutput(FileConversion& file) {
-  if (!file.heldPath.empty()) ::unlink(file.heldPath.c_str());
+  if (!file.heldPath.empty()) {
+    ::unlink(file.heldPath.c_str());
+    ForgetLeftover(file.heldPath);
+  }
   file.heldPath.clear();
 }
 

@@ -3,6 +3,8 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <mutex>
 #include <set>
@@ -50,8 +52,24 @@ void ListFolder(const std::string& folder, Entry entry) {
   closedir(listing);
 }
 
+// A path beyond the system's limit (a deep tree, a long name) can be
+// listed but not opened; the user hears of it instead of missing a file.
+void ReportTooLong(const AppContext& context, const std::string& path) {
+  if (context.job.warning)
+    context.job.warning(path + ": " + std::strerror(ENAMETOOLONG) + ", skipped");
+}
+
+bool TooLong(const std::string& path) {
+  struct stat info {};
+  return stat(path.c_str(), &info) != 0 && errno == ENAMETOOLONG;
+}
+
 int WalkTree(AppContext& context, const std::string& folder, VisitedFolders& visited,
              const AddedFileSink& added) {
+  if (TooLong(folder)) {
+    ReportTooLong(context, folder);
+    return 0;
+  }
   if (!FirstVisit(folder, visited)) return 0;
   int count = 0;
   ListFolder(folder, [&](const std::string& name) {
@@ -92,7 +110,12 @@ bool AddInputFile(AppContext& context, const std::string& path, const AddedFileS
   // A folder named x.pcd, a missing path or an empty file can never convert,
   // so none of them enters the set.
   struct stat info {};
-  if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size == 0) return false;
+  if (stat(path.c_str(), &info) != 0) {
+    // Whether it is a folder or a file cannot even be asked.
+    if (errno == ENAMETOOLONG) ReportTooLong(context, path);
+    return false;
+  }
+  if (!S_ISREG(info.st_mode) || info.st_size == 0) return false;
   if (!context.formats.isAcceptedInput(path)) return false;
   if (!context.inputs.add(path, RelativeSubfolder(path, context.job.inputFolder))) return false;
   if (added) added(path);

@@ -251,6 +251,25 @@ std::string ExpandWatermarkText(const std::string& text, const StepContext& cont
   return ExpandTokens(text, context);
 }
 
+bool OutputReplacesAnInput(const StepContext& context) {
+  const std::shared_ptr<const InputIdentities>& inputs = context.job.inputIdentities;
+  FileConversion& file = context.file;
+  if (!inputs || file.outputPath.empty()) return false;
+  std::string input;
+  if (inputs->paths.contains(file.outputPath)) {
+    input = file.outputPath;
+  } else {
+    struct stat info {};
+    if (::stat(file.outputPath.c_str(), &info) == 0) {
+      const auto found = inputs->files.find({info.st_dev, info.st_ino});
+      if (found != inputs->files.end()) input = found->second;
+    }
+  }
+  if (input.empty()) return false;
+  file.failureReason = "the output name is an input of this run, which is left untouched: " + input;
+  return true;
+}
+
 std::string TemporaryFileName(std::time_t now, std::string_view outputKey) {
   const std::tm local = LocalTime(now);
   const long long localSeconds = static_cast<long long>(now) + local.tm_gmtoff;

@@ -30,6 +30,11 @@ enum class OutputPathStatus {
 // otherwise leaves them empty and sets file.failureReason.
 OutputPathStatus BuildOutputPaths(const StepContext& context);
 
+// Whether file.outputPath is the same file as any input of the run (same
+// path, or same device and inode, also through links); if so, sets
+// file.failureReason. Writing there would destroy the input.
+bool OutputReplacesAnInput(const StepContext& context);
+
 // "lumafold", one letter per decimal digit of the local date-time value
 // (0 gives "a" ... 9 "j"), five random letters, "." and the output key.
 std::string TemporaryFileName(std::time_t now, std::string_view outputKey);

@@ -75,17 +75,21 @@ std::optional<PixelSize> SizeOfIndex(int index) {
 }
 
 PhotoCdHeaderResult ReadPhotoCdHeader(const std::string& path) {
-  PhotoCdHeaderResult result;
   // O_NONBLOCK keeps a FIFO named x.pcd from hanging the batch.
   FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-  if (fd.get() < 0) return result;
+  if (fd.get() < 0) return {};
+  return ReadPhotoCdHeader(fd.get());
+}
+
+PhotoCdHeaderResult ReadPhotoCdHeader(int fd) {
+  PhotoCdHeaderResult result;
   struct stat info {};
-  if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return result;
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return result;
   const auto size = static_cast<std::uint64_t>(info.st_size);
 
   std::array<unsigned char, kHeaderBytes> bytes{};
   const std::size_t wanted = static_cast<std::size_t>(std::min<std::uint64_t>(size, kHeaderBytes));
-  if (!ReadFully(fd.get(), bytes.data(), wanted)) {
+  if (!ReadFully(fd, bytes.data(), wanted)) {
     if (wanted > 0) return result;
   }
   const bool signed_ =

@@ -41,6 +41,8 @@ inline constexpr std::uint64_t kPhotoCdSectorSize = 2048;
 inline constexpr std::uint64_t kPhotoCdBaseEnd = 384 * kPhotoCdSectorSize;
 
 PhotoCdHeaderResult ReadPhotoCdHeader(const std::string& path);
+// The same from an open file (read with pread, the offset is left alone).
+PhotoCdHeaderResult ReadPhotoCdHeader(int fd);
 
 // Sub-image index of the highest level the file holds (3, 4 or 5).
 inline int HighestIndex(const PhotoCdHeader& header) {

@@ -40,13 +40,18 @@ struct FileConversion {
   // decoder files apart from every other file's.
   std::string runFolder;
   std::int32_t fileNumber = 0;
-  // Why the file failed when the trace should say more than "Not OK" (an
-  // output name that cannot be used); empty otherwise.
+  // Why the file failed, for the trace's "Reason: " line and the front
+  // ends; set on every failure path.
   std::string failureReason;
   // Warnings and errors the image libraries gave while this file was
   // converted, as "LIBRARY: message", for the trace.
   std::vector<std::string> libraryMessages;
   OutputPlacement placement = OutputPlacement::Direct;
+  // Set when FreeImage's Base loader stood in for the converter: the note
+  // for the trace and standard error, and the rule that such a picture
+  // never replaces an output that is already there.
+  std::string decodeNote;
+  bool keepExistingOutput = false;
   // The written output waiting to be moved into place; empty otherwise.
   std::string heldPath;
 };

@@ -4,17 +4,19 @@
 // atomic, so an existing output is either left whole or replaced whole.
 #include "engine/write_output.h"
 
-#include "engine/image_libraries.h"
-
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <optional>
 #include <random>
 #include <string_view>
+
+#include "engine/image_libraries.h"
+#include "engine/run_leftovers.h"
 
 namespace lumafold {
 namespace {
@@ -38,13 +40,10 @@ std::string MakeTemporaryName(const std::string& folder, const std::string& exte
 }
 
 // Creates the file exclusively, so whatever already sits under that name
-// (another file, a directory, a link) is never written through or removed.
-bool ClaimName(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  if (fd < 0) return false;
-  ::close(fd);
-  return true;
-}
+// (another file, a directory, a link) is never written through or removed;
+// recorded until it is moved into place or removed, so that an immediate
+// exit does not leave it behind.
+bool ClaimName(const std::string& path) { return ClaimTrackedFile(path); }
 
 // The temporary file of one save; removed unless it was moved into place.
 class TemporaryOutput {
@@ -73,13 +72,16 @@ class TemporaryOutput {
   }
   TemporaryOutput& operator=(TemporaryOutput&&) = delete;
   ~TemporaryOutput() {
-    if (!path_.empty()) ::unlink(path_.c_str());
+    if (path_.empty()) return;
+    ::unlink(path_.c_str());
+    ForgetLeftover(path_);
   }
 
   const std::string& path() const { return path_; }
 
-  bool moveTo(const std::string& outputPath) {
-    if (::rename(path_.c_str(), outputPath.c_str()) != 0) return false;
+  bool moveTo(const std::string& outputPath, bool keepExisting, std::string& reason) {
+    if (!MoveIntoPlace(path_, outputPath, keepExisting, reason)) return false;
+    ForgetLeftover(path_);
     path_.clear();
     return true;
   }
@@ -159,19 +161,63 @@ bool SaveWithFreeImage(FREE_IMAGE_FORMAT format, FIBITMAP* image, const std::str
   return std::fclose(file) == 0 && ok;
 }
 
-bool WriteOutput(ImageHandle& image, const StepContext& context) {
-  const std::string& outputPath = context.file.outputPath;
-  if (!image || outputPath.empty() || outputPath.back() == '/') return false;
-  const LibraryMessages messages(context.file.libraryMessages);
+bool MoveIntoPlace(const std::string& from, const std::string& to, bool keepExisting,
+                   std::string& reason) {
+  int result = 0;
+  if (!keepExisting) {
+    result = ::rename(from.c_str(), to.c_str());
+  } else {
+    result = ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE);
+    // File systems without RENAME_NOREPLACE: link() never replaces either.
+    if (result != 0 && (errno == EINVAL || errno == ENOSYS)) {
+      result = ::link(from.c_str(), to.c_str());
+      if (result == 0) ::unlink(from.c_str());
+    }
+  }
+  if (result == 0) return true;
+  const int error = errno;
+  if (keepExisting && error == EEXIST)
+    reason =
+        "the existing " + to + " is kept: the fallback loader's Base picture does not replace it";
+  else
+    reason = "cannot be put in place as " + to + ": " + std::strerror(error);
+  errno = error;
+  return false;
+}
 
-  std::optional<TemporaryOutput> temporary = TemporaryOutput::Claim(
-      context.file.temporaryOutputPath, outputPath, context.job.outputExtension);
-  if (!temporary) return false;
-  if (!WriteTo(image, context, temporary->path())) return false;
+bool WriteOutput(ImageHandle& image, const StepContext& context) {
+  FileConversion& file = context.file;
+  const std::string& outputPath = file.outputPath;
+  if (!image) {
+    file.failureReason = "the picture could not be processed (out of memory?)";
+    return false;
+  }
+  if (outputPath.empty() || outputPath.back() == '/') {
+    file.failureReason = "no output file name";
+    return false;
+  }
+  const LibraryMessages messages(file.libraryMessages);
+
+  std::optional<TemporaryOutput> temporary =
+      TemporaryOutput::Claim(file.temporaryOutputPath, outputPath, context.job.outputExtension);
+  if (!temporary) {
+    file.failureReason =
+        "cannot create a file in " + FolderPart(outputPath) + ": " + std::strerror(errno);
+    return false;
+  }
+  errno = 0;
+  if (!WriteTo(image, context, temporary->path())) {
+    const int error = errno;
+    file.failureReason = "the " + context.job.outputExtension + " writer failed";
+    if (error != 0) file.failureReason += std::string(": ") + std::strerror(error);
+    return false;
+  }
   // A failed rename (the output name taken by a directory, say) is a failed
   // file: reporting success would point the user at a file that is not
-  // there.
-  return temporary->moveTo(outputPath);
+  // there. The held file of several workers is replaced as planned; only
+  // the final move keeps an existing output from a fallback picture.
+  const bool keepExisting = file.keepExistingOutput && file.placement == OutputPlacement::Direct;
+  return temporary->moveTo(outputPath, keepExisting, file.failureReason);
 }
 
 }  // namespace lumafold

@@ -60,6 +60,12 @@ ImageHandle ConvertDepth(ImageHandle image, const StepContext& context);
 // that no more than two copies of the pixels exist at a time.
 bool WriteOutput(ImageHandle& image, const StepContext& context);
 
+// Renames a finished file to `to` (within one file system). With
+// `keepExisting` a file already at `to` is never replaced: the move fails
+// with EEXIST. On failure sets `reason` and leaves `from` where it is.
+bool MoveIntoPlace(const std::string& from, const std::string& to, bool keepExisting,
+                   std::string& reason);
+
 // The writers themselves; each writes exactly `path` and leaves the naming
 // and replacing to WriteOutput.
 

@@ -167,8 +167,21 @@ std::string BuildHttpRequest(const HttpUrl& url, const std::string& agent) {
          "User-Agent: " + userAgent + "\r\n" + "Connection: close\r\n\r\n";
 }
 
+bool IsOkStatusLine(std::string_view reply) {
+  // "HTTP/1.0 200 OK": the version, one space, the three-digit code and a
+  // space or the line end; the reason text is free.
+  if (!reply.starts_with("HTTP/1.")) return false;
+  const std::size_t space = reply.find(' ');
+  if (space == std::string_view::npos || space > reply.find("\r\n")) return false;
+  const std::string_view rest = reply.substr(space + 1);
+  return rest.starts_with("200") && (rest.size() == 3 || rest[3] == ' ' || rest[3] == '\r');
+}
+
 std::string ExtractReplyHead(const std::string& reply) {
   std::string text = reply.substr(0, reply.find('\0'));
+  // An error page (a 500 or a 404 from a proxy) may well begin with digits;
+  // only the server's own file counts.
+  if (!IsOkStatusLine(text)) return {};
   std::size_t headerEnd = text.find("\r\n\r\n");
   if (headerEnd == std::string::npos) return {};
   std::string body = text.substr(headerEnd + 4);

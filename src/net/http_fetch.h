@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace lumafold {
 
@@ -32,9 +33,12 @@ HttpUrl SplitHttpUrl(const std::string& url);
 // User-Agent, Connection, blank line.
 std::string BuildHttpRequest(const HttpUrl& url, const std::string& agent);
 
-// The part of a raw reply after the header end, up to a second blank line
-// if any, with spaces removed at both ends, cut to its first three
-// characters. Empty when the reply has no header end.
+// Whether the reply's status line says 200 (any HTTP/1.x version).
+bool IsOkStatusLine(std::string_view reply);
+
+// Only for a reply whose status line says 200: the part after the header end, up to a second blank
+// line if any, with spaces removed at both ends, cut to its first three characters. Empty when the
+// reply has no header end or another status.
 std::string ExtractReplyHead(const std::string& reply);
 
 // Fetches url and returns ExtractReplyHead of what the server sent (at

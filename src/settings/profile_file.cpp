@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 #include "settings/product.h"
 #include "settings/settings_keys.h"
@@ -98,12 +99,70 @@ std::string OneLine(std::string value) {
   return value;
 }
 
+bool IsUtf16(std::string_view text) {
+  return text.size() >= 2 &&
+         ((text[0] == '\xFF' && text[1] == '\xFE') || (text[0] == '\xFE' && text[1] == '\xFF'));
+}
+
+void AppendUtf8(std::string& out, char32_t code) {
+  if (code < 0x80) {
+    out += static_cast<char>(code);
+  } else if (code < 0x800) {
+    out += static_cast<char>(0xC0 | (code >> 6));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else if (code < 0x10000) {
+    out += static_cast<char>(0xE0 | (code >> 12));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (code >> 18));
+    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  }
+}
+
+// Windows editors save "Unicode" text as UTF-16 with a byte-order mark; the
+// text is taken as UTF-8 from there on. A lone surrogate becomes U+FFFD.
+std::string Utf16ToUtf8(std::string_view text) {
+  const bool little = text[0] == '\xFF';
+  std::string out;
+  out.reserve(text.size());
+  const auto unit = [&](std::size_t at) {
+    const auto a = static_cast<unsigned char>(text[at]);
+    const auto b = static_cast<unsigned char>(text[at + 1]);
+    return static_cast<char32_t>(little ? (a | (b << 8)) : ((a << 8) | b));
+  };
+  for (std::size_t at = 2; at + 1 < text.size(); at += 2) {
+    char32_t code = unit(at);
+    if (code >= 0xD800 && code < 0xDC00 && at + 3 < text.size()) {
+      const char32_t low = unit(at + 2);
+      if (low >= 0xDC00 && low < 0xE000) {
+        code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
+        at += 2;
+      } else {
+        code = 0xFFFD;
+      }
+    } else if (code >= 0xD800 && code < 0xE000) {
+      code = 0xFFFD;
+    }
+    AppendUtf8(out, code);
+  }
+  return out;
+}
+
 }  // namespace
 
 ProfileFile ProfileFile::Parse(std::string_view text) {
   ProfileFile file;
+  std::string converted;
+  if (IsUtf16(text)) {
+    converted = Utf16ToUtf8(text);
+    text = converted;
+  }
   if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark)
     text.remove_prefix(kByteOrderMark.size());
+  if (text.find('\0') != std::string_view::npos) file.whole_ = false;
 
   std::size_t current = std::string::npos;  // no section yet
   while (!text.empty()) {
@@ -113,6 +172,12 @@ ProfileFile ProfileFile::Parse(std::string_view text) {
 
     line = TrimLeadingBlanks(line);
     if (line.empty() || line.front() == ';') continue;
+    // A lone "[" (a cut value, a stray paste) is no section line: taken as
+    // one it would move every later key of the section into nowhere.
+    if (line.front() == '[' && line.find(']') == std::string_view::npos) {
+      file.whole_ = false;
+      continue;
+    }
     if (line.front() == '[') {
       line.remove_prefix(1);
       const std::string name(line.substr(0, line.find(']')));
@@ -129,7 +194,10 @@ ProfileFile ProfileFile::Parse(std::string_view text) {
       continue;
     }
     const std::size_t equals = line.find('=');
-    if (current == std::string::npos || equals == std::string_view::npos) continue;
+    if (current == std::string::npos || equals == std::string_view::npos) {
+      file.whole_ = false;
+      continue;
+    }
     Section& section = file.sections_[current];
     Entry entry{std::string(TrimTrailingBlanks(line.substr(0, equals))),
                 std::string(TrimLeadingBlanks(line.substr(equals + 1)))};
@@ -140,9 +208,14 @@ ProfileFile ProfileFile::Parse(std::string_view text) {
 }
 
 std::optional<ProfileFile> ProfileFile::Read(const std::string& path) {
-  const std::optional<std::string> data = ReadRegularFile(path, kMaxFileSize);
+  // One byte more than is parsed tells a file cut at the limit.
+  std::optional<std::string> data = ReadRegularFile(path, kMaxFileSize + 1);
   if (!data) return std::nullopt;
-  return Parse(*data);
+  const bool cut = data->size() > kMaxFileSize;
+  if (cut) data->resize(kMaxFileSize);
+  ProfileFile file = Parse(*data);
+  if (cut) file.whole_ = false;
+  return file;
 }
 
 const ProfileFile::Section* ProfileFile::section(std::string_view name) const {
@@ -258,10 +331,56 @@ std::string SettingsFileText(const ConversionSettings& settings,
   return text;
 }
 
+std::string KeepSettingsFileNotReadWhole(const std::string& path, std::string_view replacement) {
+  const std::optional<ProfileFile> file = ProfileFile::Read(path);
+  if (!file || file->whole()) return {};
+  // Saving the same bytes again (a value too long to read back whole) loses
+  // nothing: one copy of the original is enough.
+  if (!replacement.empty() && replacement.size() > ProfileFile::kMaxFileSize) {
+    const std::optional<std::string> old = ReadRegularFile(path, replacement.size() + 1);
+    if (old && *old == replacement) return {};
+  }
+  const int from = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (from < 0) return {};
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char stamp[32];
+  std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+  const std::string base = path + ".bad-" + stamp;
+  std::string copy;
+  int to = -1;
+  for (int attempt = 1; attempt < 100 && to < 0; ++attempt) {
+    copy = attempt == 1 ? base : base + "-" + std::to_string(attempt);
+    to = ::open(copy.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (to < 0 && errno != EEXIST) break;
+  }
+  bool ok = to >= 0;
+  std::vector<char> buffer(1 << 16);
+  while (ok) {
+    const ssize_t got = ::read(from, buffer.data(), buffer.size());
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) {
+      ok = got == 0;
+      break;
+    }
+    ok = WriteAll(to, std::string_view(buffer.data(), static_cast<std::size_t>(got)));
+  }
+  ::close(from);
+  if (to >= 0) {
+    ok = ::fsync(to) == 0 && ok;
+    ok = ::close(to) == 0 && ok;
+    if (!ok) ::unlink(copy.c_str());
+  }
+  return ok ? copy : std::string();
+}
+
 bool SaveSettingsFile(const ConversionSettings& settings, const FormatRegistry& formats,
                       const std::string& path) {
   if (path.empty()) return false;
   const std::string text = SettingsFileText(settings, formats);
+  // What the reader skipped would be gone with the old file.
+  KeepSettingsFileNotReadWhole(path, text);
   std::string temporary = path + ".tmp-XXXXXX";
   const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
   if (fd < 0) return false;

@@ -34,11 +34,19 @@ class ProfileFile {
   static constexpr std::size_t kMaxFileSize = 16u << 20;
 
   // Parses the text by the reading rules. Accepts CR LF, LF or CR line ends
-  // and an optional UTF-8 byte-order mark. Lines before the first section
-  // line belong to no section and are dropped.
+  // and an optional UTF-8 byte-order mark; a text that starts with a UTF-16
+  // byte-order mark (either byte order) is read as UTF-16. Lines before the
+  // first section line belong to no section and are dropped. A line that
+  // starts with "[" but has no "]" is no section line and is skipped alone.
   static ProfileFile Parse(std::string_view text);
   // Reads and parses a regular file; nullopt when it cannot be opened.
   static std::optional<ProfileFile> Read(const std::string& path);
+
+  // False when the reader could not take the text whole: a file cut at
+  // kMaxFileSize, NUL bytes (UTF-16 without a byte-order mark, binary
+  // garbage), or lines it had to skip. Saving over such a file would lose
+  // what was skipped, so the old file is kept first (SaveSettingsFile).
+  bool whole() const { return whole_; }
 
   const std::vector<Section>& sections() const { return sections_; }
   // Names compared without regard to letter case; nullptr when absent.
@@ -51,6 +59,7 @@ class ProfileFile {
   // Folded section name -> index; per section, folded key -> entry index.
   std::unordered_map<std::string, std::size_t> sectionIndex_;
   std::vector<std::unordered_map<std::string, std::size_t>> keyIndex_;
+  bool whole_ = true;
 };
 
 // $XDG_CONFIG_HOME/Quorvane/lumafold/config.ini ($XDG_CONFIG_HOME defaults
@@ -83,9 +92,18 @@ std::string SettingsFileText(const ConversionSettings& settings,
 
 // Replaces `path` atomically (temporary file beside it, flushed, renamed
 // over it). On failure the previous file is left as it was and no
-// temporary file remains; returns false.
+// temporary file remains; returns false. A previous file that the reader
+// could not take whole is first kept as a copy (KeepSettingsFileNotReadWhole).
 bool SaveSettingsFile(const ConversionSettings& settings, const FormatRegistry& formats,
                       const std::string& path);
+
+// When the file at `path` is one the reader could not take whole (see
+// ProfileFile::whole), copies it byte for byte to "PATH.bad-YYYYMMDD-HHMMSS"
+// (a number added when that exists) and returns the copy's path; "" when
+// the file is whole, missing, or no copy could be made; also when it holds
+// exactly `replacement`, the text about to be written.
+std::string KeepSettingsFileNotReadWhole(const std::string& path,
+                                         std::string_view replacement = {});
 
 // Element `index` of "Recent Out Folders": the index-th TAB-separated field
 // with spaces trimmed; "" when there is no such field.

@@ -25,6 +25,9 @@ using testing::TraceOutcomes;
 
 using Names = std::vector<std::string>;
 
+// The chain that runs ImageMagick's convert (or its stand-in).
+constexpr const char* kExternal = "--pcd-decoder=external";
+
 std::string Dump(const FaultRun& run) { return "stdout:\n" + run.out + "stderr:\n" + run.err; }
 
 FaultOptions WithConverter(const FaultScratch& scratch, const std::string& standIn) {
@@ -152,6 +155,156 @@ TEST(DecoderFaults, InputsRemovedAfterTheImportFailOneByOneAndTheRestConverts) {
   EXPECT_EQ(FolderNames(scratch.out()), converted);
   EXPECT_NE(run.out.find("Files converted: 1 of 3"), std::string::npos) << Dump(run);
   EXPECT_EQ(FolderNames(scratch.tmp()), Names{});
+}
+
+// --- inputs that are no longer files ----------------------------------------
+
+TEST(DecoderFaults, FifosFoldersAndDevicesInPlaceOfAnInputFailWithoutWaiting) {
+  // Each kind of non-file under an input's name, swapped in after the
+  // import by the converter run of the file before it (one at a time).
+  for (const char* kind : {"fifo", "folder", "device"}) {
+    SCOPED_TRACE(kind);
+    FaultScratch scratch;
+    for (const char* name : {"kodim01.pcd", "kodim03.pcd"}) testing::CopySample(name, scratch.in());
+    const std::string swap = std::string(kind) == "fifo"     ? "mkfifo \"$f\""
+                             : std::string(kind) == "folder" ? "mkdir \"$f\""
+                                                             : "ln -s /dev/zero \"$f\"";
+    // Only the first file's converter swaps; it swaps every other input
+    // (its own is open as descriptor 3).
+    const std::string standIn = scratch.path() + "/swap.sh";
+    testing::WriteScript(standIn,
+                         "case \"$4\" in pcd:1-*)\n"
+                         "  for f in '" +
+                             scratch.in() +
+                             "'/*.pcd; do\n"
+                             "    cmp -s \"$f\" /proc/self/fd/3 && continue\n"
+                             "    rm -f \"$f\"; " +
+                             swap +
+                             "\n"
+                             "  done;;\nesac\nexec convert \"$@\"\n");
+    const FaultRun run = RunLumafoldUnder({"-i", scratch.in() + "/", "-o", scratch.out() + "/",
+                                           "-c", "png", kExternal, "-d", "-q", "--jobs=1"},
+                                          WithConverter(scratch, standIn));
+    ASSERT_FALSE(run.timedOut) << Dump(run);
+    EXPECT_EQ(run.status, 2) << Dump(run);
+    const auto traced = TraceOutcomes(run.out);
+    ASSERT_EQ(traced.size(), 2u) << Dump(run);
+    int failed = 0;
+    for (const auto& [path, file] : traced) {
+      if (file.outcome != "Not OK") continue;
+      ++failed;
+      EXPECT_EQ(file.reason, std::string("is a ") + (std::string(kind) == "fifo" ? "FIFO" : kind) +
+                                 ", not a file")
+          << path;
+    }
+    EXPECT_EQ(failed, 1) << Dump(run);
+    EXPECT_EQ(FolderNames(scratch.out()).size(), 1u);
+    EXPECT_EQ(FolderNames(scratch.tmp()), Names{});
+  }
+}
+
+TEST(DecoderFaults, NoDecoderWaitsOnAFifoSwappedInWhileTheConverterStarts) {
+  // The converter's input link leads to the descriptor the decoder checked,
+  // never to whatever bears the name by the time the converter opens it.
+  // ImageMagick's path policy refuses a link to a file that is gone, so the
+  // file comes from the fallback loader, from the checked descriptor too.
+  FaultScratch scratch;
+  testing::CopySample("kodim13-4base.pcd", scratch.in());
+  const std::string input = scratch.in() + "/kodim13-4base.pcd";
+  const std::string standIn = scratch.path() + "/swap-self.sh";
+  testing::WriteScript(standIn,
+                       "rm -f '" + input + "'; mkfifo '" + input + "'\nexec convert \"$@\"\n");
+  FaultOptions options = WithConverter(scratch, standIn);
+  options.timeoutSeconds = 60;
+  const FaultRun run = RunLumafoldUnder(
+      {"-i", input, "-o", scratch.out() + "/", "-c", "png", kExternal, "-d", "-q"}, options);
+  ASSERT_FALSE(run.timedOut) << Dump(run);
+  EXPECT_EQ(run.status, 0) << Dump(run);
+  const std::string size = testing::IdentifySize(scratch.out() + "/kodim13-4base.png");
+  if (size == "768 512")
+    EXPECT_NE(run.err.find(": decoded at Base by the fallback loader: "), std::string::npos);
+  else
+    EXPECT_EQ(size, "1536 1024");
+  EXPECT_EQ(FolderNames(scratch.tmp()), Names{});
+}
+
+// --- the fallback loader ---------------------------------------------------
+
+TEST(DecoderFaults, TheFallbackLoaderIsAnnouncedAndNeverReplacesAnExistingOutput) {
+  FaultScratch scratch;
+  testing::CopySample("kodim13-4base.pcd", scratch.in());
+  const std::string input = scratch.in() + "/kodim13-4base.pcd";
+  const std::string output = scratch.out() + "/kodim13-4base.png";
+
+  // No converter: the fallback loader gives the Base picture, and says so.
+  FaultOptions missing = WithConverter(scratch, scratch.path() + "/no-such-converter");
+  FaultRun run = RunLumafoldUnder(
+      {"-i", input, "-o", scratch.out() + "/", "-c", "png", kExternal, "-d", "-q"}, missing);
+  EXPECT_EQ(run.status, 0) << Dump(run);
+  const std::string note = "decoded at Base by the fallback loader: the converter \"" +
+                           scratch.path() + "/no-such-converter\" could not be started";
+  EXPECT_NE(run.out.find("\n" + note + "\nSaving As: " + output + "\nOK\n"), std::string::npos)
+      << Dump(run);
+  EXPECT_EQ(run.err, input + ": " + note + "\n");
+  EXPECT_EQ(testing::IdentifySize(output), "768 512");
+
+  // The real converter replaces that with the full picture...
+  FaultOptions real;
+  real.environment = scratch.environment();
+  run = RunLumafoldUnder({"-i", input, "-o", scratch.out() + "/", "-c", "png", kExternal, "-q"},
+                         real);
+  EXPECT_EQ(run.status, 0) << Dump(run);
+  ASSERT_EQ(testing::IdentifySize(output), "1536 1024");
+  const std::string good = testing::ReadText(output);
+
+  // ...which a later fallback result (a converter that hangs) never replaces,
+  // whether one file or several are converted at once.
+  const std::string hang = scratch.path() + "/hang.sh";
+  testing::WriteScript(hang, "exec sleep 600\n");
+  for (const char* jobs : {"--jobs=1", "--jobs=2"}) {
+    SCOPED_TRACE(jobs);
+    testing::CopySample("kodim01.pcd", scratch.in());
+    FaultOptions hanging = WithConverter(scratch, hang);
+    hanging.environment["LUMAFOLD_CONVERT_TIMEOUT"] = "1";
+    run = RunLumafoldUnder({"-i", scratch.in() + "/", "-o", scratch.out() + "/", "-c", "png",
+                            kExternal, "-d", "-q", jobs},
+                           hanging);
+    EXPECT_EQ(run.status, 2) << Dump(run);
+    const auto traced = TraceOutcomes(run.out);
+    EXPECT_EQ(traced.at(input).outcome, "Not OK") << Dump(run);
+    EXPECT_EQ(traced.at(input).reason, "the existing " + output +
+                                           " is kept: the fallback loader's Base picture does not "
+                                           "replace it");
+    EXPECT_NE(run.err.find(input + ": decoded at Base by the fallback loader: the converter did "
+                                   "not end within 1 s and was killed\n"),
+              std::string::npos)
+        << Dump(run);
+    EXPECT_TRUE(testing::ReadText(output) == good) << "the full picture was replaced";
+    EXPECT_EQ(FolderNames(scratch.out()), (Names{"kodim01.png", "kodim13-4base.png"}));
+    std::filesystem::remove(scratch.out() + "/kodim01.png");
+  }
+  EXPECT_EQ(FolderNames(scratch.tmp()), Names{});
+}
+
+TEST(DecoderFaults, AnUnusableTemporaryFolderIsAnErrorBeforeAnyFile) {
+  FaultScratch scratch;
+  testing::CopySample("kodim01.pcd", scratch.in());
+  const std::string file = scratch.path() + "/a-file";
+  testing::WriteText(file, "x");
+  for (const std::string& tmpdir : {scratch.path() + "/missing", file}) {
+    SCOPED_TRACE(tmpdir);
+    FaultOptions options;
+    options.environment = scratch.environment();
+    options.environment["TMPDIR"] = tmpdir;
+    const FaultRun run = RunLumafoldUnder({"-i", scratch.in() + "/kodim01.pcd", "-o",
+                                           scratch.out() + "/", "-c", "png", kExternal, "-q"},
+                                          options);
+    EXPECT_EQ(run.status, 1) << Dump(run);
+    EXPECT_TRUE(run.err.starts_with("Error: Invalid temporary folder (TMPDIR): " + tmpdir + ": "))
+        << Dump(run);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(FolderNames(scratch.out()), Names{});
+  }
 }
 
 }  // namespace

@@ -3,12 +3,17 @@
 // output names that try to leave the output folder. In every case the batch
 // ends normally with the right status, and nothing partial is left behind
 // (no temporary file in the output folder, nothing in $TMPDIR).
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <sstream>
 
 #include "faults_support.h"
+#include "run_binary.h"
 
 namespace lumafold {
 namespace {
@@ -53,6 +58,9 @@ TEST(OutputFaults, ReadOnlyOutputFolderFailsEveryFileAndLeavesNothing) {
   EXPECT_EQ(run.status, 1) << "read-only by " << readOnly.way() << "\n" << Dump(run);
   EXPECT_EQ(run.signal, 0);
   ExpectEveryFile(run, 2, "Not OK");
+  for (const auto& [path, file] : TraceOutcomes(run.out))
+    EXPECT_TRUE(file.reason.starts_with("cannot create a file in " + scratch.out() + "/: "))
+        << path << ": " << file.reason;
   EXPECT_NE(run.out.find("Conversion stopped"), std::string::npos) << Dump(run);
   EXPECT_EQ(FolderNames(scratch.out()), Names{});
   EXPECT_EQ(FolderNames(scratch.tmp()), Names{});
@@ -258,14 +266,198 @@ TEST(EscapingNames, AMaskThatNamesAFolderFailsWithAReason) {
   }
 }
 
+// --- outputs that would destroy inputs --------------------------------------
+
+std::string Bytes(const std::string& path) { return ReadText(path); }
+
+class InputsAsOutputs : public ::testing::TestWithParam<int> {};  // --jobs
+
+TEST_P(InputsAsOutputs, AMaskThatNamesTheInputsIsRefusedFileByFile) {
+  FaultScratch scratch;
+  for (const char* name : {"kodim01.pcd", "kodim03.pcd"}) testing::CopySample(name, scratch.in());
+  const std::string original = Bytes(scratch.in() + "/kodim01.pcd");
+  const std::string jobs = "--jobs=" + std::to_string(GetParam());
+  // Every output onto its own input; then every output onto one input
+  // that is converted after, or before, the other file.
+  for (const char* mask : {"%filename%.pcd", "kodim03.pcd", "KODIM01.PCD"}) {
+    SCOPED_TRACE(mask);
+    const FaultRun run = RunLumafoldUnder({"-i", scratch.in() + "/", "-c", "jpg", "-d", "-q", jobs,
+                                           std::string("--filename-mask=") + mask},
+                                          OptionsFor(scratch));
+    EXPECT_EQ(run.status, 1) << Dump(run);
+    const auto traced = TraceOutcomes(run.out);
+    ASSERT_EQ(traced.size(), 2u) << Dump(run);
+    for (const auto& [path, file] : traced) {
+      EXPECT_EQ(file.outcome, "Not OK") << path;
+      EXPECT_NE(file.reason.find("is an input of this run"), std::string::npos) << file.reason;
+    }
+    EXPECT_EQ(FolderNames(scratch.in()), (Names{"kodim01.pcd", "kodim03.pcd"}));
+    EXPECT_EQ(Bytes(scratch.in() + "/kodim01.pcd"), original);
+    EXPECT_EQ(Bytes(scratch.in() + "/kodim03.pcd"),
+              Bytes(testing::SamplesFolder() + "/kodim03.pcd"));
+  }
+}
+
+TEST_P(InputsAsOutputs, LinksToInputsUnderTheOutputNameAreRefusedAndTheRestConverts) {
+  FaultScratch scratch;
+  for (const char* name : {"kodim01.pcd", "kodim03.pcd", "kodim19.pcd"})
+    testing::CopySample(name, scratch.in());
+  // The output names already taken by a hard link and a symbolic link to
+  // inputs of the run.
+  ASSERT_EQ(
+      ::link((scratch.in() + "/kodim01.pcd").c_str(), (scratch.out() + "/kodim01.jpg").c_str()), 0);
+  fs::create_symlink(scratch.in() + "/kodim03.pcd", scratch.out() + "/kodim03.jpg");
+  const FaultRun run = RunLumafoldUnder({"-i", scratch.in() + "/", "-o", scratch.out() + "/", "-c",
+                                         "jpg", "-d", "-q", "--jobs=" + std::to_string(GetParam())},
+                                        OptionsFor(scratch));
+
+  EXPECT_EQ(run.status, 2) << Dump(run);
+  const auto traced = TraceOutcomes(run.out);
+  ASSERT_EQ(traced.size(), 3u) << Dump(run);
+  EXPECT_EQ(traced.at(scratch.in() + "/kodim19.pcd").outcome, "OK");
+  for (const char* refused : {"kodim01.pcd", "kodim03.pcd"}) {
+    const auto& file = traced.at(scratch.in() + "/" + refused);
+    EXPECT_EQ(file.outcome, "Not OK") << refused;
+    EXPECT_EQ(file.reason, "the output name is an input of this run, which is left untouched: " +
+                               scratch.in() + "/" + refused);
+  }
+  EXPECT_EQ(Bytes(scratch.in() + "/kodim01.pcd"), Bytes(testing::SamplesFolder() + "/kodim01.pcd"));
+  EXPECT_EQ(Bytes(scratch.in() + "/kodim03.pcd"), Bytes(testing::SamplesFolder() + "/kodim03.pcd"));
+  EXPECT_TRUE(fs::is_symlink(scratch.out() + "/kodim03.jpg"));
+  EXPECT_EQ(testing::IdentifySize(scratch.out() + "/kodim19.jpg"), "512 768");  // portrait
+  EXPECT_EQ(FolderNames(scratch.out()), (Names{"kodim01.jpg", "kodim03.jpg", "kodim19.jpg"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Workers, InputsAsOutputs, ::testing::Values(1, 2),
+                         [](const auto& info) { return "Jobs" + std::to_string(info.param); });
+
+TEST(OutputFaults, TwoInputsWithOneOutputNameAreReportedAndTheLastWins) {
+  FaultScratch scratch;
+  fs::create_directories(scratch.in() + "/roll1");
+  fs::create_directories(scratch.in() + "/roll2");
+  testing::CopySample("kodim01.pcd", scratch.in() + "/roll1", "x.pcd");
+  testing::CopySample("kodim03.pcd", scratch.in() + "/roll2", "x.pcd");
+  testing::CopySample("kodim19.pcd", scratch.in() + "/roll2", "y.pcd");
+  const FaultRun run = RunLumafoldUnder(
+      {"-i", scratch.in() + "/", "-o", scratch.out() + "/", "-c", "png", "-d", "--no-subfolders"},
+      OptionsFor(scratch));
+
+  EXPECT_EQ(run.status, 0) << Dump(run);
+  EXPECT_NE(run.out.find("Files converted: 3 of 3"), std::string::npos) << Dump(run);
+  EXPECT_EQ(FolderNames(scratch.out()), (Names{"x.png", "y.png"}));
+  // The trace order is the input-set order: the second x.pcd is the one kept.
+  std::vector<std::string> order;
+  std::istringstream lines(run.out);
+  for (std::string line; std::getline(lines, line);)
+    if (line.starts_with("Processing: ") && line.ends_with("/x.pcd"))
+      order.push_back(line.substr(12));
+  ASSERT_EQ(order.size(), 2u) << Dump(run);
+  const std::string expected = scratch.out() + "/x.png written twice: from " + order[0] +
+                               " and then " + order[1] + "; the last one is kept\n";
+  EXPECT_EQ(run.err, expected);
+  const std::string kept = order[1].find("roll1") != std::string::npos ? "kodim01" : "kodim03";
+  FaultScratch reference;
+  testing::CopySample(kept + ".pcd", reference.in(), "x.pcd");
+  FaultOptions alone = OptionsFor(reference);
+  ASSERT_EQ(
+      RunLumafoldUnder(
+          {"-i", reference.in() + "/x.pcd", "-o", reference.out() + "/", "-c", "png", "-q"}, alone)
+          .status,
+      0);
+  EXPECT_EQ(testing::DifferentPixels(scratch.out() + "/x.png", reference.out() + "/x.png"), 0);
+}
+
+// --- every failure says why ------------------------------------------------
+
+TEST(OutputFaults, EveryNotOkCarriesItsReason) {
+  FaultScratch scratch;
+  testing::CopySample("kodim01.pcd", scratch.in());
+  // Not a Photo CD file at all, though named like one.
+  WriteText(scratch.in() + "/notes.pcd", std::string(4096, 'n'));
+  const std::string longName(300, 'n');
+  const FaultRun run =
+      RunLumafoldUnder({"-i", scratch.in() + "/", "-o", scratch.out() + "/", "-c", "jpg", "-d",
+                        "-q", "--filename-mask=%filename%-" + longName + ".%ext%"},
+                       OptionsFor(scratch));
+  EXPECT_EQ(run.status, 1) << Dump(run);
+  const auto traced = TraceOutcomes(run.out);
+  ASSERT_EQ(traced.size(), 2u) << Dump(run);
+  EXPECT_EQ(traced.at(scratch.in() + "/notes.pcd").reason, "not a Photo CD image");
+  const std::string& tooLong = traced.at(scratch.in() + "/kodim01.pcd").reason;
+  EXPECT_TRUE(tooLong.starts_with("cannot be put in place as " + scratch.out() + "/kodim01-nnn"))
+      << tooLong;
+  EXPECT_TRUE(tooLong.ends_with(": File name too long")) << tooLong;
+  EXPECT_EQ(FolderNames(scratch.out()), Names{});
+  EXPECT_EQ(FolderNames(scratch.tmp()), Names{});
+}
+
+// A folder tree deeper than PATH_MAX, made and removed relative to open
+// folders (std::filesystem cannot reach its bottom by path).
+class DeepTree {
+ public:
+  DeepTree(const std::string& top, int levels, const std::string& fileAtBottom) : top_(top) {
+    int fd = ::open(top.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    for (int level = 0; level < levels && fd >= 0; ++level) {
+      ::mkdirat(fd, kLevel.c_str(), 0755);
+      const int next = ::openat(fd, kLevel.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+      ::close(fd);
+      fd = next;
+    }
+    if (fd < 0) return;
+    const int file = ::openat(fd, "deep.pcd", O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    ok_ = file >= 0 && ::write(file, fileAtBottom.data(), fileAtBottom.size()) ==
+                           static_cast<ssize_t>(fileAtBottom.size());
+    if (file >= 0) ::close(file);
+    ::close(fd);
+  }
+  ~DeepTree() {
+    const int fd = ::open(top_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) Remove(fd);
+  }
+  bool ok() const { return ok_; }
+
+ private:
+  static inline const std::string kLevel = std::string(200, 'd');
+  // Removes the chain of kLevel folders below `fd` (and closes it).
+  static void Remove(int fd) {
+    const int next = ::openat(fd, kLevel.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (next >= 0) {
+      Remove(next);
+      ::unlinkat(fd, kLevel.c_str(), AT_REMOVEDIR);
+    } else {
+      ::unlinkat(fd, "deep.pcd", 0);
+    }
+    ::close(fd);
+  }
+  std::string top_;
+  bool ok_ = false;
+};
+
+TEST(OutputFaults, AnInputPathBeyondTheSystemLimitIsReportedAtImport) {
+  FaultScratch scratch;
+  testing::CopySample("kodim01.pcd", scratch.in());
+  const DeepTree tree(scratch.in(), 24, Bytes(testing::SamplesFolder() + "/kodim03.pcd"));
+  ASSERT_TRUE(tree.ok());
+  const FaultRun run =
+      RunLumafoldUnder({"-i", scratch.in() + "/", "-o", scratch.out() + "/", "-c", "jpg", "-q"},
+                       OptionsFor(scratch));
+  EXPECT_EQ(run.status, 0) << Dump(run);
+  EXPECT_EQ(FolderNames(scratch.out()), Names{"kodim01.jpg"});
+  // One line for the first path that cannot be reached; the walk stops there.
+  EXPECT_TRUE(run.err.starts_with(scratch.in() + "/ddd")) << run.err;
+  EXPECT_TRUE(run.err.ends_with(": File name too long, skipped\n")) << run.err;
+  EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+}
+
 // The image libraries' warnings (here libtiff's about the legacy Deflate
 // code) are the trace's business: in the debug trace of their file, never
 // on standard error.
 TEST(OutputFaults, LibraryWarningsReachTheTraceNotTheTerminal) {
   FaultScratch scratch;
   testing::CopySample("kodim13-4base.pcd", scratch.in());
-  const std::vector<std::string> arguments = {"-i", scratch.in() + "/", "-o", scratch.out() + "/",
-                                              "-c", "tiff", "--tiff-compression=deflate"};
+  const std::vector<std::string> arguments = {
+      "-i",   scratch.in() + "/",          "-o", scratch.out() + "/", "-c",
+      "tiff", "--tiff-compression=deflate"};
   const FaultRun quiet = RunLumafoldUnder(arguments, OptionsFor(scratch));
   EXPECT_EQ(quiet.status, 0) << Dump(quiet);
   EXPECT_EQ(quiet.err, "");

@@ -177,5 +177,92 @@ TEST(SettingsFaults, AFifoOrAFolderAtThePathIsNoFileAndDoesNotHang) {
   EXPECT_FALSE(opened);
 }
 
+// --- files the reader cannot take whole -----------------------------------
+
+std::string Utf16(const std::string& ascii, bool littleEndian) {
+  std::string text = littleEndian ? "\xFF\xFE" : "\xFE\xFF";
+  for (char c : ascii) {
+    text += littleEndian ? std::string{c, '\0'} : std::string{'\0', c};
+  }
+  return text;
+}
+
+// The copies SaveSettingsFile kept beside `path`.
+std::vector<std::string> KeptCopies(const FaultScratch& scratch) {
+  std::vector<std::string> kept;
+  for (const std::string& name : testing::FolderNames(scratch.path()))
+    if (name.starts_with("config.ini.bad-")) kept.push_back(scratch.path() + "/" + name);
+  return kept;
+}
+
+TEST(SettingsFaults, AStrayBracketLineIsSkippedAloneAndTheSectionGoesOn) {
+  FaultScratch scratch;
+  const std::string path = scratch.path() + "/config.ini";
+  WriteText(path,
+            "[Output]\r\nJPG Quality = 55\r\n[\r\n  [ cut off\r\nPNG Compression = 3\r\n"
+            "[Advanced]\r\nFilename Mask = a_%filename%.%ext%\r\n");
+  const ConversionSettings loaded = Loaded(path);
+  EXPECT_EQ(loaded.output.jpgQuality, 55);
+  EXPECT_EQ(loaded.output.pngCompression, 3);
+  EXPECT_EQ(loaded.advanced.filenameMask, "a_%filename%.%ext%");
+}
+
+TEST(SettingsFaults, Utf16WithAByteOrderMarkIsReadInEitherByteOrder) {
+  for (const bool little : {true, false}) {
+    SCOPED_TRACE(little ? "little-endian" : "big-endian");
+    FaultScratch scratch;
+    const std::string path = scratch.path() + "/config.ini";
+    // "Ä" (U+00C4) and a character beyond the BMP (U+1F4F7, a surrogate pair).
+    std::string text =
+        Utf16("\r\n[Output]\r\nJPG Quality = 44\r\n[Advanced]\r\nFilename Mask = ", little);
+    text += little ? std::string("\xC4\x00\x3D\xD8\xF7\xDC", 6)
+                   : std::string("\x00\xC4\xD8\x3D\xDC\xF7", 6);
+    text += Utf16("%filename%.%ext%\r\n", little).substr(2);
+    WriteText(path, text);
+    const ConversionSettings loaded = Loaded(path);
+    EXPECT_EQ(loaded.output.jpgQuality, 44);
+    EXPECT_EQ(loaded.advanced.filenameMask, "\xC3\x84\xF0\x9F\x93\xB7%filename%.%ext%");
+
+    // Read whole, so the next save replaces it without keeping a copy.
+    ASSERT_TRUE(SaveSettingsFile(loaded, FormatRegistry{}, path));
+    EXPECT_TRUE(KeptCopies(scratch).empty());
+    EXPECT_EQ(Loaded(path).advanced.filenameMask, loaded.advanced.filenameMask);
+  }
+}
+
+struct NotWholeCase {
+  const char* name;
+  std::string text;
+};
+
+TEST(SettingsFaults, AFileNotReadWholeIsKeptBeforeTheNewOneReplacesIt) {
+  // A comment runs past the read limit, with a key beyond it.
+  std::string huge = "\xEF\xBB\xBF\r\n[Output]\r\nJPG Quality = 12\r\n; ";
+  huge += std::string(ProfileFile::kMaxFileSize, 'w');
+  huge += "\r\nPNG Compression = 1\r\n";
+  const std::vector<NotWholeCase> cases = {
+      {"over the read limit", huge},
+      {"UTF-16 without a byte-order mark",
+       Utf16("[Output]\r\nJPG Quality = 12\r\n", true).substr(2)},
+      {"a stray bracket line", "[Output]\r\n[\r\nJPG Quality = 12\r\n"},
+  };
+  for (const NotWholeCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    FaultScratch scratch;
+    const std::string path = scratch.path() + "/config.ini";
+    WriteText(path, c.text);
+    ConversionSettings settings = Loaded(path);
+    // The window's exit: save what it has.
+    ASSERT_TRUE(SaveSettingsFile(settings, FormatRegistry{}, path));
+    const std::vector<std::string> kept = KeptCopies(scratch);
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_TRUE(ReadText(kept.front()) == c.text) << "the copy differs from the old file";
+    EXPECT_EQ(ReadText(path), SettingsFileText(settings, FormatRegistry{}));
+    // The new file is whole: later saves keep nothing more.
+    ASSERT_TRUE(SaveSettingsFile(settings, FormatRegistry{}, path));
+    EXPECT_EQ(KeptCopies(scratch).size(), 1u);
+  }
+}
+
 }  // namespace
 }  // namespace lumafold

@@ -200,6 +200,7 @@ FaultRun RunLumafoldUnder(const std::vector<std::string>& arguments, const Fault
   ::close(out);
   ::close(err);
   if (child < 0) return result;
+  if (options.whileRunning) options.whileRunning(child);
 
   const auto deadline = started + std::chrono::seconds(options.timeoutSeconds);
   int waitStatus = 0;
@@ -219,6 +220,15 @@ FaultRun RunLumafoldUnder(const std::vector<std::string>& arguments, const Fault
   result.out = ReadText(outPath);
   result.err = ReadText(errPath);
   return result;
+}
+
+bool WaitUntil(const std::function<bool()>& ready, int seconds) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  while (!ready()) {
+    if (std::chrono::steady_clock::now() > deadline) return ready();
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return true;
 }
 
 void WriteScript(const std::string& path, const std::string& body) {

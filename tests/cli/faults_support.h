@@ -6,6 +6,7 @@
 
 #include <sys/types.h>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -55,7 +56,13 @@ struct FaultOptions {
   // `lumafold ... | head -1`; out stays empty.
   bool closedStdout = false;
   int timeoutSeconds = 180;
+  // Called once the program has started, with its process id (to signal
+  // it); the wait for its end follows.
+  std::function<void(pid_t)> whileRunning;
 };
+
+// Polls `ready` every 20 ms until it holds or `seconds` pass; its last answer.
+bool WaitUntil(const std::function<bool()>& ready, int seconds = 60);
 
 FaultRun RunLumafoldUnder(const std::vector<std::string>& arguments, const FaultOptions& options);
 

@@ -69,5 +69,34 @@ TEST(ChildProcess, TimeLimitKillsTheChildAndWhatItStarted) {
   EXPECT_FALSE(fs::exists(scratch / "survived"));
 }
 
+TEST(ChildProcess, StopEndsTheRunningChildWithItsGroupAndStartsNoOther) {
+  Scratch scratch;
+  const std::string script = scratch / "hang.sh";
+  // Records that it runs, leaves a grandchild that would mark its survival,
+  // and would hang far beyond the test.
+  MakeExecutable(script, "#!/bin/sh\n(sleep 2; touch '" + (scratch / "survived") + "') &\ntouch '" +
+                             (scratch / "started") + "'\nexec sleep 600\n");
+  ChildResult result;
+  std::thread runner([&] { result = RunChild({script}, ChildOptions{}); });
+  while (!fs::exists(scratch / "started"))
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  StopChildren();
+  runner.join();
+  EXPECT_EQ(result.status, ChildStatus::Stopped);
+  EXPECT_TRUE(ChildrenStopped());
+
+  // Nothing starts while stopped: the script would leave its mark.
+  fs::remove(scratch / "started");
+  EXPECT_EQ(RunChild({script}, ChildOptions{}).status, ChildStatus::Stopped);
+  EXPECT_FALSE(fs::exists(scratch / "started"));
+
+  AllowChildren();
+  EXPECT_FALSE(ChildrenStopped());
+  const ChildResult after = RunChild({"/bin/true"}, ChildOptions{});
+  EXPECT_EQ(after.status, ChildStatus::Exited);
+  std::this_thread::sleep_for(std::chrono::milliseconds(2300));
+  EXPECT_FALSE(fs::exists(scratch / "survived"));
+}
+
 }  // namespace
 }  // namespace lumafold

@@ -45,6 +45,16 @@ TEST(HttpReplyTest, HeadIsTrimmedFirstThreeCharactersOfTheBody) {
   EXPECT_EQ(ExtractReplyHead(withZero), "2");
 }
 
+TEST(HttpReplyTest, OnlyStatus200GivesABody) {
+  EXPECT_EQ(ExtractReplyHead(Reply("999", "500 Internal Server Error")), "");
+  EXPECT_EQ(ExtractReplyHead(Reply("261", "301 Moved Permanently")), "");
+  EXPECT_EQ(ExtractReplyHead(Reply("261", "200")), "261");
+  EXPECT_EQ(ExtractReplyHead("HTTP/1.1 200 OK\r\n\r\n261"), "261");
+  EXPECT_EQ(ExtractReplyHead("HTTP/1.0 2001\r\n\r\n261"), "");
+  EXPECT_EQ(ExtractReplyHead("ICY 200 OK\r\n\r\n261"), "");
+  EXPECT_EQ(ExtractReplyHead("HTTP/1.0\r\n200 OK\r\n\r\n261"), "");
+}
+
 TEST(HttpFetchTest, SendsExactlyTheDescribedRequest) {
   LoopbackServer server({{Reply("261")}});
   ASSERT_TRUE(server.ok());
@@ -73,10 +83,10 @@ TEST(HttpFetchTest, ReplyInSeveralSegmentsIsJoined) {
   EXPECT_EQ(HttpFetch(server.url(), "x"), "270");
 }
 
-TEST(HttpFetchTest, StatusLineIsNotExamined) {
+TEST(HttpFetchTest, AnErrorReplyGivesNothingWhateverItsBody) {
   LoopbackServer server({{Reply("261", "404 Not Found")}});
   ASSERT_TRUE(server.ok());
-  EXPECT_EQ(HttpFetch(server.url(), "x"), "261");
+  EXPECT_EQ(HttpFetch(server.url(), "x"), "");
 }
 
 TEST(HttpFetchTest, ReplyLongerThanTheBufferIsCut) {

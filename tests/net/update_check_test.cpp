@@ -69,6 +69,30 @@ TEST(CheckNowTest, BodiesFromARealServer) {
   }
 }
 
+TEST(CheckNowTest, OnlyAReplyWithStatus200Counts) {
+  // Error pages of servers and proxies that happen to begin with digits.
+  const std::vector<std::string> replies = {
+      "HTTP/1.0 500 Internal Server Error\r\n\r\n999 errors in the log",
+      "HTTP/1.1 404 Not Found\r\nContent-Type: text/plain\r\n\r\n404",
+      "HTTP/1.0 2000 OK\r\n\r\n999",
+      "999\r\n\r\n999",
+  };
+  for (const std::string& reply : replies) {
+    SCOPED_TRACE(reply);
+    LoopbackServer server({{reply}});
+    ASSERT_TRUE(server.ok());
+    RecordingPrompter prompter(true);
+    EXPECT_EQ(CheckForUpdateNow(prompter, server.url(), kAgent), UpdateVerdict::ConnectionProblem);
+    EXPECT_EQ(prompter.boxes, std::vector<std::string>{kProblem});
+    EXPECT_TRUE(prompter.opened.empty());
+  }
+  // HTTP/1.1 servers answer an HTTP/1.0 request with their own version.
+  LoopbackServer current({{"HTTP/1.1 200 OK\r\nServer: t\r\n\r\n261"}});
+  ASSERT_TRUE(current.ok());
+  RecordingPrompter prompter(false);
+  EXPECT_EQ(CheckForUpdateNow(prompter, current.url(), kAgent), UpdateVerdict::NewVersion);
+}
+
 TEST(CheckNowTest, NewVersionOpensTheProgramPageOnlyOnYes) {
   LoopbackServer server({{"HTTP/1.0 200 OK\r\n\r\n300"}});
   ASSERT_TRUE(server.ok());

@@ -343,7 +343,7 @@ TEST_F(SettingsFileTest, DamagedFilesLoadAsFarAsTheyParse) {
 }
 
 TEST_F(SettingsFileTest, SaveReplacesTheFileAndLeavesNoTemporary) {
-  WriteBytes(path_, "old content");
+  WriteBytes(path_, "[General]\r\nCFG = 16\r\n");
   ASSERT_TRUE(SaveSettingsFile(Defaults(), formats_, path_));
   EXPECT_EQ(ReadBytes(path_).substr(0, 3), "\xEF\xBB\xBF");
   EXPECT_EQ(FolderEntries(), std::vector<std::string>{"config.ini"});
