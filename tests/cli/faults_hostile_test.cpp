@@ -149,8 +149,11 @@ TEST(HostileBatch, GoodFilesConvertBadOnesFailAndNoOtherCoderEverRuns) {
   FaultOptions options;
   options.environment = scratch.environment();
   options.environment["LUMAFOLD_CONVERT"] = standIn;
-  const FaultRun run = RunLumafoldUnder(
-      {"-i", scratch.in() + "/", "-o", scratch.out() + "/", "-c", "jpg", "-d"}, options);
+  // The external decoder, whose converter must never see a file that is no
+  // Image Pac.
+  const FaultRun run = RunLumafoldUnder({"--pcd-decoder=external", "-i", scratch.in() + "/", "-o",
+                                         scratch.out() + "/", "-c", "jpg", "-d"},
+                                        options);
 
   EXPECT_EQ(run.signal, 0) << testing::ReadText(calls);
   EXPECT_EQ(run.status, 2) << run.out << run.err;
