@@ -4,7 +4,7 @@ BUILD ?= build
 ASAN_BUILD ?= build-asan
 JOBS ?= $(shell nproc)
 
-.PHONY: deps build demo test test-release test-asan fuzz clean
+.PHONY: deps build demo test test-release test-asan fuzz deb clean
 
 deps:
 	./scripts/install-deps.sh
@@ -43,5 +43,16 @@ fuzz:
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 	./scripts/run-fuzzers.sh $(FUZZ_BUILD)/fuzz $(FUZZ_SECONDS)
 
+# The Debian package lumafold_<version>_<arch>.deb, here in the top folder.
+# Its own build folder: the package installs under /usr, `make build` under
+# /usr/local.
+DEB_BUILD ?= build-deb
+deb: deps
+	cmake -S . -B $(DEB_BUILD) -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+	  -DLUMAFOLD_BUILD_TESTS=OFF
+	cmake --build $(DEB_BUILD) -j $(JOBS)
+	cd $(DEB_BUILD) && cpack -G DEB
+	cp $(DEB_BUILD)/lumafold_*.deb .
+
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) out
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(DEB_BUILD) out lumafold_*.deb

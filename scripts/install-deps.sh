@@ -5,6 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config
+  dpkg-dev file
   libfreeimage-dev libdevil-dev libjxr-dev libjxr-tools imagemagick
   libpng-dev libtiff-dev
   libcairo2-dev libpango1.0-dev fonts-liberation fonts-dejavu-core

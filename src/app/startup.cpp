@@ -5,7 +5,9 @@
 
 #include "app/instance_guard.h"
 #include "cli/command_line.h"
+#include "cli/completion.h"
 #include "cli/help_text.h"
+#include "cli/option_parser.h"
 #include "engine/app_context.h"
 #include "engine/image_libraries.h"
 #include "settings/product.h"
@@ -35,17 +37,6 @@ std::string FirstOptionKey(std::string_view parameter) {
   return key;
 }
 
-// Whether a parameter list will run a batch rather than end in the window:
-// only then does a busy guard earn the command-line error instead of the
-// window's message.
-bool NamesInput(const std::vector<std::string>& parameters) {
-  for (const std::string& parameter : parameters) {
-    const std::string key = FirstOptionKey(parameter);
-    if (key == "-I" || key == "--INPUT") return true;
-  }
-  return false;
-}
-
 // The prompt is a window of the desktop face; a build without it says so.
 int ShowUninstallPrompt(AppContext& context, int argc, char** argv) {
 #ifdef LUMAFOLD_HAVE_UI
@@ -73,6 +64,20 @@ int OpenWindow(AppContext& context, int argc, char** argv) {
 #endif
 }
 
+// Not in the help text: the build writes the scripts into the install tree,
+// and `source <(lumafold --completion=bash)` loads them by hand.
+int PrintCompletion(const AppContext& context, const std::string& parameter) {
+  const std::string shell = OptionValue(parameter);
+  const std::string script = CompletionScript(shell, context.formats);
+  if (script.empty()) {
+    std::fprintf(stderr, "Error: Invalid completion shell\n  %s: allowed values are bash, zsh\n",
+                 shell.c_str());
+    return kExitError;
+  }
+  std::fwrite(script.data(), 1, script.size(), stdout);
+  return kExitSuccess;
+}
+
 // Everything between the records' creation and the exit path. The guard stays
 // held until the caller's exit path releases it.
 int Run(AppContext& context, InstanceGuard& guard, int argc, char** argv) {
@@ -90,25 +95,27 @@ int Run(AppContext& context, InstanceGuard& guard, int argc, char** argv) {
       return kExitSuccess;
     case StartMode::kUninstall:
       return ShowUninstallPrompt(context, argc, argv);
+    case StartMode::kCompletion:
+      return PrintCompletion(context, parameters.front());
     case StartMode::kWindow:
     case StartMode::kCommandLine:
       break;
   }
 
-  // A copy that cannot open the lock file (no writable runtime or settings
-  // folder) still runs: refusing to work would be worse than two copies.
-  if (guard.Acquire(InstanceGuardPath()) == InstanceGuard::Outcome::kHeldElsewhere) {
-    if (NamesInput(parameters)) {
-      std::fprintf(stderr, "Error: Another copy of lumafold is running\n");
-    } else {
-      std::fprintf(stderr, "%s is already running.\n", std::string(kProductTitle).c_str());
-    }
-    return kExitError;
-  }
-
+  // A command-line batch never reads or writes the settings file and works
+  // in a private run folder of its own, so it takes no guard: scripts,
+  // xargs -P and job arrays run many at once, also beside the window.
   if (!parameters.empty()) {
     const int status = RunCommandLine(context, parameters);
     if (status != kContinueInWindow) return status;
+  }
+
+  // The guard protects the settings file, which only the window writes. A
+  // copy that cannot open the lock file (no writable runtime or settings
+  // folder) still runs: refusing to work would be worse than two windows.
+  if (guard.Acquire(InstanceGuardPath()) == InstanceGuard::Outcome::kHeldElsewhere) {
+    std::fprintf(stderr, "%s is already running.\n", std::string(kProductTitle).c_str());
+    return kExitError;
   }
   return OpenWindow(context, argc, argv);
 }
@@ -121,6 +128,7 @@ StartMode SelectStartMode(const std::vector<std::string>& parameters) {
   if (key == "-U") return StartMode::kUninstall;
   if (key == "-V" || key == "--VERSION") return StartMode::kVersion;
   if (key == "-H" || key == "-?" || key == "--HELP") return StartMode::kHelp;
+  if (key == "--COMPLETION") return StartMode::kCompletion;
   return StartMode::kCommandLine;
 }
 

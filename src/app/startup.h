@@ -16,6 +16,7 @@ enum class StartMode {
   kHelp,         // -h, -? or --help
   kVersion,      // -v or --version
   kUninstall,    // -u
+  kCompletion,   // --completion=SHELL: the shell completion script
 };
 
 StartMode SelectStartMode(const std::vector<std::string>& parameters);

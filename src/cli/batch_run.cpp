@@ -14,12 +14,17 @@
 #include <chrono>
 #include <csignal>
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
 #include <future>
 #include <mutex>
+#include <optional>
 #include <system_error>
 #include <thread>
+#include <vector>
 
 #include "cli/command_line.h"
+#include "cli/shard.h"
 #include "engine/child_process.h"
 #include "engine/conversion_worker.h"
 #include "engine/font_loader.h"
@@ -215,6 +220,7 @@ void RunOnWorkerThread(AppContext& context, Console& console, bool showProgress,
     context.progress.processedCount = 0;
     context.progress.currentFile.clear();
     context.progress.convertedCount = 0;
+    context.progress.endedCount = 0;
   }
   context.progress.running = true;
   std::promise<void> finished;
@@ -227,27 +233,65 @@ void RunOnWorkerThread(AppContext& context, Console& console, bool showProgress,
   while (done.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready) {
     if (showProgress) {
       int begun = 0;
+      int ended = 0;
       std::string current;
       {
         std::lock_guard<std::mutex> hold(context.progress.lock);
         begun = context.progress.processedCount;
+        ended = context.progress.endedCount;
         current = context.progress.currentFile;
       }
-      if (begun > 0) console.Progress(begun, total, FileNamePart(current));
+      if (begun > 0) console.Progress(ended, begun, total, FileNamePart(current));
     }
   }
   if (showProgress) console.ClearProgress();
   worker.join();
 }
 
+// A check that failed: the described error text (printed after "Error: ")
+// and the line under it that names the value and why it is refused.
+struct Failure {
+  std::string message;
+  std::string detail;
+};
+
+// Why a path cannot serve as an input file, an input or output folder or a
+// watermark picture: the system's own error text, or what is wrong with
+// what is there.
+std::string PathProblem(const std::string& path, bool wantFolder) {
+  struct stat info {};
+  if (stat(path.c_str(), &info) != 0) return std::strerror(errno);
+  if (wantFolder) return S_ISDIR(info.st_mode) ? "" : std::strerror(ENOTDIR);
+  if (S_ISDIR(info.st_mode)) return std::strerror(EISDIR);
+  if (!S_ISREG(info.st_mode)) return "not a regular file";
+  if (info.st_size == 0) return "the file is empty";
+  return "";
+}
+
+std::string Joined(const std::vector<std::string>& values, std::string_view separator) {
+  std::string text;
+  for (const std::string& value : values) {
+    if (!text.empty()) text += separator;
+    text += value;
+  }
+  return text;
+}
+
+// One input as given on the command line and what it turned out to be.
+struct ResolvedInput {
+  bool isFile = false;
+  std::string path;  // the file's full path, or the folder's ending with "/"
+};
+
 class Batch {
  public:
-  Batch(AppContext& context, bool quiet, Console& console)
+  Batch(AppContext& context, const ParseOutcome& parsed, Console& console)
       : context_(context),
         settings_(context.settings),
         job_(context.job),
         console_(console),
-        quiet_(quiet),
+        parsed_(parsed),
+        quiet_(parsed.quiet),
         trace_(job_.consoleMode == "DEBUG") {}
 
   int Run();
@@ -259,22 +303,25 @@ class Batch {
   void Trace(std::string_view label, std::string_view value) {
     if (trace_) console_.Line(std::string(label) + std::string(value));
   }
-  int Fail(std::string_view message) {
-    console_.Error(message);
+  int Fail(const Failure& failure) {
+    console_.Error(failure.message);
+    if (!failure.detail.empty()) console_.Note("  " + failure.detail);
     return kExitFailed;
   }
   std::string Keyword(KeywordSet set, int value) const {
     return context_.formats.keywordName(set, value);
   }
 
-  bool ResolveInput(std::string& failure);
-  bool ResolveOutput(std::string& failure);
-  bool CheckOutputFormat(std::string& failure);
-  bool CheckTransform(std::string& failure);
-  bool CheckAdjustment(std::string& failure);
+  bool ResolveInput(const std::string& given, ResolvedInput& input, Failure& failure);
+  bool ResolveInputs(Failure& failure);
+  bool ResolveOutput(Failure& failure);
+  bool CheckOutputFormat(Failure& failure);
+  bool CheckTransform(Failure& failure);
+  bool CheckAdjustment(Failure& failure);
   void TraceFrame();
-  bool CheckWatermark(std::string& failure);
-  bool CheckNaming(std::string& failure);
+  bool CheckWatermark(Failure& failure);
+  bool CheckNaming(Failure& failure);
+  void ImportOne(const ResolvedInput& input);
   int Import();
   int Convert(int added);
   int Stopped();
@@ -283,53 +330,78 @@ class Batch {
   ConversionSettings& settings_;
   ConversionJob& job_;
   Console& console_;
+  const ParseOutcome& parsed_;
   const bool quiet_;
   const bool trace_;
-  bool isFileInput_ = false;
+  std::vector<ResolvedInput> inputs_;
+  Shard shard_;
+  int beforeShard_ = 0;  // files in the whole input set, before --shard
   SignalWatch signals_{context_.progress};
 };
 
-bool Batch::ResolveInput(std::string& failure) {
-  const std::string given = job_.inputFolder;
+bool Batch::ResolveInput(const std::string& given, ResolvedInput& input, Failure& failure) {
   // An existing folder whose name holds a dot ("photos.2019") is still a
   // folder; only the name decides for everything else.
   const std::string resolved = ResolveAgainstCurrentDirectory(given);
-  isFileInput_ = HasFileExtension(given) && !IsDirectory(resolved);
-  if (isFileInput_) {
-    job_.inputPath = resolved;
-    job_.inputFolder.clear();
-    if (!IsFileWithContent(job_.inputPath)) {
-      failure = "Invalid input file";
+  input.isFile = HasFileExtension(given) && !IsDirectory(resolved);
+  if (input.isFile) {
+    input.path = resolved;
+    if (!IsFileWithContent(input.path)) {
+      failure = {"Invalid input file", input.path + ": " + PathProblem(input.path, false)};
       return false;
     }
     return true;
   }
-  job_.inputFolder = WithSlash(resolved);
-  if (!IsDirectory(job_.inputFolder)) {
-    failure = "Invalid input folder";
+  input.path = WithSlash(resolved);
+  if (!IsDirectory(input.path)) {
+    failure = {"Invalid input folder", input.path + ": " + PathProblem(input.path, true)};
     return false;
   }
   return true;
 }
 
-bool Batch::ResolveOutput(std::string& failure) {
+// Every input is checked before anything is imported, in the order given;
+// the first decides the job's input fields (and so the default output
+// folder), as a single -i does.
+bool Batch::ResolveInputs(Failure& failure) {
+  std::vector<std::string> given = parsed_.inputs;
+  if (given.empty()) given.push_back(job_.inputFolder);
+  for (const std::string& text : given) {
+    ResolvedInput input;
+    if (!ResolveInput(text, input, failure)) return false;
+    inputs_.push_back(std::move(input));
+  }
+  const ResolvedInput& first = inputs_.front();
+  if (first.isFile) {
+    job_.inputPath = first.path;
+    job_.inputFolder.clear();
+  } else {
+    job_.inputFolder = first.path;
+  }
+  return true;
+}
+
+bool Batch::ResolveOutput(Failure& failure) {
   if (job_.outputFolder.empty())
     job_.outputFolder = !job_.inputFolder.empty() ? job_.inputFolder : FolderPart(job_.inputPath);
   Trace("Output: ", job_.outputFolder);
   job_.outputFolder = WithSlash(ResolveAgainstCurrentDirectory(job_.outputFolder));
   if (!IsDirectory(job_.outputFolder)) {
-    failure = "Invalid output folder";
+    failure = {"Invalid output folder",
+               job_.outputFolder + ": " + PathProblem(job_.outputFolder, true)};
     return false;
   }
   return true;
 }
 
-bool Batch::CheckOutputFormat(std::string& failure) {
+bool Batch::CheckOutputFormat(Failure& failure) {
   const std::string& extension = job_.outputExtension;
   Trace("Conversion: ", extension);
   const OutputFormat* format = context_.formats.outputFormat(extension);
   if (!format) {
-    failure = "Invalid conversion type";
+    failure = {"Invalid conversion type", "-c " + extension + ": allowed values are " +
+                                              Joined(context_.formats.outputOrder(), ", ") +
+                                              " (lower case)"};
     return false;
   }
   const std::int32_t bpp = *settings_.output.bppFor(extension);
@@ -338,27 +410,40 @@ bool Batch::CheckOutputFormat(std::string& failure) {
     if (line.extension == extension) Trace(line.label, line.value(settings_, context_.formats));
   const auto& depths = format->bitDepths;
   if (bpp != 0 && std::find(depths.begin(), depths.end(), bpp) == depths.end()) {
-    failure = "Invalid " + extension + "-bpp value";
+    std::vector<std::string> allowed{"0 (automatic)"};
+    for (const auto depth : depths) allowed.push_back(Number(depth));
+    failure = {
+        "Invalid " + extension + "-bpp value",
+        "--" + extension + "-bpp=" + Number(bpp) + ": allowed values are " + Joined(allowed, ", ")};
     return false;
   }
   if (extension == "jpg" &&
       (settings_.output.jpgQuality < 1 || settings_.output.jpgQuality > 100)) {
-    failure = "Invalid jpg-quality value";
+    failure = {"Invalid jpg-quality value", "--jpg-quality=" + Number(settings_.output.jpgQuality) +
+                                                ": allowed values are 1 to 100"};
     return false;
   }
   const OutputSettings& output = settings_.output;
   if (extension == "tiff" && output.tiffColorModel == 1 &&
       !TiffCompressionTakesCmyk(output.tiffCompression)) {
-    failure = "Invalid tiff-color-model value: CMYK cannot be written with " +
-              context_.formats.keywordName(KeywordSet::Compression, output.tiffCompression,
-                                           "TIFF Compression") +
-              " compression";
+    const auto compression = [&](int value) {
+      return context_.formats.keywordName(KeywordSet::Compression, value, "TIFF Compression");
+    };
+    std::vector<std::string> allowed;
+    for (int value = 0; value <= 16; ++value)
+      if (TiffCompressionTakesCmyk(value) && !compression(value).empty())
+        allowed.push_back(ToLowerAscii(compression(value)));
+    failure = {"Invalid tiff-color-model value: CMYK cannot be written with " +
+                   compression(output.tiffCompression) + " compression",
+               "--tiff-compression=" + ToLowerAscii(compression(output.tiffCompression)) +
+                   ": with --tiff-color-model=cmyk the allowed values are " +
+                   Joined(allowed, ", ")};
     return false;
   }
   return true;
 }
 
-bool Batch::CheckTransform(std::string& failure) {
+bool Batch::CheckTransform(Failure& failure) {
   const TransformSettings& t = settings_.transform;
   if (t.doImageRotation == 1) {
     Trace("Image Rotation Type: ", Keyword(KeywordSet::RotationType, t.imageRotationType));
@@ -368,13 +453,15 @@ bool Batch::CheckTransform(std::string& failure) {
   if (t.doImageResize == 1) {
     Trace("Width: ", Number(t.imageWidth) + " " + Keyword(KeywordSet::SizeUnit, t.imageWidthUnit));
     if (t.imageWidth == 0) {
-      failure = "Invalid width value";
+      failure = {"Invalid width value",
+                 "--width=0: a resize needs both --width and --height, neither of them 0"};
       return false;
     }
     Trace("Height: ",
           Number(t.imageHeight) + " " + Keyword(KeywordSet::SizeUnit, t.imageHeightUnit));
     if (t.imageHeight == 0) {
-      failure = "Invalid height value";
+      failure = {"Invalid height value",
+                 "--height=0: a resize needs both --width and --height, neither of them 0"};
       return false;
     }
     Trace("Keep Aspect Ratio: ", Number(t.keepAspectRatio));
@@ -386,24 +473,27 @@ bool Batch::CheckTransform(std::string& failure) {
   return true;
 }
 
-bool Batch::CheckAdjustment(std::string& failure) {
+bool Batch::CheckAdjustment(Failure& failure) {
   const AdjustmentSettings& a = settings_.adjustment;
   if (a.doImageColorCorrection == 1) {
     Trace("Brightness: ", Number(a.imageBrightness));
     if (a.imageBrightness < -100 || a.imageBrightness > 100) {
-      failure = "Invalid brightness value";
+      failure = {"Invalid brightness value",
+                 "--brightness=" + Number(a.imageBrightness) + ": allowed values are -100 to 100"};
       return false;
     }
     Trace("Contrast: ", Number(a.imageContrast));
     if (a.imageContrast < -100 || a.imageContrast > 100) {
-      failure = "Invalid contrast value";
+      failure = {"Invalid contrast value",
+                 "--contrast=" + Number(a.imageContrast) + ": allowed values are -100 to 100"};
       return false;
     }
     Trace("Gamma: ", TwoDecimals(a.imageGamma));
     // Single-precision bounds, both ends allowed; written so that a NaN
     // fails as well.
     if (!(a.imageGamma >= 0.01f && a.imageGamma <= 9.99f)) {
-      failure = "Invalid gamma value";
+      failure = {"Invalid gamma value",
+                 "--gamma=" + TwoDecimals(a.imageGamma) + ": allowed values are 0.01 to 9.99"};
       return false;
     }
     Trace("Invert: ", Number(a.imageInvert));
@@ -428,7 +518,7 @@ void Batch::TraceFrame() {
   Trace("Frame opacity: ", Number(f.solidOpacity));
 }
 
-bool Batch::CheckWatermark(std::string& failure) {
+bool Batch::CheckWatermark(Failure& failure) {
   const WatermarkSettings& w = settings_.watermark;
   Trace("Watermark: ", Keyword(KeywordSet::WatermarkType, w.doWatermark));
   if (w.doWatermark == 1) {
@@ -452,7 +542,9 @@ bool Batch::CheckWatermark(std::string& failure) {
     Trace("Watermark size/mode: ", Keyword(KeywordSet::SizeMode, w.textSize));
     job_.watermarkFont = LoadWatermarkFont(w);
     if (!job_.watermarkFont) {
-      failure = "Invalid watermark font";
+      failure = {"Invalid watermark font", "--wm-font=" + w.font + " (size " + Number(w.fontSize) +
+                                               ", " + Keyword(KeywordSet::FontStyle, w.fontStyle) +
+                                               "): no installed font of that family"};
       return false;
     }
   } else if (w.doWatermark == 2) {
@@ -464,40 +556,92 @@ bool Batch::CheckWatermark(std::string& failure) {
     Trace("Watermark offset (x/y): ", Number(w.imageXOffset) + "/" + Number(w.imageYOffset));
     Trace("Watermark rotation: ", Number(w.imageRotation));
     Trace("Watermark size/mode: ", Keyword(KeywordSet::SizeMode, w.imageSize));
-    if (!IsFileWithContent(ResolveAgainstCurrentDirectory(w.image))) {
-      failure = "Invalid watermark image";
+    const std::string image = ResolveAgainstCurrentDirectory(w.image);
+    if (!IsFileWithContent(image)) {
+      failure = {"Invalid watermark image",
+                 "--wm-image=" + w.image + ": " + PathProblem(image, false)};
       return false;
     }
   }
   return true;
 }
 
-bool Batch::CheckNaming(std::string& failure) {
+bool Batch::CheckNaming(Failure& failure) {
   const AdvancedSettings& a = settings_.advanced;
   Trace("Filename Mask: ", a.filenameMask);
   Trace("File Timestamp: ", Keyword(KeywordSet::FileTimestamp, a.fileTimestamp));
   if (a.fileTimestamp == 2) Trace("Custom Timestamp: ", Number(a.customTimestamp));
   Trace("Keep Subfolders: ", Number(a.keepSubfolders));
   if (a.jobs < 0) {
-    failure = "Invalid jobs value";
+    failure = {"Invalid jobs value", "--jobs=" + Number(a.jobs) +
+                                         ": allowed values are 0 (one per processor core) or more"};
     return false;
+  }
+  if (!parsed_.shard.empty()) {
+    const std::optional<Shard> shard = ParseShard(parsed_.shard);
+    if (!shard) {
+      failure = {"Invalid shard value",
+                 "--shard=" + parsed_.shard + ": write K/N, with N runs numbered 0 to N-1"};
+      return false;
+    }
+    shard_ = *shard;
   }
   return true;
 }
 
-int Batch::Import() {
-  const std::string listExtension = isFileInput_ ? LowerExtension(job_.inputPath) : "";
-  if (!isFileInput_) {
-    RunOnWorkerThread(context_, console_, false, [&] { FolderImport(context_); });
-  } else if (listExtension == "txt" || listExtension == "lst") {
-    RunOnWorkerThread(context_, console_, false, [&] { ListFileImport(context_); });
-  } else {
-    const bool added = AddInputFile(context_, job_.inputPath);
-    std::lock_guard<std::mutex> hold(context_.progress.lock);
-    context_.progress.convertedCount = added ? 1 : 0;
+// One input into the set, with the job's input fields set as a lone -i
+// would set them, so that each input's files get their subfolders relative
+// to their own folder.
+void Batch::ImportOne(const ResolvedInput& input) {
+  if (!input.isFile) {
+    job_.inputFolder = input.path;
+    FolderImport(context_);
+    return;
   }
+  job_.inputPath = input.path;
+  job_.inputFolder.clear();
+  const std::string extension = LowerExtension(input.path);
+  if (extension == "txt" || extension == "lst") {
+    ListFileImport(context_);
+    return;
+  }
+  const bool added = AddInputFile(context_, input.path);
   std::lock_guard<std::mutex> hold(context_.progress.lock);
-  return context_.progress.convertedCount;
+  if (added) ++context_.progress.convertedCount;
+}
+
+int Batch::Import() {
+  const bool walks = std::any_of(inputs_.begin(), inputs_.end(), [](const ResolvedInput& input) {
+    return !input.isFile || LowerExtension(input.path) == "txt" ||
+           LowerExtension(input.path) == "lst";
+  });
+  if (walks) {
+    RunOnWorkerThread(context_, console_, false, [&] {
+      for (const ResolvedInput& input : inputs_) {
+        if (!context_.progress.running) break;
+        ImportOne(input);
+      }
+    });
+  } else {
+    {
+      std::lock_guard<std::mutex> hold(context_.progress.lock);
+      context_.progress.convertedCount = 0;
+    }
+    for (const ResolvedInput& input : inputs_) ImportOne(input);
+  }
+  // The first input's fields again, as after a single -i.
+  const ResolvedInput& first = inputs_.front();
+  job_.inputFolder = first.isFile ? std::string() : first.path;
+  if (first.isFile) job_.inputPath = first.path;
+
+  int added = 0;
+  {
+    std::lock_guard<std::mutex> hold(context_.progress.lock);
+    added = context_.progress.convertedCount;
+  }
+  beforeShard_ = added;
+  if (shard_.count > 1) added = static_cast<int>(KeepShard(context_.inputs, shard_));
+  return added;
 }
 
 int Batch::Stopped() {
@@ -534,10 +678,11 @@ int Batch::Convert(int added) {
 int Batch::Run() {
   const StringCatalog& catalog = context_.catalog;
   Status(catalog.text("General", "Preparing"));
-  Trace("Input: ", job_.inputFolder);
+  if (parsed_.inputs.empty()) Trace("Input: ", job_.inputFolder);
+  for (const std::string& input : parsed_.inputs) Trace("Input: ", input);
 
-  std::string failure;
-  if (!ResolveInput(failure) || !ResolveOutput(failure)) return Fail(failure);
+  Failure failure;
+  if (!ResolveInputs(failure) || !ResolveOutput(failure)) return Fail(failure);
 
   if (job_.inputFormat.empty()) job_.inputFormat = context_.formats.activeInputFormats().front();
   if (job_.outputExtension.empty()) job_.outputExtension = context_.formats.outputOrder().front();
@@ -550,8 +695,11 @@ int Batch::Run() {
   // Every file would otherwise fall to the Base-only fallback loader, one
   // by one, without the user learning why.
   if (const std::string problem = settings_.input.pcdDecoder == 1 ? TemporaryFolderProblem() : "";
-      !problem.empty())
-    return Fail("Invalid temporary folder (TMPDIR): " + problem);
+      !problem.empty()) {
+    const char* tmpdir = std::getenv("TMPDIR");
+    return Fail({"Invalid temporary folder (TMPDIR): " + problem,
+                 std::string("TMPDIR=") + (tmpdir ? tmpdir : "") + ": " + problem});
+  }
 
   settings_.input.format = job_.inputFormat;
   settings_.output.format = job_.outputExtension;
@@ -559,6 +707,12 @@ int Batch::Run() {
   // The worker prints its per-file lines through the console, so that they
   // and the progress line never garble each other.
   job_.trace = [this](const std::string& line) { console_.Line(line); };
+  // Each file that fails gets one line on standard error, with or without
+  // -d, so that a batch ending in status 2 says which files to look at.
+  job_.fileFailed = [this](const std::string& path, const std::string& reason) {
+    console_.Note("Not converted: " + path + ": " +
+                  (reason.empty() ? std::string("the conversion failed") : reason));
+  };
   job_.warning = [this](const std::string& line) { console_.Note(line); };
 
   if (signals_.stopSignal() != 0) return Stopped();
@@ -567,6 +721,12 @@ int Batch::Run() {
   const int added = Import();
   Status(catalog.Formatted("Msg", "Import complete", {Number(added)}));
   if (signals_.stopSignal() != 0) return Stopped();
+  if (added == 0 && beforeShard_ > 0) {
+    // Another run's share holds every file: this run's work is done.
+    console_.Note("Note: none of the " + Number(beforeShard_) + " input files is shard " +
+                  parsed_.shard + "'s share");
+    return kExitAllConverted;
+  }
   if (added == 0) {
     console_.Line(catalog.text("Msg", "Conversion is not complete"));
     console_.Line(catalog.text("Msg", "Empty input files"));
@@ -606,9 +766,12 @@ std::string ResolveAgainstCurrentDirectory(std::string_view path) {
 }
 
 int FinishCommandLine(AppContext& context, const ParseOutcome& parsed, Console& console) {
+  for (const std::string& option : parsed.unknownOptions)
+    console.Note("Warning: unknown option " + option + " ignored");
   if (!parsed.error.empty()) {
     console.SetTitle();
     console.Error(parsed.error);
+    if (!parsed.errorDetail.empty()) console.Note("  " + parsed.errorDetail);
     // After a parse error the pause waits without a prompt.
     if (parsed.pause) console.WaitForKey(false);
     return kExitFailed;
@@ -623,14 +786,14 @@ int FinishCommandLine(AppContext& context, const ParseOutcome& parsed, Console& 
     console.Line(" ");
   }
   console.EnableProgress(!parsed.quiet);
-  const int status = RunBatch(context, parsed.quiet, console);
+  const int status = RunBatch(context, parsed, console);
   // Whoever stopped the batch is not waiting for a key press.
   if (parsed.pause && !IsSignalExitStatus(status)) console.WaitForKey(true);
   return status;
 }
 
-int RunBatch(AppContext& context, bool quiet, Console& console) {
-  return Batch(context, quiet, console).Run();
+int RunBatch(AppContext& context, const ParseOutcome& parsed, Console& console) {
+  return Batch(context, parsed, console).Run();
 }
 
 }  // namespace lumafold

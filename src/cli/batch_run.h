@@ -41,7 +41,8 @@ std::string ResolveAgainstCurrentDirectory(std::string_view path);
 // named (the window follows).
 int FinishCommandLine(AppContext& context, const ParseOutcome& parsed, Console& console);
 
-// The batch itself; returns the exit status.
-int RunBatch(AppContext& context, bool quiet, Console& console);
+// The batch itself, over the parsed inputs, quiet flag and shard; returns
+// the exit status.
+int RunBatch(AppContext& context, const ParseOutcome& parsed, Console& console);
 
 }  // namespace lumafold

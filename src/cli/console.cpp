@@ -4,7 +4,9 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cmath>
 
 #include "cli/help_text.h"
 
@@ -35,6 +37,40 @@ std::string FitColumns(std::string_view text, int columns) {
 }
 
 }  // namespace
+
+std::string ProgressLineText(int doneCount, int begun, int total, double elapsedSeconds,
+                             std::string_view fileName) {
+  constexpr int kBarWidth = 20;
+  const int done = std::clamp(doneCount, 0, std::max(total, 0));
+  const int percent = total > 0 ? done * 100 / total : 0;
+  const int filled = total > 0 ? done * kBarWidth / total : 0;
+  std::string text = "[";
+  text.append(static_cast<std::size_t>(filled), '#');
+  text.append(static_cast<std::size_t>(kBarWidth - filled), '-');
+  char numbers[96];
+  std::snprintf(numbers, sizeof numbers, "] %3d%% (%d/%d)", percent, begun, total);
+  text += numbers;
+  // Before the first file is done there is no rate to tell.
+  if (done > 0 && elapsedSeconds > 0.0) {
+    const double rate = done / elapsedSeconds;
+    // Files that take longer than ten seconds each read better per file.
+    if (rate >= 0.1)
+      std::snprintf(numbers, sizeof numbers, " %.1f files/s, ", rate);
+    else
+      std::snprintf(numbers, sizeof numbers, " %.0f s/file, ", 1.0 / rate);
+    text += numbers;
+    const long left = std::lround((total - done) / rate);
+    if (left >= 3600)
+      std::snprintf(numbers, sizeof numbers, "%ld:%02ld:%02ld left", left / 3600, left / 60 % 60,
+                    left % 60);
+    else
+      std::snprintf(numbers, sizeof numbers, "%ld:%02ld left", left / 60, left % 60);
+    text += numbers;
+  }
+  text += "  ";
+  text += fileName;
+  return text;
+}
 
 Console::Console(std::FILE* out, std::FILE* err, int inputFd)
     : out_(out),
@@ -89,18 +125,17 @@ void Console::Note(std::string_view text) {
 
 void Console::EnableProgress(bool enabled) { progressEnabled_ = enabled && errIsTerminal_; }
 
-void Console::Progress(int begun, int total, std::string_view fileName) {
+void Console::Progress(int done, int begun, int total, std::string_view fileName) {
   if (!progressEnabled_) return;
   std::lock_guard<std::mutex> hold(lock_);
-  std::string text;
-  text.reserve(fileName.size() + 24);
-  text += '(';
-  text += std::to_string(begun);
-  text += '/';
-  text += std::to_string(total);
-  text += ") ";
-  text += fileName;
-  text = FitColumns(text, TerminalColumns(err_) - 1);
+  const auto now = std::chrono::steady_clock::now();
+  if (!progressStarted_) {
+    progressStart_ = now;
+    progressStarted_ = true;
+  }
+  const double elapsed = std::chrono::duration<double>(now - progressStart_).count();
+  std::string text = FitColumns(ProgressLineText(done, begun, total, elapsed, fileName),
+                                TerminalColumns(err_) - 1);
   if (text == progressText_) return;
   progressText_ = std::move(text);
   DrawProgressLocked();
@@ -108,6 +143,7 @@ void Console::Progress(int begun, int total, std::string_view fileName) {
 
 void Console::ClearProgress() {
   std::lock_guard<std::mutex> hold(lock_);
+  progressStarted_ = false;
   if (progressText_.empty()) return;
   EraseProgressLocked();
   progressText_.clear();

@@ -4,12 +4,20 @@
 // thread draws progress, so every write goes through one lock.
 #pragma once
 
+#include <chrono>
 #include <cstdio>
 #include <mutex>
 #include <string>
 #include <string_view>
 
 namespace lumafold {
+
+// The progress line's text: a bar, the percentage of files done, "(k/N)"
+// with the number of the file last begun, and once a file is done the
+// files per second and the time left, then that file's name, e.g.
+//   [########------------]  40% (6/12) 1.3 files/s, 0:05 left  pic0102.pcd
+std::string ProgressLineText(int done, int begun, int total, double elapsedSeconds,
+                             std::string_view fileName);
 
 class Console {
  public:
@@ -31,12 +39,12 @@ class Console {
   // suppressed by -q: it is not a status line.
   void Note(std::string_view text);
 
-  // The in-place progress line "(k/N) name" on standard error. Drawn only
-  // when it is enabled and standard error is a terminal, so that pipes and
-  // logs see exactly the documented lines.
+  // The in-place progress line (ProgressLineText) on standard error. Drawn
+  // only when it is enabled and standard error is a terminal, so that pipes
+  // and logs see exactly the documented lines.
   void EnableProgress(bool enabled);
   bool ProgressShown() const { return progressEnabled_; }
-  void Progress(int begun, int total, std::string_view fileName);
+  void Progress(int done, int begun, int total, std::string_view fileName);
   void ClearProgress();
 
   // When standard input is a terminal: optionally prints the prompt, then
@@ -55,6 +63,9 @@ class Console {
   bool errIsTerminal_;
   bool progressEnabled_ = false;
   std::string progressText_;  // what is on the line now, empty when cleared
+  // When the line was first drawn, for the rate and the time left.
+  std::chrono::steady_clock::time_point progressStart_{};
+  bool progressStarted_ = false;
   std::mutex lock_;
 };
 

@@ -1,7 +1,15 @@
 #include "cli/option_parser.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <limits>
 #include <optional>
 
@@ -342,6 +350,17 @@ void ApplyConversionOption(AppContext& context, const ConversionOption& option, 
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
+// Why a profile file could not be opened, as the system says it (0 when it
+// opens: it is then not a readable key file).
+int ProfileOpenError(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return errno;
+  struct stat info {};
+  const bool folder = ::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode);
+  ::close(fd);
+  return folder ? EISDIR : 0;
+}
+
 }  // namespace
 
 std::string OptionKey(std::string_view parameter) {
@@ -374,8 +393,10 @@ std::int32_t ReadNumber(std::string_view text) {
     base = 2;
     ++k;
   }
-  // Unsigned arithmetic wraps instead of overflowing, like the 32-bit field.
-  std::uint32_t result = 0;
+  // Read in 64 bits and held at the 32-bit ends: --threshold=99999999999
+  // means "as much as possible", never a wrapped negative number.
+  constexpr std::int64_t kLimit = std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1;
+  std::int64_t result = 0;
   for (; k < text.size(); ++k) {
     const char c = text[k];
     unsigned digit;
@@ -388,10 +409,10 @@ std::int32_t ReadNumber(std::string_view text) {
     else
       break;
     if (digit >= base) break;
-    result = result * base + digit;
+    result = std::min<std::int64_t>(result * base + digit, kLimit);
   }
-  if (negative) result = 0u - result;
-  return static_cast<std::int32_t>(result);
+  if (negative) return static_cast<std::int32_t>(-result);
+  return static_cast<std::int32_t>(std::min<std::int64_t>(result, kLimit - 1));
 }
 
 float ReadReal(std::string_view text) {
@@ -422,9 +443,23 @@ float ReadReal(std::string_view text) {
 ParseOutcome ParseOptions(AppContext& context, const std::vector<std::string>& parameters) {
   ParseOutcome outcome;
   const std::size_t count = parameters.size();
+  // The parse error and the line that says which parameter caused it.
+  const auto fail = [&](const char* error, std::string_view parameter, std::string_view why) {
+    outcome.error = error;
+    outcome.errorDetail = std::string(TrimSpaces(parameter)) + ": " + std::string(why);
+    return outcome;
+  };
   for (std::size_t i = 0; i < count; ++i) {
     const std::string key = OptionKey(parameters[i]);
-    if (key.empty()) continue;
+    if (key.empty()) {
+      // Not an option and no option's value: one more input, as if -i had
+      // been given again (lumafold -i dir/*.pcd expands to several).
+      std::string value = OptionValue(parameters[i]);
+      if (value.empty()) continue;
+      context.job.commandLineMode = true;
+      outcome.inputs.push_back(std::move(value));
+      continue;
+    }
 
     // -i, -o and -c: the short form takes the next parameter as its value.
     const bool isInput = key == "-I" || key == "--INPUT";
@@ -432,17 +467,26 @@ ParseOutcome ParseOptions(AppContext& context, const std::vector<std::string>& p
     const bool isConversion = key == "-C" || key == "--CONVERSION";
     if (isInput || isOutput || isConversion) {
       if (isInput) context.job.commandLineMode = true;
+      const std::size_t optionAt = i;
       if (!key.starts_with("--")) ++i;
       std::string value = i < count ? OptionValue(parameters[i]) : std::string();
       if (value.empty() || value.front() == '-') {
-        outcome.error = kIncorrectParameterCount;
-        return outcome;
+        if (key.starts_with("--") && parameters[optionAt].find('=') == std::string::npos)
+          return fail(kIncorrectParameterCount, parameters[optionAt],
+                      "the value is written after \"=\", as in " + ToLowerAscii(key) + "=VALUE");
+        if (value.empty())
+          return fail(kIncorrectParameterCount, parameters[optionAt], "a value must follow it");
+        return fail(kIncorrectParameterCount, parameters[optionAt],
+                    "its value \"" + value + "\" begins with \"-\"");
       }
       if (isConversion)
         EraseQuotes(value);
       else
         JoinQuoted(parameters, i, value);
-      if (isInput) context.job.inputFolder = value;
+      if (isInput) {
+        context.job.inputFolder = value;
+        outcome.inputs.push_back(value);
+      }
       if (isOutput) context.job.outputFolder = value;
       if (isConversion) context.job.outputExtension = value;
       continue;
@@ -461,22 +505,40 @@ ParseOutcome ParseOptions(AppContext& context, const std::vector<std::string>& p
     }
 
     const bool isProfile = key == "--PROFILE";
-    const ConversionOption* option = isProfile ? nullptr : FindConversionOption(key, false);
-    if (!isProfile && !option) continue;  // unknown options are skipped silently
+    const bool isShard = key == "--SHARD";
+    const ConversionOption* option =
+        isProfile || isShard ? nullptr : FindConversionOption(key, false);
+    if (!isProfile && !isShard && !option) {
+      // Still skipped, so old scripts keep working, but no longer silently:
+      // a misspelt option would otherwise fall back to a default unseen.
+      outcome.unknownOptions.emplace_back(TrimSpaces(parameters[i]));
+      continue;
+    }
     if (option && option->kind == Kind::Flag) {
       option->apply(context.settings, TakenValue{});
       continue;
     }
     std::string value = OptionValue(parameters[i]);
     if (value.empty() || value.starts_with("--")) {
-      outcome.error = kIncorrectParameterCount;
-      return outcome;
+      if (value.starts_with("--"))
+        return fail(kIncorrectParameterCount, parameters[i],
+                    "the value is written after \"=\", as in " + ToLowerAscii(key) + "=VALUE");
+      return fail(kIncorrectParameterCount, parameters[i], "a value must follow \"=\"");
+    }
+    if (isShard) {
+      outcome.shard = value;
+      continue;
     }
     if (isProfile) {
       JoinQuoted(parameters, i, value);
       if (!ApplyProfileFile(context, value)) {
-        outcome.error = kInvalidProfileFile;
-        return outcome;
+        std::string why = "cannot be read";
+        if (value.empty()) {
+          why = "no file name";
+        } else if (const int error = ProfileOpenError(value); error != 0) {
+          why = std::strerror(error);
+        }
+        return fail(kInvalidProfileFile, value, why);
       }
       continue;
     }
@@ -510,9 +572,10 @@ bool ApplyProfileFile(AppContext& context, const std::string& path) {
 std::vector<ConversionOptionInfo> ConversionOptions() {
   std::vector<ConversionOptionInfo> options;
   for (const auto& option : kConversionOptions) {
-    options.push_back({option.name, option.kind == Kind::Keyword
-                                        ? std::optional<KeywordSet>(option.keywords)
-                                        : std::nullopt});
+    options.push_back(
+        {option.name,
+         option.kind == Kind::Keyword ? std::optional<KeywordSet>(option.keywords) : std::nullopt,
+         option.kind != Kind::Flag});
   }
   return options;
 }

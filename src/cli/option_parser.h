@@ -20,8 +20,19 @@ inline constexpr const char* kInvalidProfileFile = "Invalid profile file";
 
 struct ParseOutcome {
   std::string error;  // empty when every parameter was taken
+  // The line printed after the error: the parameter and what is wrong.
+  std::string errorDetail;
   bool quiet = false;
   bool pause = false;
+  // Every -i value and every parameter that is neither an option nor an
+  // option's value (a shell glob's files), in the order given. Together
+  // they form one input set.
+  std::vector<std::string> inputs;
+  // Options that match none of the table, as given; skipped, and named in
+  // one warning each.
+  std::vector<std::string> unknownOptions;
+  // The value of --shard=K/N as given, empty without it; the batch checks it.
+  std::string shard;
 };
 
 // The key of a parameter: empty for a parameter that does not begin with
@@ -35,7 +46,8 @@ std::string OptionValue(std::string_view parameter);
 
 // A whole number: leading spaces and tabs, an optional sign, then decimal
 // digits, "$" and hexadecimal digits, or "%" and binary digits. Reading
-// stops at the first other character; no digits gives 0. Wraps at 32 bits.
+// stops at the first other character; no digits gives 0. A number beyond
+// the 32-bit range saturates at its nearest end instead of wrapping.
 std::int32_t ReadNumber(std::string_view text);
 
 // A decimal number with an optional sign, point and fraction; no digits
@@ -57,6 +69,7 @@ bool ApplyProfileFile(AppContext& context, const std::string& path);
 struct ConversionOptionInfo {
   std::string_view name;
   std::optional<KeywordSet> keywords;
+  bool takesValue = true;  // false for a flag such as --greyscale
 };
 std::vector<ConversionOptionInfo> ConversionOptions();
 

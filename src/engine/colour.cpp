@@ -1,5 +1,7 @@
 #include "engine/colour.h"
 
+#include <string_view>
+
 namespace lumafold {
 
 namespace {
@@ -13,7 +15,11 @@ int HexDigit(char c) {
 
 }  // namespace
 
-RgbColour ParseColour(const std::string& text) {
+RgbColour ParseColour(const std::string& input) {
+  // "#RRGGBB" is how every other tool writes a colour; the settings' own
+  // form has no "#", and both mean the same.
+  const std::string_view text =
+      input.starts_with('#') ? std::string_view(input).substr(1) : std::string_view(input);
   if (text.size() != 6) return {};
   int digits[6];
   for (int i = 0; i < 6; ++i) {

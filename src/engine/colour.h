@@ -14,7 +14,8 @@ struct RgbColour {
   bool operator==(const RgbColour&) const = default;
 };
 
-// Any text that is not exactly six hexadecimal digits gives black.
+// Six hexadecimal digits, with or without a leading "#"; any other text
+// gives black.
 RgbColour ParseColour(const std::string& text);
 
 }  // namespace lumafold

@@ -33,12 +33,14 @@ std::uint32_t InputSet::Hash(const std::string& utf8Path) {
   return h;
 }
 
-bool InputSet::add(const std::string& path, const std::string& relativeSubfolder) {
+bool InputSet::add(const std::string& path, const std::string& relativeSubfolder,
+                   FileIdentity identity) {
   auto& chain = buckets_[Hash(path) % kBuckets];
   for (const auto& entry : chain)
     if (entry.path == path) return false;
+  if (identity.known() && !identities_.insert(identity).second) return false;
   // The chain's head is the vector's back, so a new entry is visited first.
-  chain.push_back(InputEntry{path, relativeSubfolder, 1});
+  chain.push_back(InputEntry{path, relativeSubfolder, 1, identity});
   ++count_;
   return true;
 }
@@ -54,6 +56,7 @@ bool InputSet::remove(const std::string& path) {
   const auto it = std::find_if(chain.begin(), chain.end(),
                                [&](const InputEntry& entry) { return entry.path == path; });
   if (it == chain.end()) return false;
+  if (it->identity.known()) identities_.erase(it->identity);
   chain.erase(it);
   --count_;
   return true;
@@ -62,6 +65,7 @@ bool InputSet::remove(const std::string& path) {
 void InputSet::clear() {
   for (auto& chain : buckets_) chain.clear();
   count_ = 0;
+  identities_.clear();
 }
 
 std::vector<InputEntry> InputSet::ordered() const {
@@ -77,6 +81,7 @@ void RunProgress::zero() {
   processedCount = 0;
   currentFile.clear();
   convertedCount = 0;
+  endedCount = 0;
   finished = false;
   // A pause left over from an earlier run would hold the new worker forever.
   paused_ = false;

@@ -24,6 +24,9 @@ struct WatermarkFont;  // font_loader.h
 using Clock = std::function<std::time_t()>;
 // Receives one trace line (without line end) in command-line debug mode.
 using TraceSink = std::function<void(const std::string& line)>;
+// Told about each file that failed, in input-set order, with the reason the
+// engine recorded (empty when it recorded none).
+using FailureSink = std::function<void(const std::string& inputPath, const std::string& reason)>;
 
 // The files of a run's input set as the file system knows them, so that no
 // output ever replaces one of them: by path, and by device and inode (hard
@@ -67,8 +70,9 @@ struct ConversionJob {
   // and released after it.
   std::shared_ptr<WatermarkFont> watermarkFont;
 
-  Clock clock;      // empty: std::time
-  TraceSink trace;  // empty: standard output
+  Clock clock;             // empty: std::time
+  TraceSink trace;         // empty: standard output
+  FailureSink fileFailed;  // empty: nobody is told
   // Receives warnings about the run (a fallback decode, an output written
   // twice) in command-line mode; empty: none are given.
   TraceSink warning;
@@ -88,10 +92,20 @@ struct ConversionJob {
   void drawRandomNumber();
 };
 
+// A file as the file system knows it (device and inode), whatever the name
+// it was reached by; all zero when unknown.
+struct FileIdentity {
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+  bool known() const { return device != 0 || inode != 0; }
+  auto operator<=>(const FileIdentity&) const = default;
+};
+
 struct InputEntry {
   std::string path;               // full input path, UTF-8
   std::string relativeSubfolder;  // ends with "/" or empty
   std::int32_t present = 1;
+  FileIdentity identity;
 };
 
 // The input files of a run keyed by path: 512 buckets, 65599 hash over the
@@ -104,8 +118,11 @@ class InputSet {
 
   static std::uint32_t Hash(const std::string& utf8Path);
 
-  // False when the path is already present (byte comparison).
-  bool add(const std::string& path, const std::string& relativeSubfolder);
+  // False when the path is already present (byte comparison), or when a
+  // known identity is: one file named two ways (a link, "dir/../dir") goes
+  // in once, under the name it was first offered by.
+  bool add(const std::string& path, const std::string& relativeSubfolder,
+           FileIdentity identity = {});
   bool contains(const std::string& path) const;
   bool remove(const std::string& path);
   void clear();
@@ -117,6 +134,7 @@ class InputSet {
  private:
   std::vector<std::vector<InputEntry>> buckets_ = std::vector<std::vector<InputEntry>>(kBuckets);
   std::size_t count_ = 0;
+  std::set<FileIdentity> identities_;
 };
 
 // Shared with the progress display; everything but `running` under `lock`.
@@ -125,6 +143,8 @@ struct RunProgress {
   std::int32_t processedCount = 0;
   std::string currentFile;
   std::int32_t convertedCount = 0;
+  // Files ended so far, converted or not (the progress line's rate).
+  std::int32_t endedCount = 0;
   bool finished = false;
   // Written by the front end, read by the worker once per file.
   std::atomic<bool> running{false};

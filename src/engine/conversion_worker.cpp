@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <condition_variable>
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <system_error>
 #include <thread>
@@ -112,7 +113,10 @@ class Batch {
         job_(context.job),
         progress_(context.progress),
         entries_(context.inputs.ordered()),
-        tracing_(job_.commandLineMode && job_.consoleMode == "DEBUG") {}
+        tracing_(job_.commandLineMode && job_.consoleMode == "DEBUG"),
+        // Only the external decoder writes files; the built-in one needs no
+        // folder at all.
+        runFolder_(settings_.input.pcdDecoder == 1 ? std::make_unique<RunFolder>() : nullptr) {}
 
   void run() {
     job_.inputIdentities = IdentitiesOf(entries_);
@@ -150,7 +154,7 @@ class Batch {
     FileConversion file;
     file.inputPath = entry.path;
     file.relativeSubfolder = entry.relativeSubfolder;
-    file.runFolder = runFolder_.path();
+    if (runFolder_) file.runFolder = runFolder_->path();
     file.fileNumber = static_cast<std::int32_t>(index + 1);
     if (settings_.advanced.keepSubfolders == 1)
       CreateSubfolders(job_.outputFolder, entry.relativeSubfolder);
@@ -214,6 +218,11 @@ class Batch {
     if (!ok && file.failureReason.empty()) file.failureReason = "the output could not be written";
     if (!ok) trace("Reason: " + file.failureReason);
     trace(ok ? "OK" : "Not OK");
+    if (!ok && job_.fileFailed) job_.fileFailed(file.inputPath, file.failureReason);
+    {
+      std::lock_guard<std::mutex> guard(progress_.lock);
+      ++progress_.endedCount;
+    }
 
     if (ok) {
       auto [written, first] = writers_.try_emplace(file.outputPath);
@@ -300,7 +309,7 @@ class Batch {
   const std::vector<InputEntry> entries_;
   const bool tracing_;
   // Removed with everything in it when the run ends.
-  RunFolder runFolder_;
+  const std::unique_ptr<RunFolder> runFolder_;
   std::size_t next_ = 0;  // under the progress lock
   std::int32_t converted_ = 0;
 

@@ -41,10 +41,16 @@ bool ConvertFile(const StepContext& context) {
   file.libraryMessages.clear();
   const LibraryMessages messages(file.libraryMessages);
 
-  // Steps 1-6: decode at the largest resolution the file holds.
-  DecodedImage decoded = DecodePhotoCd(file);
+  // Steps 1-6: decode at the largest resolution the file holds, with the
+  // decoder "PCD Decoder" names.
+  DecoderOptions decoder = DecoderOptions::FromEnvironment();
+  decoder.external = context.settings.input.pcdDecoder == 1;
+  decoder.rendering = RenderingForOutput(context);
+  DecodedImage decoded = DecodePhotoCd(file, decoder);
   if (!decoded.image) {
-    if (decoded.stopped)
+    if (!decoded.failure.empty())
+      file.failureReason = decoded.failure;
+    else if (decoded.stopped)
       file.failureReason = "stopped: " + decoded.refusal;
     else if (!decoded.refusal.empty())
       file.failureReason = decoded.refusal;
@@ -52,7 +58,7 @@ bool ConvertFile(const StepContext& context) {
       file.failureReason = "no decoder could read it (" + decoded.fallbackReason + ")";
     return false;
   }
-  if (decoded.source == DecodeSource::BuiltInDecoder) {
+  if (decoded.source == DecodeSource::FreeImageLoader) {
     // Base only, and another rendering than the converter's: said aloud,
     // and never put in place of an output that may be the better picture.
     file.decodeNote = "decoded at Base by the fallback loader: " + decoded.fallbackReason;

@@ -1,7 +1,7 @@
-// Photo CD decoding through the external converter with FreeImage's loader
-// as fallback.
+// Photo CD decoding: the program's own decoder, or the external converter
+// with FreeImage's loader as fallback.
 //
-// The header is read first. Debian's ImageMagick does not fail on a
+// External chain: the header is read first. Debian's ImageMagick does not fail on a
 // sub-image index the file lacks: it upsamples what it has, writes the
 // intermediate file and exits 1. So the index loop starts at the highest
 // level the file really holds, and an attempt counts only when the
@@ -29,6 +29,8 @@
 
 #include "engine/child_process.h"
 #include "engine/pcd_header.h"
+#include "engine/pcd_image.h"
+#include "engine/write_output.h"
 
 namespace lumafold {
 
@@ -366,7 +368,7 @@ std::string LinkTargetFor(const std::string& inputPath) {
 // image. It stores the rows bottom-up unless byte 0x48 of the first sector,
 // masked to its low 6 bits, is 8, and it never applies the rotation
 // attribute; both are undone here so that it agrees with the converter.
-ImageHandle DecodeWithBuiltIn(const InputFile& input, const PhotoCdHeader& header) {
+ImageHandle DecodeWithFreeImage(const InputFile& input, const PhotoCdHeader& header) {
   // From the descriptor that was checked to be a regular file: the path
   // may name a FIFO by now, which FreeImage's fopen would wait on forever.
   const int copy = ::fcntl(input.fd(), F_DUPFD_CLOEXEC, 0);
@@ -431,15 +433,41 @@ std::optional<int> RedecodeIndexFor(unsigned width, unsigned height) {
   }
 }
 
-DecodedImage DecodePhotoCd(FileConversion& file) {
-  return DecodePhotoCd(file, DecoderOptions::FromEnvironment());
+namespace {
+
+// The program's own decoder: the whole file in the process, nothing written.
+DecodedImage DecodeInProcess(const std::string& path, pcd::Rendering rendering) {
+  DecodedImage decoded;
+  pcd::Request request;
+  request.rendering = rendering;
+  pcd::Result result;
+  try {
+    result = pcd::DecodeFile(path, request);
+  } catch (const std::bad_alloc&) {
+    decoded.failure = "not enough memory to decode the picture";
+    return decoded;
+  }
+  if (!result.ok) {
+    decoded.failure = result.error.empty() ? "cannot be decoded" : result.error;
+    return decoded;
+  }
+  // Levels count from Base/16; the converter's sub-image index from 1.
+  decoded.index = static_cast<int>(result.picture.level) + 1;
+  decoded.image = PictureToBitmap(std::move(result.picture));
+  if (!decoded.image) {
+    decoded.failure = "the decoded picture could not be stored";
+    return decoded;
+  }
+  // Like the external chain's, so that the automatic output depth of a grey
+  // picture does not depend on the decoder.
+  if (rendering == pcd::Rendering::Display8)
+    decoded.image = RestoreGreyDepth(std::move(decoded.image));
+  decoded.source = DecodeSource::PhotoCdDecoder;
+  return decoded;
 }
 
-DecodedImage DecodePhotoCd(FileConversion& file, const DecoderOptions& options) {
+DecodedImage DecodeExternally(FileConversion& file, const DecoderOptions& options) {
   DecodedImage decoded;
-  file.intermediatePath.clear();
-  file.sourceBitDepth = 0;
-
   const InputFile input(file.inputPath);
   if (input.fd() < 0) {
     decoded.refusal = input.problem();
@@ -500,11 +528,21 @@ DecodedImage DecodePhotoCd(FileConversion& file, const DecoderOptions& options) 
   if (decoded.image) {
     decoded.source = DecodeSource::ExternalConverter;
   } else {
-    decoded.image = DecodeWithBuiltIn(input, header.header);
-    if (decoded.image) decoded.source = DecodeSource::BuiltInDecoder;
+    decoded.image = DecodeWithFreeImage(input, header.header);
+    if (decoded.image) decoded.source = DecodeSource::FreeImageLoader;
     decoded.fallbackReason = fallbackReason;
   }
 
+  return decoded;
+}
+
+}  // namespace
+
+DecodedImage DecodePhotoCd(FileConversion& file, const DecoderOptions& options) {
+  file.intermediatePath.clear();
+  file.sourceBitDepth = 0;
+  DecodedImage decoded = options.external ? DecodeExternally(file, options)
+                                          : DecodeInProcess(file.inputPath, options.rendering);
   if (decoded.image && (FreeImage_GetWidth(decoded.image.get()) == 0 ||
                         FreeImage_GetHeight(decoded.image.get()) == 0)) {
     decoded.image.reset();
@@ -513,6 +551,39 @@ DecodedImage DecodePhotoCd(FileConversion& file, const DecoderOptions& options) 
   if (decoded.image)
     file.sourceBitDepth = static_cast<std::int32_t>(FreeImage_GetBPP(decoded.image.get()));
   return decoded;
+}
+
+// Which steps keep the decoder's 16-bit or linear-light pixels:
+// - flips (in place, any pixel type), resizing (FreeImage rescales FIT_RGB16
+//   and FIT_RGBF) and simple rotation by a quarter turn (no background to
+//   fill, FreeImage turns those types losslessly);
+// - not rotation by other angles or about the centre, colour correction,
+//   greyscale and threshold: FreeImage does them on 8-bit channels only;
+// - not the frame and the watermark: they are composited as 8-bit layers.
+// With any of the latter switched on the picture is decoded in 8 bits at
+// once, which is the same rendering rounded rather than a 16-bit picture
+// cut down by FreeImage (which drops the low byte, and cannot bring linear
+// light to 8 bits at all).
+pcd::Rendering RenderingForOutput(const StepContext& context) {
+  const ConversionSettings& settings = context.settings;
+  const TransformSettings& transform = settings.transform;
+  const int angle = transform.imageRotation;
+  const bool rotates = transform.doImageRotation != 0 && angle >= 1 && angle <= 359;
+  const bool quarterTurn =
+      transform.imageRotationType == 0 && (angle == 90 || angle == 180 || angle == 270);
+  const bool eightBitStep =
+      (rotates && !quarterTurn) || settings.adjustment.doImageColorCorrection != 0 ||
+      settings.adjustment.doImageGreyscale != 0 || settings.adjustment.doImageThreshold != 0 ||
+      settings.frame.doFrame != 0 || settings.watermark.doWatermark != 0;
+  if (eightBitStep) return pcd::Rendering::Display8;
+  // The depth the 8-bit picture would be written at: an automatic depth
+  // goes deep only for formats that have nothing else (exr, hdr, pfm).
+  const ConversionJob& job = context.job;
+  const std::int32_t depth =
+      job.automaticDepth ? AutomaticDepth(job.outputBitDepths, 24) : job.targetBitDepth;
+  if (depth == 48) return pcd::Rendering::Display16;
+  if (depth == 96) return pcd::Rendering::LinearFloat;
+  return pcd::Rendering::Display8;
 }
 
 }  // namespace lumafold

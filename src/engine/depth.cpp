@@ -166,6 +166,10 @@ ImageHandle ConvertDepth(ImageHandle image, const StepContext& context) {
   const std::int32_t target = EffectiveTargetDepth(context.job, context.file);
   context.file.targetBitDepth = target;
   if (!image) return image;
+  // The Photo CD decoder's 16-bit values and linear light already are what
+  // 48- and 96-bit outputs hold; any conversion could only lose precision.
+  const FREE_IMAGE_TYPE type = FreeImage_GetImageType(image.get());
+  if ((target == 48 && type == FIT_RGB16) || (target == 96 && type == FIT_RGBF)) return image;
   if (static_cast<std::int32_t>(FreeImage_GetBPP(image.get())) == target) return image;
 
   FIBITMAP* current = image.get();

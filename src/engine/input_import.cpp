@@ -2,13 +2,17 @@
 
 #include <dirent.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <mutex>
 #include <set>
+#include <string_view>
 #include <utility>
+#include <vector>
 
 namespace lumafold {
 
@@ -64,23 +68,96 @@ bool TooLong(const std::string& path) {
   return stat(path.c_str(), &info) != 0 && errno == ENAMETOOLONG;
 }
 
-int WalkTree(AppContext& context, const std::string& folder, VisitedFolders& visited,
-             const AddedFileSink& added) {
-  if (TooLong(folder)) {
-    ReportTooLong(context, folder);
-    return 0;
+// One walk of a folder tree. Real folders and files come first; symbolic
+// links wait until the whole real tree has been walked, so that which name
+// a folder or file is reached by never depends on the order the file
+// system lists entries in. A link to a folder already walked then adds
+// nothing; a link to a file already added is the same file (the input set
+// knows it by device and inode). A link that leaves the tree is followed,
+// and every folder is walked at most once, so no link can loop.
+class TreeWalk {
+ public:
+  TreeWalk(AppContext& context, const AddedFileSink& added) : context_(context), added_(added) {}
+
+  // Marks a folder as walked without listing it (the import's own top).
+  void Enter(const std::string& folder) { FirstVisit(folder, visited_); }
+
+  void Walk(const std::string& folder) {
+    if (TooLong(folder)) {
+      ReportTooLong(context_, folder);
+      return;
+    }
+    if (!FirstVisit(folder, visited_)) return;
+    ListFolder(folder, [&](const std::string& name) {
+      Entry(folder + name);
+      return true;
+    });
   }
-  if (!FirstVisit(folder, visited)) return 0;
-  int count = 0;
-  ListFolder(folder, [&](const std::string& name) {
-    const std::string path = folder + name;
-    if (IsDirectory(path))
-      count += WalkTree(context, WithSlash(path), visited, added);
-    else if (AddInputFile(context, path, added))
-      ++count;
-    return true;
-  });
-  return count;
+
+  // One entry of a folder: a real folder is walked now, a real file
+  // offered now, a link kept for FollowLinks.
+  void Entry(const std::string& path) {
+    struct stat own {};
+    if (lstat(path.c_str(), &own) != 0) {
+      if (errno == ENAMETOOLONG) ReportTooLong(context_, path);
+      return;
+    }
+    if (S_ISLNK(own.st_mode)) {
+      if (IsDirectory(path))
+        linkedFolders_.push_back(WithSlash(path));
+      else
+        linkedFiles_.push_back(path);
+    } else if (S_ISDIR(own.st_mode)) {
+      Walk(WithSlash(path));
+    } else if (AddInputFile(context_, path, added_)) {
+      ++added_count_;
+    }
+  }
+
+  // The links, once the real tree is done: folders first (walking one may
+  // find more links), then files.
+  void FollowLinks() {
+    for (std::size_t i = 0; i < linkedFolders_.size(); ++i) Walk(linkedFolders_[i]);
+    for (const std::string& path : linkedFiles_)
+      if (AddInputFile(context_, path, added_)) ++added_count_;
+    linkedFolders_.clear();
+    linkedFiles_.clear();
+  }
+
+  int added() const { return added_count_; }
+
+ private:
+  AppContext& context_;
+  const AddedFileSink& added_;
+  VisitedFolders visited_;
+  std::vector<std::string> linkedFolders_;
+  std::vector<std::string> linkedFiles_;
+  int added_count_ = 0;
+};
+
+// A path of a list file as a full path: a relative one is taken from the
+// current directory, as a -i input is, so that one file named relatively
+// and absolutely is one entry; "." components and doubled slashes go.
+std::string FullPath(const std::string& path) {
+  std::string full = path;
+  if (!full.starts_with('/')) {
+    char buffer[4096];
+    if (getcwd(buffer, sizeof buffer)) full = WithSlash(buffer) + full;
+  }
+  std::string cleaned;
+  std::size_t start = 0;
+  while (start <= full.size()) {
+    std::size_t slash = full.find('/', start);
+    if (slash == std::string::npos) slash = full.size();
+    const std::string_view part(full.data() + start, slash - start);
+    if (!part.empty() && part != ".") {
+      cleaned += '/';
+      cleaned += part;
+    }
+    start = slash + 1;
+  }
+  if (cleaned.empty() || (full.ends_with('/') && !cleaned.ends_with('/'))) cleaned += '/';
+  return cleaned;
 }
 
 void CountProcessed(RunProgress& progress) {
@@ -117,34 +194,39 @@ bool AddInputFile(AppContext& context, const std::string& path, const AddedFileS
   }
   if (!S_ISREG(info.st_mode) || info.st_size == 0) return false;
   if (!context.formats.isAcceptedInput(path)) return false;
-  if (!context.inputs.add(path, RelativeSubfolder(path, context.job.inputFolder))) return false;
+  const FileIdentity identity{static_cast<std::uint64_t>(info.st_dev),
+                              static_cast<std::uint64_t>(info.st_ino)};
+  if (!context.inputs.add(path, RelativeSubfolder(path, context.job.inputFolder), identity))
+    return false;
   if (added) added(path);
   return true;
 }
 
 int AddFolderTree(AppContext& context, const std::string& folder, const AddedFileSink& added) {
-  VisitedFolders visited;
-  return WalkTree(context, WithSlash(folder), visited, added);
+  TreeWalk walk(context, added);
+  walk.Walk(WithSlash(folder));
+  walk.FollowLinks();
+  return walk.added();
 }
 
 void FolderImport(AppContext& context, const AddedFileSink& added) {
   const std::string folder = WithSlash(context.job.inputFolder);
-  VisitedFolders visited;
-  FirstVisit(folder, visited);
-  int total = 0;
+  TreeWalk walk(context, added);
+  walk.Enter(folder);
+  bool stopped = false;
   ListFolder(folder, [&](const std::string& name) {
     // The window's break question holds the import here, between entries.
     context.progress.waitWhilePaused();
-    if (!context.progress.running) return false;
+    if (!context.progress.running) {
+      stopped = true;
+      return false;
+    }
     CountProcessed(context.progress);
-    const std::string path = folder + name;
-    if (IsDirectory(path))
-      total += WalkTree(context, WithSlash(path), visited, added);
-    else if (AddInputFile(context, path, added))
-      ++total;
+    walk.Entry(folder + name);
     return true;
   });
-  PublishAdded(context.progress, total);
+  if (!stopped) walk.FollowLinks();
+  PublishAdded(context.progress, walk.added());
 }
 
 void ListFileImport(AppContext& context, const AddedFileSink& added) {
@@ -159,7 +241,7 @@ void ListFileImport(AppContext& context, const AddedFileSink& added) {
       if (!line.empty() && line.back() == '\r') line.pop_back();
       const std::size_t begin = line.find_first_not_of(' ');
       if (begin == std::string::npos) continue;
-      const std::string path = line.substr(begin, line.find_last_not_of(' ') - begin + 1);
+      const std::string path = FullPath(line.substr(begin, line.find_last_not_of(' ') - begin + 1));
       if (!Exists(path)) continue;
       context.progress.waitWhilePaused();
       if (!context.progress.running) break;

@@ -56,6 +56,22 @@ std::int32_t ScaledLength(std::int32_t target, unsigned longer, unsigned shorter
   return Saturated(std::round(static_cast<float>(target) / ratio));
 }
 
+// The sharper filters overshoot at edges. FreeImage clamps integer pixels,
+// but leaves linear-light ones below zero, which no light is and which the
+// HDR and PFM readers take differently.
+void ClampNegativeLight(FIBITMAP* image) {
+  if (!image || FreeImage_GetImageType(image) != FIT_RGBF) return;
+  const unsigned width = FreeImage_GetWidth(image);
+  for (unsigned y = 0; y < FreeImage_GetHeight(image); ++y) {
+    auto* pixel = reinterpret_cast<FIRGBF*>(FreeImage_GetScanLine(image, y));
+    for (unsigned x = 0; x < width; ++x, ++pixel) {
+      if (pixel->red < 0.0f) pixel->red = 0.0f;
+      if (pixel->green < 0.0f) pixel->green = 0.0f;
+      if (pixel->blue < 0.0f) pixel->blue = 0.0f;
+    }
+  }
+}
+
 }  // namespace
 
 ImageHandle ResizeImage(ImageHandle image, const StepContext& context) {
@@ -92,6 +108,7 @@ ImageHandle ResizeImage(ImageHandle image, const StepContext& context) {
 
   FIBITMAP* scaled = FreeImage_Rescale(image.get(), newWidth, newHeight,
                                        FilterFor(transform.imageResizeAlgorithm));
+  ClampNegativeLight(scaled);
   image = ReplaceIfMade(std::move(image), scaled);
   context.file.workingWidth = static_cast<std::int32_t>(FreeImage_GetWidth(image.get()));
   context.file.workingHeight = static_cast<std::int32_t>(FreeImage_GetHeight(image.get()));

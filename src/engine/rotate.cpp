@@ -38,6 +38,17 @@ ImageHandle RotateImage(ImageHandle image, const StepContext& context) {
   const int angle = transform.imageRotation;
   if (angle < 1 || angle > 359) return image;
 
+  // A quarter turn of the Photo CD decoder's 16-bit or linear-light picture
+  // fills no corner, so it needs no back colour (whose type would have to
+  // match the pixels) and keeps the precision.
+  const FREE_IMAGE_TYPE type = FreeImage_GetImageType(image.get());
+  if ((type == FIT_RGB16 || type == FIT_RGBF) && transform.imageRotationType == kSimpleRotation &&
+      angle % 90 == 0) {
+    image = ReplaceIfMade(std::move(image), FreeImage_Rotate(image.get(), angle, nullptr));
+    context.file.workingWidth = static_cast<std::int32_t>(FreeImage_GetWidth(image.get()));
+    context.file.workingHeight = static_cast<std::int32_t>(FreeImage_GetHeight(image.get()));
+    return image;
+  }
   // The library rotates 1-, 8-, 24- and 32-bit images; 16-bit and deep
   // images go through 24 bits, palettised ones too so the back colour is a
   // real colour rather than a palette index.

@@ -352,4 +352,10 @@ std::string FormatRegistry::keywordName(KeywordSet set, int value,
   return {};
 }
 
+std::vector<std::string> FormatRegistry::keywordNames(KeywordSet set) const {
+  std::vector<std::string> names;
+  for (const Keyword& entry : KeywordsOf(set)) names.emplace_back(entry.name);
+  return names;
+}
+
 }  // namespace lumafold

@@ -104,6 +104,9 @@ class FormatRegistry {
   // the number belongs to; without one, the first match of the list.
   std::string keywordName(KeywordSet set, int value, std::string_view settingKey = {}) const;
 
+  // Every keyword of a list, in list order (upper case, as stored).
+  std::vector<std::string> keywordNames(KeywordSet set) const;
+
  private:
   struct InputEntry {
     std::string extension;

@@ -74,6 +74,24 @@ std::string ParentFolder(const std::string& path) {
   return path.substr(0, slash);
 }
 
+// The file a settings path finally names. A settings file kept as a
+// symbolic link (dotfiles managed from a repository) is written through the
+// link: its target is replaced, the link stays. Links are followed one at a
+// time, so a dangling link still names the file to create; a loop gives ""
+// (the save fails rather than replace one of its links).
+std::string FollowLinks(std::string path) {
+  for (int hop = 0; hop < 40; ++hop) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
+    std::string target(static_cast<std::size_t>(info.st_size > 0 ? info.st_size : 4096), '\0');
+    const ssize_t length = ::readlink(path.c_str(), target.data(), target.size());
+    if (length <= 0) return path;
+    target.resize(static_cast<std::size_t>(length));
+    path = target.starts_with('/') ? target : ParentFolder(path) + "/" + target;
+  }
+  return {};
+}
+
 // Creates every missing folder of `path`, one level at a time.
 void MakeFolders(const std::string& path) {
   for (std::size_t pos = 1; pos <= path.size(); ++pos) {
@@ -376,14 +394,22 @@ std::string KeepSettingsFileNotReadWhole(const std::string& path, std::string_vi
 }
 
 bool SaveSettingsFile(const ConversionSettings& settings, const FormatRegistry& formats,
-                      const std::string& path) {
+                      const std::string& givenPath) {
+  if (givenPath.empty()) return false;
+  const std::string path = FollowLinks(givenPath);
   if (path.empty()) return false;
   const std::string text = SettingsFileText(settings, formats);
   // What the reader skipped would be gone with the old file.
   KeepSettingsFileNotReadWhole(path, text);
+  // The new file is made beside the one it replaces (the link's target),
+  // so that the rename stays on one file system.
   std::string temporary = path + ".tmp-XXXXXX";
   const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
   if (fd < 0) return false;
+  // A file the user made readable to others (a shared dotfiles checkout)
+  // keeps its permissions; a new one is private.
+  struct stat old {};
+  if (::stat(path.c_str(), &old) == 0) ::fchmod(fd, old.st_mode & 07777);
   bool ok = WriteAll(fd, text) && ::fsync(fd) == 0;
   ok = ::close(fd) == 0 && ok;
   if (ok) ok = ::rename(temporary.c_str(), path.c_str()) == 0;

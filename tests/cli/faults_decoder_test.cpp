@@ -1,4 +1,5 @@
-// Faults on the input side: a converter that hangs, one that crashes after
+// Faults on the input side of the external decoder (chosen with
+// --pcd-decoder=external): a converter that hangs, one that crashes after
 // writing its intermediate BMP (whole or half), and inputs that vanish between the import
 // and their conversion. The stand-in converters are shell scripts that run
 // the real ImageMagick `convert` around the fault.
@@ -36,16 +37,16 @@ FaultOptions WithConverter(const FaultScratch& scratch, const std::string& stand
   return options;
 }
 
-// The same input converted with the built-in decoder alone (no converter
+// The same input converted with FreeImage's loader alone (no converter
 // can be started), as the reference for what a fallback must give.
-std::string BuiltInReference(const FaultScratch& scratch, const std::string& input,
-                             const std::string& extension) {
+std::string FreeImageReference(const FaultScratch& scratch, const std::string& input,
+                               const std::string& extension) {
   const std::string folder = scratch.path() + "/reference";
   fs::create_directory(folder);
   FaultOptions options = WithConverter(scratch, scratch.path() + "/no-such-converter");
   options.environment["TMPDIR"] = folder;
-  const FaultRun run =
-      RunLumafoldUnder({"-i", input, "-o", folder + "/", "-c", extension, "-q"}, options);
+  const FaultRun run = RunLumafoldUnder(
+      {"--pcd-decoder=external", "-i", input, "-o", folder + "/", "-c", extension, "-q"}, options);
   EXPECT_EQ(run.status, 0) << Dump(run);
   return folder + "/" + fs::path(input).stem().string() + "." + extension;
 }
@@ -61,11 +62,12 @@ TEST(DecoderFaults, AHangingConverterIsKilledAtItsTimeLimitAndTheBatchGoesOn) {
   FaultOptions options = WithConverter(scratch, standIn);
   options.environment["LUMAFOLD_CONVERT_TIMEOUT"] = "2";
 
-  const FaultRun run = RunLumafoldUnder(
-      {"-i", scratch.in() + "/", "-o", scratch.out() + "/", "-c", "png", "-d", "-q"}, options);
+  const FaultRun run = RunLumafoldUnder({"--pcd-decoder=external", "-i", scratch.in() + "/", "-o",
+                                         scratch.out() + "/", "-c", "png", "-d", "-q"},
+                                        options);
 
   // One converter run per file: once killed, the smaller sub-images are not
-  // tried, and the file goes to the built-in decoder.
+  // tried, and the file goes to FreeImage's loader.
   ASSERT_FALSE(run.timedOut) << Dump(run);
   EXPECT_LT(run.seconds, 2 * 2 + 20.0);
   std::istringstream started(testing::ReadText(pids));
@@ -74,7 +76,7 @@ TEST(DecoderFaults, AHangingConverterIsKilledAtItsTimeLimitAndTheBatchGoesOn) {
     EXPECT_TRUE(::kill(pid, 0) != 0 && errno == ESRCH) << "converter " << pid << " still runs";
   EXPECT_EQ(count, 2);
 
-  // What the built-in decoder gives: the Base image, also of the 4Base file.
+  // What FreeImage's loader gives: the Base image, also of the 4Base file.
   EXPECT_EQ(run.status, 0) << Dump(run);
   const auto traced = TraceOutcomes(run.out);
   EXPECT_EQ(traced.size(), 2u) << Dump(run);
@@ -82,7 +84,7 @@ TEST(DecoderFaults, AHangingConverterIsKilledAtItsTimeLimitAndTheBatchGoesOn) {
   EXPECT_EQ(testing::IdentifySize(scratch.out() + "/kodim13-4base.png"), "768 512");
   EXPECT_EQ(
       testing::DifferentPixels(scratch.out() + "/kodim01.png",
-                               BuiltInReference(scratch, scratch.in() + "/kodim01.pcd", "png")),
+                               FreeImageReference(scratch, scratch.in() + "/kodim01.pcd", "png")),
       0);
   EXPECT_EQ(FolderNames(scratch.tmp()), Names{});
 }
@@ -98,16 +100,17 @@ TEST(DecoderFaults, AConverterThatCrashesHalfWayThroughItsBitmapGivesNoGarbage) 
                                     "convert \"$@\"\n"
                                     "truncate -s 600000 \"$bmp\"\n"
                                     "kill -SEGV $$\n");
-  const FaultRun run = RunLumafoldUnder(
-      {"-i", scratch.in() + "/kodim01.pcd", "-o", scratch.out() + "/", "-c", "png", "-d", "-q"},
-      WithConverter(scratch, standIn));
+  const FaultRun run =
+      RunLumafoldUnder({"--pcd-decoder=external", "-i", scratch.in() + "/kodim01.pcd", "-o",
+                        scratch.out() + "/", "-c", "png", "-d", "-q"},
+                       WithConverter(scratch, standIn));
 
-  // The cut-off BMP is refused; the file comes from the built-in decoder,
+  // The cut-off BMP is refused; the file comes from FreeImage's loader,
   // pixel for pixel, instead of from half a picture and garbage.
   EXPECT_EQ(run.status, 0) << Dump(run);
   EXPECT_EQ(
       testing::DifferentPixels(scratch.out() + "/kodim01.png",
-                               BuiltInReference(scratch, scratch.in() + "/kodim01.pcd", "png")),
+                               FreeImageReference(scratch, scratch.in() + "/kodim01.pcd", "png")),
       0);
   EXPECT_EQ(FolderNames(scratch.tmp()), Names{});
   EXPECT_EQ(FolderNames(scratch.out()), Names{"kodim01.png"});
@@ -120,9 +123,10 @@ TEST(DecoderFaults, AConverterThatCrashesAfterAWholeBitmapStillGivesTheFullResol
   testing::CopySample("kodim13-4base.pcd", scratch.in());
   const std::string standIn = scratch.path() + "/crash-after.sh";
   testing::WriteScript(standIn, "convert \"$@\"\nkill -SEGV $$\n");
-  const FaultRun run = RunLumafoldUnder({"-i", scratch.in() + "/kodim13-4base.pcd", "-o",
-                                         scratch.out() + "/", "-c", "png", "-d", "-q"},
-                                        WithConverter(scratch, standIn));
+  const FaultRun run =
+      RunLumafoldUnder({"--pcd-decoder=external", "-i", scratch.in() + "/kodim13-4base.pcd", "-o",
+                        scratch.out() + "/", "-c", "png", "-d", "-q"},
+                       WithConverter(scratch, standIn));
   EXPECT_EQ(run.status, 0) << Dump(run);
   EXPECT_EQ(testing::IdentifySize(scratch.out() + "/kodim13-4base.png"), "1536 1024");
   EXPECT_EQ(FolderNames(scratch.tmp()), Names{});
@@ -137,9 +141,9 @@ TEST(DecoderFaults, InputsRemovedAfterTheImportFailOneByOneAndTheRestConverts) {
   const std::string standIn = scratch.path() + "/remove-inputs.sh";
   testing::WriteScript(
       standIn, "convert \"$@\"; status=$?\nrm -f '" + scratch.in() + "'/*.pcd\nexit $status\n");
-  const FaultRun run = RunLumafoldUnder(
-      {"-i", scratch.in() + "/", "-o", scratch.out() + "/", "-c", "jpg", "-d", "--jobs=1"},
-      WithConverter(scratch, standIn));
+  const FaultRun run = RunLumafoldUnder({"--pcd-decoder=external", "-i", scratch.in() + "/", "-o",
+                                         scratch.out() + "/", "-c", "jpg", "-d", "--jobs=1"},
+                                        WithConverter(scratch, standIn));
 
   EXPECT_EQ(run.status, 2) << Dump(run);
   const auto traced = TraceOutcomes(run.out);

@@ -149,12 +149,30 @@ TEST(HostileBatch, GoodFilesConvertBadOnesFailAndNoOtherCoderEverRuns) {
   FaultOptions options;
   options.environment = scratch.environment();
   options.environment["LUMAFOLD_CONVERT"] = standIn;
-  const FaultRun run = RunLumafoldUnder(
-      {"-i", scratch.in() + "/", "-o", scratch.out() + "/", "-c", "jpg", "-d"}, options);
+  // The external decoder, whose converter must never see a file that is no
+  // Image Pac.
+  const FaultRun run = RunLumafoldUnder({"--pcd-decoder=external", "-i", scratch.in() + "/", "-o",
+                                         scratch.out() + "/", "-c", "jpg", "-d"},
+                                        options);
 
   EXPECT_EQ(run.signal, 0) << testing::ReadText(calls);
   EXPECT_EQ(run.status, 2) << run.out << run.err;
-  EXPECT_EQ(run.err, "");
+  // Each file that fails is named once on standard error, with a reason.
+  std::set<std::string> named;
+  std::istringstream errorLines(run.err);
+  for (std::string line; std::getline(errorLines, line);) {
+    const std::string prefix = "Not converted: " + scratch.in() + "/";
+    ASSERT_TRUE(line.starts_with(prefix)) << line;
+    const std::size_t reason = line.find(".pcd: ", prefix.size());
+    ASSERT_NE(reason, std::string::npos) << line;
+    EXPECT_GT(line.size(), reason + 6) << line;
+    EXPECT_TRUE(named.insert(line.substr(prefix.size(), reason + 4 - prefix.size())).second)
+        << line;
+  }
+  std::set<std::string> failing;
+  for (const Expected& expected : kExpected)
+    if (std::string_view(expected.outcome) == "Not OK") failing.insert(expected.file);
+  EXPECT_EQ(named, failing);
   // The empty file never enters the input set: only non-empty files do.
   EXPECT_NE(
       run.out.find("Import complete, new files added: " + std::to_string(std::size(kExpected))),

@@ -76,8 +76,9 @@ TEST(OutputFaults, OutputFolderRemovedDuringTheRunFailsTheRestWithoutRecreatingI
   FaultOptions options = OptionsFor(scratch);
   options.environment["LUMAFOLD_CONVERT"] = standIn;
 
-  const FaultRun run = RunLumafoldUnder(
-      {"-i", scratch.in() + "/", "-o", scratch.out() + "/", "-c", "jpg", "-d", "-q"}, options);
+  const FaultRun run = RunLumafoldUnder({"--pcd-decoder=external", "-i", scratch.in() + "/", "-o",
+                                         scratch.out() + "/", "-c", "jpg", "-d", "-q"},
+                                        options);
 
   EXPECT_EQ(run.status, 1) << Dump(run);
   ExpectEveryFile(run, 3, "Not OK");
@@ -138,25 +139,28 @@ INSTANTIATE_TEST_SUITE_P(Writers, FullDisk,
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(OutputFaults, FullDiskForTheIntermediateFileStillGivesAnUndamagedPicture) {
-  // The decoder's TGA does not fit, the JPEG output does: the file falls
-  // back to the built-in decoder rather than to a cut-off TGA.
+  // The external decoder's intermediate file does not fit, the JPEG output
+  // does: the file falls back to FreeImage's loader rather than to a
+  // cut-off intermediate file.
   FaultScratch scratch;
   testing::CopySample("kodim01.pcd", scratch.in());
   FaultOptions limited = OptionsFor(scratch);
   limited.fileSizeLimit = kRoomForJpeg;
-  const FaultRun run = RunLumafoldUnder(
-      {"-i", scratch.in() + "/kodim01.pcd", "-o", scratch.out() + "/", "-c", "jpg", "-d", "-q"},
-      limited);
+  const FaultRun run =
+      RunLumafoldUnder({"--pcd-decoder=external", "-i", scratch.in() + "/kodim01.pcd", "-o",
+                        scratch.out() + "/", "-c", "jpg", "-d", "-q"},
+                       limited);
   ASSERT_EQ(run.status, 0) << Dump(run);
   ExpectEveryFile(run, 1, "OK");
 
-  // The same file through the built-in decoder alone, without a limit.
+  // The same file through FreeImage's loader alone, without a limit.
   FaultScratch reference;
   FaultOptions builtIn = OptionsFor(reference);
   builtIn.environment["LUMAFOLD_CONVERT"] = reference.path() + "/no-such-converter";
-  const FaultRun plain = RunLumafoldUnder(
-      {"-i", scratch.in() + "/kodim01.pcd", "-o", reference.out() + "/", "-c", "jpg", "-q"},
-      builtIn);
+  const FaultRun plain =
+      RunLumafoldUnder({"--pcd-decoder=external", "-i", scratch.in() + "/kodim01.pcd", "-o",
+                        reference.out() + "/", "-c", "jpg", "-q"},
+                       builtIn);
   ASSERT_EQ(plain.status, 0) << Dump(plain);
 
   EXPECT_EQ(
@@ -378,7 +382,9 @@ TEST(OutputFaults, EveryNotOkCarriesItsReason) {
   EXPECT_EQ(run.status, 1) << Dump(run);
   const auto traced = TraceOutcomes(run.out);
   ASSERT_EQ(traced.size(), 2u) << Dump(run);
-  EXPECT_EQ(traced.at(scratch.in() + "/notes.pcd").reason, "not a Photo CD image");
+  // In the built-in decoder's words ("not a Photo CD Image Pac (...)").
+  EXPECT_TRUE(traced.at(scratch.in() + "/notes.pcd").reason.starts_with("not a Photo CD"))
+      << traced.at(scratch.in() + "/notes.pcd").reason;
   const std::string& tooLong = traced.at(scratch.in() + "/kodim01.pcd").reason;
   EXPECT_TRUE(tooLong.starts_with("cannot be put in place as " + scratch.out() + "/kodim01-nnn"))
       << tooLong;

@@ -60,9 +60,9 @@ TEST(ManualPage, NamesEveryOptionAndEveryKeyword) {
       }
     }
   }
-  for (const char* name :
-       {"-I", "--INPUT", "-O", "--OUTPUT", "-C", "--CONVERSION", "-D", "--DEBUG", "-Q", "--QUIET",
-        "-P", "--PAUSE", "--PROFILE", "-H", "--HELP", "-V", "--VERSION", "--WM-SOLID-OPACITY"})
+  for (const char* name : {"-I", "--INPUT", "-O", "--OUTPUT", "-C", "--CONVERSION", "-D", "--DEBUG",
+                           "-Q", "--QUIET", "-P", "--PAUSE", "--PROFILE", "-H", "--HELP", "-V",
+                           "--VERSION", "--WM-SOLID-OPACITY", "--SHARD"})
     EXPECT_TRUE(HasWord(text, name)) << name;
   for (const std::string& format : formats.outputOrder())
     EXPECT_TRUE(HasWord(text, ToUpperAscii(format))) << format;
@@ -78,7 +78,8 @@ TEST(ManualPage, DocumentsTheExitStatusesFilesAndExamples) {
         "INVALID INPUT FOLDER", "INVALID OUTPUT FOLDER", "INVALID CONVERSION TYPE",
         "INVALID JPG-QUALITY VALUE", "INVALID WIDTH VALUE", "INVALID HEIGHT VALUE",
         "INVALID BRIGHTNESS VALUE", "INVALID CONTRAST VALUE", "INVALID GAMMA VALUE",
-        "INVALID WATERMARK FONT", "INVALID WATERMARK IMAGE", "INVALID JOBS VALUE"})
+        "INVALID WATERMARK FONT", "INVALID WATERMARK IMAGE", "INVALID JOBS VALUE",
+        "INVALID SHARD VALUE"})
     EXPECT_NE(text.find(message), std::string::npos) << message;
 }
 
@@ -106,6 +107,17 @@ TEST(Install, PutsTheProgramAndItsManualPageUnderThePrefix) {
   ASSERT_EQ(stat(program.c_str(), &info), 0);
   EXPECT_TRUE(info.st_mode & S_IXUSR);
   EXPECT_TRUE(fs::is_regular_file(prefix.path() + "/share/man/man1/lumafold.1"));
+  // Completion where bash-completion and zsh look for it, as the program
+  // itself writes it.
+  const std::string bash = prefix.path() + "/share/bash-completion/completions/lumafold";
+  const std::string zsh = prefix.path() + "/share/zsh/vendor-completions/_lumafold";
+  EXPECT_TRUE(fs::is_regular_file(bash));
+  EXPECT_TRUE(fs::is_regular_file(zsh));
+  const auto script = testing::Run(program, {"--completion=bash"}, prefix.path(), environment);
+  std::ifstream installed(bash);
+  std::ostringstream installedText;
+  installedText << installed.rdbuf();
+  EXPECT_EQ(installedText.str(), script.out);
 
   const auto version = testing::Run(program, {"-v"}, prefix.path(), environment);
   EXPECT_EQ(version.status, 0);

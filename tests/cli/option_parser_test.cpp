@@ -82,7 +82,12 @@ TEST(ReadNumber, DecimalHexBinaryAndGarbage) {
   EXPECT_EQ(ReadNumber(""), 0);
   EXPECT_EQ(ReadNumber("2147483647"), 2147483647);
   EXPECT_EQ(ReadNumber("-2147483648"), -2147483647 - 1);
-  EXPECT_EQ(ReadNumber("4294967297"), 1);  // wraps like the 32-bit field
+  // Too large for the field: held at its end, never wrapped round.
+  EXPECT_EQ(ReadNumber("4294967297"), 2147483647);
+  EXPECT_EQ(ReadNumber("2147483648"), 2147483647);
+  EXPECT_EQ(ReadNumber("99999999999999999999999"), 2147483647);
+  EXPECT_EQ(ReadNumber("-99999999999"), -2147483647 - 1);
+  EXPECT_EQ(ReadNumber("$FFFFFFFFFF"), 2147483647);
 }
 
 TEST(ReadReal, DecimalNotationOnly) {
@@ -145,6 +150,10 @@ TEST_F(OptionParserTest, InputOutputConversionAndModeOptions) {
   EXPECT_EQ(job().outputFolder, "/tmp/out");
   EXPECT_EQ(job().outputExtension, "JPG");  // the batch rejects it, not the parser
   EXPECT_EQ(job().consoleMode, "DEBUG");
+  // A bare parameter is one more input; unknown options are collected for
+  // their warning, -h in second place among them.
+  EXPECT_EQ(outcome.inputs, (std::vector<std::string>{"stray", "/tmp/in/"}));
+  EXPECT_EQ(outcome.unknownOptions, (std::vector<std::string>{"-h", "--no-such-option=1"}));
 
   SetUp();
   EXPECT_EQ(Parse({"--input=/a b/c.pcd", "--output=/o", "--conversion=\"png\""}).error, "");
@@ -161,6 +170,39 @@ TEST_F(OptionParserTest, InputOutputConversionAndModeOptions) {
   SetUp();
   EXPECT_EQ(Parse({"-o", "--jpg-quality=7"}).error, "");
   EXPECT_EQ(job().outputFolder, "7");
+}
+
+TEST_F(OptionParserTest, BareParametersAreInputsAndOptionValuesAreNot) {
+  const ParseOutcome outcome = Parse({"-o", "out", "a.pcd", "--wm-text=\"two", "words\"", "b.pcd",
+                                      "-c", "png", "  ", "-i", "dir/", "--profile", "c.pcd"});
+  EXPECT_EQ(outcome.error, kIncorrectParameterCount);  // --profile without "="
+  EXPECT_EQ(outcome.inputs, (std::vector<std::string>{"a.pcd", "b.pcd", "dir/"}));
+  EXPECT_EQ(settings().watermark.text, "two words");
+  EXPECT_EQ(job().outputFolder, "out");
+  EXPECT_TRUE(job().commandLineMode);
+
+  // A bare parameter alone runs a batch, as -i does.
+  SetUp();
+  EXPECT_EQ(Parse({"--jpg-quality=80", "photo.pcd"}).inputs,
+            (std::vector<std::string>{"photo.pcd"}));
+  EXPECT_TRUE(job().commandLineMode);
+}
+
+TEST_F(OptionParserTest, ParseErrorsNameTheParameterAndWhy) {
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{"-i"}, "-i: a value must follow it"},
+      {{"-o", "-q"}, "-o: its value \"-q\" begins with \"-\""},
+      {{"--output", "/tmp"}, "--output: the value is written after \"=\", as in --output=VALUE"},
+      {{"--jpg-quality", "95"},
+       "--jpg-quality: the value is written after \"=\", as in --jpg-quality=VALUE"},
+      {{"--width="}, "--width=: a value must follow \"=\""},
+      {{"--profile=/nonexistent/p.ini"}, "/nonexistent/p.ini: No such file or directory"},
+      {{"--profile=/"}, "/: Is a directory"},
+  };
+  for (const auto& [parameters, detail] : cases) {
+    SetUp();
+    EXPECT_EQ(Parse(parameters).errorDetail, detail) << parameters.front();
+  }
 }
 
 TEST_F(OptionParserTest, ValuesAreStoredUncheckedInTheFieldsWidth) {

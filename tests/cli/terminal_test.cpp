@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "cli/console.h"
 #include "run_binary.h"
 
 namespace lumafold {
@@ -118,15 +119,34 @@ TEST(Terminal, ShowsTheTitleAndARewrittenProgressLineThenClearsIt) {
   const std::string& out = run.output();
   EXPECT_EQ(out.find("\x1b]0;Quorvane Lumafold 2.6\a"), 0u) << out;
 
-  const std::size_t progress = out.find("\r\x1b[K(");
+  // A bar, the percentage and (k/N) from the first redraw on; the rate and
+  // the time left once a file is done.
+  const std::size_t progress = out.find("\r\x1b[K[");
   ASSERT_NE(progress, std::string::npos) << out;
-  EXPECT_NE(out.find("/3) ", progress), std::string::npos) << out;
+  EXPECT_NE(out.find("]   0% (", progress), std::string::npos) << out;
+  EXPECT_NE(out.find("/3)", progress), std::string::npos) << out;
   EXPECT_NE(out.find(".pcd", progress), std::string::npos) << out;
-  // The line is cleared before the summary is printed under it.
+  // "1.2 files/s, 0:03 left" or, for slow files, "12 s/file, 0:24 left".
+  EXPECT_NE(out.find(" left  ", progress), std::string::npos) << out;
+  EXPECT_NE(out.find("[#", progress), std::string::npos) << out;
+  // The line is cleared before the summary is printed under it, and it is
+  // redrawn in place until then: no line end in between.
   const std::size_t summary = out.find("Conversion complete");
   ASSERT_NE(summary, std::string::npos) << out;
+  EXPECT_GT(out.find('\n', progress), summary) << out;
   EXPECT_LT(progress, summary);
   EXPECT_EQ(out.rfind("\r\x1b[K", summary), summary - 4) << out;
+}
+
+TEST(ProgressLine, BarPercentRateAndTimeLeft) {
+  EXPECT_EQ(ProgressLineText(0, 1, 12, 0.4, "a.pcd"), "[--------------------]   0% (1/12)  a.pcd");
+  EXPECT_EQ(ProgressLineText(5, 6, 12, 4.0, "pic.pcd"),
+            "[########------------]  41% (6/12) 1.2 files/s, 0:06 left  pic.pcd");
+  EXPECT_EQ(ProgressLineText(3, 4, 4, 0.5, "d.pcd"),
+            "[###############-----]  75% (4/4) 6.0 files/s, 0:00 left  d.pcd");
+  // Slow files: minutes and seconds.
+  EXPECT_EQ(ProgressLineText(1, 2, 100, 90.0, "b.pcd"),
+            "[--------------------]   1% (2/100) 90 s/file, 2:28:30 left  b.pcd");
 }
 
 TEST(Terminal, QuietShowsNoProgressLine) {

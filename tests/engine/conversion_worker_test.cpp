@@ -93,11 +93,19 @@ TEST_F(WorkerTest, TraceLinesAndCountsForAGoodAndABadFile) {
       expected.push_back("OK");
     } else {
       expected.push_back("Saving As: ");
-      expected.push_back("Reason: not a Photo CD image");
+      expected.push_back("Reason: ");  // the decoder's own words follow
       expected.push_back("Not OK");
     }
   }
-  EXPECT_EQ(lines_, expected);
+  ASSERT_EQ(lines_.size(), expected.size());
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    if (expected[i] == "Reason: ") {
+      EXPECT_EQ(lines_[i].rfind("Reason: ", 0), 0u) << lines_[i];
+      EXPECT_GT(lines_[i].size(), expected[i].size() + 5) << lines_[i];
+    } else {
+      EXPECT_EQ(lines_[i], expected[i]);
+    }
+  }
   EXPECT_EQ(SizeOf(out("kodim23.jpg")), std::make_pair(768u, 512u));
   EXPECT_EQ(context_.progress.processedCount, 2);
   EXPECT_EQ(context_.progress.convertedCount, 1);
@@ -110,6 +118,7 @@ TEST_F(WorkerTest, LumafoldConvertNamesTheConverterAndEachFileIsDecodedOnce) {
   const std::string wrapper = scratch_ / "convert-wrapper";
   MakeExecutable(wrapper, StandInScript(log, "exec \"$REAL\" \"$@\""));
   EnvOverride converter("LUMAFOLD_CONVERT", wrapper);
+  context_.settings.input.pcdDecoder = 1;
   context_.settings.advanced.jobs = 1;  // the log in input-set order
   const std::string sixteen = input("kodim05-16base.pcd", Sample("kodim05-16base.pcd"));
   const std::string four = input("kodim13-4base.pcd", Sample("kodim13-4base.pcd"));
@@ -125,12 +134,26 @@ TEST_F(WorkerTest, LumafoldConvertNamesTheConverterAndEachFileIsDecodedOnce) {
   EXPECT_EQ(SizeOf(out("kodim13-4base.jpg")), std::make_pair(1536u, 1024u));
 }
 
-TEST_F(WorkerTest, WithoutARunFolderTheBuiltInDecoderStillConverts) {
+TEST_F(WorkerTest, WithoutARunFolderFreeImagesLoaderStillConverts) {
   EnvOverride unusable("TMPDIR", scratch_ / "no-such-folder");
+  context_.settings.input.pcdDecoder = 1;
   context_.inputs.add(input("kodim05-16base.pcd", Sample("kodim05-16base.pcd")), "");
   run();
   EXPECT_EQ(lines_.back(), "OK");
   EXPECT_EQ(SizeOf(out("kodim05-16base.jpg")), std::make_pair(768u, 512u));
+}
+
+TEST_F(WorkerTest, TheBuiltInDecoderNeedsNoRunFolderAndStartsNoConverter) {
+  EnvOverride unusable("TMPDIR", scratch_ / "no-such-folder");
+  const std::string log = scratch_ / "runs.log";
+  const std::string wrapper = scratch_ / "convert-wrapper";
+  MakeExecutable(wrapper, StandInScript(log, "exec \"$REAL\" \"$@\""));
+  EnvOverride converter("LUMAFOLD_CONVERT", wrapper);
+  context_.inputs.add(input("kodim05-16base.pcd", Sample("kodim05-16base.pcd")), "");
+  run();
+  EXPECT_EQ(lines_.back(), "OK");
+  EXPECT_EQ(SizeOf(out("kodim05-16base.jpg")), std::make_pair(3072u, 2048u));
+  EXPECT_FALSE(fs::exists(log)) << "the converter ran";
 }
 
 TEST_F(WorkerTest, NoTraceOutsideDebugMode) {
@@ -278,7 +301,9 @@ TEST_F(WorkerTest, PauseGateHoldsTheNextFile) {
 }
 
 TEST_F(WorkerTest, AFolderOfFiftyMixedFilesLeavesNoTemporaryFile) {
-  // Good files with the size each must come out at.
+  // Good files with the size each must come out at: the highest level that
+  // is whole and sound (a damaged 4Base gives Base, a file cut inside Base
+  // gives Base/4).
   std::map<std::string, std::pair<unsigned, unsigned>> good;
   const std::vector<std::pair<std::string, std::pair<unsigned, unsigned>>> goodSources = {
       {Sample("kodim01.pcd"), {768, 512}},
@@ -288,8 +313,9 @@ TEST_F(WorkerTest, AFolderOfFiftyMixedFilesLeavesNoTemporaryFile) {
       {DecoderData("rotate-270.pcd"), {512, 768}},
       {Hostile("truncated-16base.pcd"), {1536, 1024}},
       {DecoderData("truncated-16base.pcd"), {768, 512}},
-      {Hostile("garbage-huffman-4base.pcd"), {1536, 1024}},
-      {Hostile("bad-table-4base.pcd"), {1536, 1024}},
+      {Hostile("garbage-huffman-4base.pcd"), {768, 512}},
+      {Hostile("bad-table-4base.pcd"), {768, 512}},
+      {Hostile("truncated-base.pcd"), {384, 256}},
   };
   const Strings awkward = {"-dash",       "sp ace",     "quo'te",       "dq\"uote",
                            "br[1]",       "st*ar",      "que?stion",    "per%cent",
@@ -306,44 +332,65 @@ TEST_F(WorkerTest, AFolderOfFiftyMixedFilesLeavesNoTemporaryFile) {
       Hostile("-awkward name 'single' \"double\" [1] * ? % : .pcd"))] = {768, 512};
 
   std::set<std::string> bad;
-  for (const char* name : {"empty.pcd", "png-renamed.pcd", "svg-external.pcd", "mvg-drawing.pcd",
-                           "postscript.pcd", "random-bytes.pcd", "no-signature.pcd",
-                           "one-sector.pcd", "truncated-in-header.pcd", "truncated-base.pcd"})
+  for (const char* name :
+       {"empty.pcd", "png-renamed.pcd", "svg-external.pcd", "mvg-drawing.pcd", "postscript.pcd",
+        "random-bytes.pcd", "no-signature.pcd", "one-sector.pcd", "truncated-in-header.pcd"})
     bad.insert(input(std::string("bad-") + name, Hostile(name)));
-  // More damage: Image Pacs cut at odd places below Base, and junk.
+  // More damage: Image Pacs cut at odd places below Base (before the
+  // header ends, before Base/16 is whole, after it, one byte short of
+  // Base), and junk.
   const std::string base = ReadFile(Sample("kodim03.pcd"));
   for (std::size_t cut : {1u, 2047u, 2055u, 3591u, 100000u, 786431u}) {
     const std::string path = scratch_ / ("in/cut" + std::to_string(cut) + ".pcd");
     WriteFile(path, base.substr(0, cut));
-    bad.insert(path);
+    if (cut == 100000u)
+      good[path] = {192, 128};
+    else if (cut == 786431u)
+      good[path] = {384, 256};
+    else
+      bad.insert(path);
   }
+  // Junk behind the signature holds plain levels of noise as far as it
+  // reaches; junk without it is no Image Pac.
+  std::set<std::string> signedJunk;
   std::string noise(900000, '\0');
   std::uint32_t x = 12345;
   for (auto& c : noise) c = static_cast<char>((x = x * 1103515245u + 12345u) >> 24);
-  for (int i = 0; good.size() + bad.size() < 50; ++i) {
+  for (int i = 0; good.size() + bad.size() + signedJunk.size() < 50; ++i) {
     const std::string path = scratch_ / ("in/noise" + std::to_string(i) + ".pcd");
     // Some carry the signature, so only the length and the decoders' own
     // checks stand between them and a picture.
     std::string bytes = noise.substr(0, 1000 + 50000 * i);
     if (i % 2 == 1 && bytes.size() > 0x810) bytes.replace(0x800, 7, "PCD_IPI");
     WriteFile(path, bytes);
-    bad.insert(path);
+    (i % 2 == 1 ? signedJunk : bad).insert(path);
   }
-  ASSERT_EQ(good.size() + bad.size(), 50u);
+  ASSERT_EQ(good.size() + bad.size() + signedJunk.size(), 50u);
   for (const auto& [path, size] : good) context_.inputs.add(path, "");
   for (const auto& path : bad) context_.inputs.add(path, "");
+  for (const auto& path : signedJunk) context_.inputs.add(path, "");
 
   run();
 
   EXPECT_EQ(context_.progress.processedCount, 50);
-  EXPECT_EQ(context_.progress.convertedCount, static_cast<std::int32_t>(good.size()));
   for (const auto& [path, size] : good) {
     SCOPED_TRACE(path);
     EXPECT_EQ(SizeOf(out(fs::path(path).stem().string() + ".jpg")), size);
   }
   for (const auto& path : bad)
     EXPECT_FALSE(fs::exists(out(fs::path(path).stem().string() + ".jpg"))) << path;
-  EXPECT_EQ(ListTree(scratch_ / "out").size(), good.size())
+  std::size_t junkPictures = 0;
+  for (const auto& path : signedJunk) {
+    const auto size = SizeOf(out(fs::path(path).stem().string() + ".jpg"));
+    if (size == std::make_pair(0u, 0u)) continue;
+    ++junkPictures;
+    EXPECT_TRUE(size == std::make_pair(192u, 128u) || size == std::make_pair(384u, 256u) ||
+                size == std::make_pair(768u, 512u))
+        << path << ": a level's size, at most as much as the junk holds";
+  }
+  EXPECT_EQ(context_.progress.convertedCount,
+            static_cast<std::int32_t>(good.size() + junkPictures));
+  EXPECT_EQ(ListTree(scratch_ / "out").size(), good.size() + junkPictures)
       << "only the outputs are in the output folder";
   EXPECT_TRUE(ListTree(scratch_ / "tmp").empty()) << "the run folder is gone";
 }

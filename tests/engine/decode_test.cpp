@@ -1,6 +1,7 @@
-// Decoding with the real ImageMagick `convert` (through a logging wrapper
-// that counts its runs) and with stand-in converters; FreeImage's loader as
-// fallback; orientation from both; nothing left in the run folder.
+// The external chain ("PCD Decoder" 1): decoding with the real ImageMagick
+// `convert` (through a logging wrapper that counts its runs) and with
+// stand-in converters; FreeImage's loader as fallback; orientation from
+// both; nothing left in the run folder.
 #include "engine/decode.h"
 
 #include <cstring>
@@ -17,7 +18,7 @@ using namespace pipeline_testing;
 
 class DecodeTest : public ::testing::Test {
  protected:
-  DecodeTest() : tmpdir_("TMPDIR", scratch_.path()) {}
+  DecodeTest() : tmpdir_("TMPDIR", scratch_.path()) { options_.external = true; }
 
   // A converter that logs each requested index and its arguments, then
   // runs `body` (the real convert by default).
@@ -206,7 +207,7 @@ TEST_F(DecodeTest, BuiltInDecoderAgreesWithTheConverterOnOrientation) {
     SCOPED_TRACE(files[i]);
     const DecodedImage builtIn = decode(files[i]);
     ASSERT_TRUE(builtIn.image);
-    EXPECT_EQ(builtIn.source, DecodeSource::BuiltInDecoder);
+    EXPECT_EQ(builtIn.source, DecodeSource::FreeImageLoader);
     const bool portrait =
         FreeImage_GetHeight(external[i].image.get()) > FreeImage_GetWidth(external[i].image.get());
     ExpectSize(builtIn, portrait ? 512 : 768, portrait ? 768 : 512);
@@ -220,7 +221,7 @@ TEST_F(DecodeTest, IndexLoopGoesDownFromTheHighestLevelThenFallsBack) {
   const DecodedImage sixteen = decode(Sample("kodim05-16base.pcd"));
   EXPECT_EQ(runs(), (Strings{"5", "4", "3", "2", "1", "0"}));
   ExpectSize(sixteen, 768, 512);
-  EXPECT_EQ(sixteen.source, DecodeSource::BuiltInDecoder);
+  EXPECT_EQ(sixteen.source, DecodeSource::FreeImageLoader);
   EXPECT_EQ(sixteen.converterRuns, 6);
 
   decode(Sample("kodim23.pcd"));
@@ -298,7 +299,7 @@ TEST_F(DecodeTest, MissingOrHangingConverterFallsBackToTheBuiltInDecoder) {
   noConverter();
   const DecodedImage missing = decode(Sample("kodim05-16base.pcd"));
   ExpectSize(missing, 768, 512);
-  EXPECT_EQ(missing.source, DecodeSource::BuiltInDecoder);
+  EXPECT_EQ(missing.source, DecodeSource::FreeImageLoader);
   EXPECT_EQ(missing.converterRuns, 0);
 
   useConverter(WriteBmpOfSize(3072, 2048) + "\nsleep 30");
@@ -306,7 +307,7 @@ TEST_F(DecodeTest, MissingOrHangingConverterFallsBackToTheBuiltInDecoder) {
   const DecodedImage hung = decode(Sample("kodim05-16base.pcd"));
   EXPECT_EQ(runs(), Strings{"5"}) << "a converter that hung once is not asked again";
   ExpectSize(hung, 768, 512);
-  EXPECT_EQ(hung.source, DecodeSource::BuiltInDecoder);
+  EXPECT_EQ(hung.source, DecodeSource::FreeImageLoader);
 }
 
 TEST_F(DecodeTest, FilesThatAreNotWholeImagePacsReachNoDecoder) {

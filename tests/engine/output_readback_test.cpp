@@ -219,7 +219,12 @@ std::string Label(const Case& c) {
   return std::string(c.key) + " " + std::to_string(c.depth) + (*c.option ? " " : "") + c.option;
 }
 
-std::string Quoted(const std::string& text) { return "'" + text + "'"; }
+std::string Quoted(const std::string& text) {
+  std::string quoted = "'";
+  quoted += text;
+  quoted += '\'';
+  return quoted;
+}
 
 // Pixels as ImageMagick hands them over in a PAM file, as fractions.
 struct ReadPicture {
@@ -346,7 +351,8 @@ void ConvertWithPil(const std::vector<std::string>& pairs) {
       "    head += b\"TUPLTYPE RGB_ALPHA\\nENDHDR\\n\" if alpha else b\"TUPLTYPE "
       "RGB\\nENDHDR\\n\"\n"
       "    open(dst, \"wb\").write(head + im.tobytes())\n";
-  std::string command = "/usr/bin/python3 -c " + Quoted(script);
+  std::string command = "/usr/bin/python3 -c ";
+  command += Quoted(script);
   for (const std::string& path : pairs) command += " " + Quoted(path);
   RunCapture(command + " 2>&1");
 }

@@ -211,16 +211,26 @@ TEST_F(RotateTest, BackColourFillsTheGrownCorners) {
   }
 }
 
-TEST_F(RotateTest, ShallowAndDeepImagesAreRotatedAs24Bit) {
+TEST_F(RotateTest, ShallowAndDeepImagesAreRotatedAs24BitExceptDeepQuarterTurns) {
   Rotation(0, 90);
   ImageHandle grey = RotateImage(testing::SolidImage(30, 20, {80, 80, 80}, 8), bench.context());
   EXPECT_EQ(FreeImage_GetBPP(grey.get()), 24u);
   EXPECT_EQ(SizeOf(grey).width, 20u);
 
+  // A quarter turn fills no corner, so 16-bit and float pixels keep their
+  // precision; any other angle goes through 24 bits.
   ImageHandle deep(FreeImage_AllocateT(FIT_RGB16, 30, 20));
   deep = RotateImage(std::move(deep), bench.context());
-  EXPECT_EQ(FreeImage_GetBPP(deep.get()), 24u);
+  EXPECT_EQ(FreeImage_GetImageType(deep.get()), FIT_RGB16);
   EXPECT_EQ(SizeOf(deep).width, 20u);
+  ImageHandle light(FreeImage_AllocateT(FIT_RGBF, 30, 20));
+  light = RotateImage(std::move(light), bench.context());
+  EXPECT_EQ(FreeImage_GetImageType(light.get()), FIT_RGBF);
+  EXPECT_EQ(SizeOf(light).width, 20u);
+  Rotation(0, 45);
+  deep = RotateImage(std::move(deep), bench.context());
+  EXPECT_EQ(FreeImage_GetBPP(deep.get()), 24u);
+  Rotation(0, 90);
 
   // 32-bit images keep their alpha channel through the rotation.
   ImageHandle withAlpha = RotateImage(testing::SolidImage(30, 20, {1, 2, 3}, 32), bench.context());

@@ -351,6 +351,46 @@ TEST_F(SettingsFileTest, SaveReplacesTheFileAndLeavesNoTemporary) {
   EXPECT_FALSE(SaveSettingsFile(Defaults(), formats_, ""));
 }
 
+TEST_F(SettingsFileTest, SaveWritesThroughSymbolicLinks) {
+  // config.ini -> dotfiles/lumafold.ini -> ../store/real.ini (a chain, one
+  // link relative to its own folder), as dotfile managers set it up.
+  fs::create_directories(folder_ / "dotfiles");
+  fs::create_directories(folder_ / "store");
+  WriteBytes(folder_ / "store/real.ini", "old content");
+  fs::permissions(folder_ / "store/real.ini", fs::perms::owner_read | fs::perms::owner_write |
+                                                  fs::perms::group_read | fs::perms::others_read);
+  fs::create_symlink("../store/real.ini", folder_ / "dotfiles/lumafold.ini");
+  fs::create_symlink(folder_ / "dotfiles/lumafold.ini", path_);
+
+  ASSERT_TRUE(SaveSettingsFile(Defaults(), formats_, path_));
+  EXPECT_TRUE(fs::is_symlink(path_));
+  EXPECT_TRUE(fs::is_symlink(folder_ / "dotfiles/lumafold.ini"));
+  EXPECT_EQ(ReadBytes(folder_ / "store/real.ini").substr(0, 3), "\xEF\xBB\xBF");
+  // The target keeps the permissions its owner gave it.
+  EXPECT_EQ(fs::status(folder_ / "store/real.ini").permissions() & fs::perms::others_read,
+            fs::perms::others_read);
+  EXPECT_EQ(FolderEntries(), (std::vector<std::string>{"config.ini", "dotfiles", "store"}));
+  std::vector<std::string> stored;
+  for (const auto& entry : fs::directory_iterator(folder_ / "store"))
+    stored.push_back(entry.path().filename().string());
+  EXPECT_EQ(stored, std::vector<std::string>{"real.ini"});  // no temporary left
+
+  // A dangling link names the file to create.
+  fs::remove(folder_ / "store/real.ini");
+  ASSERT_TRUE(SaveSettingsFile(Defaults(), formats_, path_));
+  EXPECT_TRUE(fs::is_symlink(path_));
+  EXPECT_TRUE(fs::is_regular_file(folder_ / "store/real.ini"));
+
+  // A loop of links fails instead of spinning or replacing a link.
+  const fs::path loopA = folder_ / "loop-a.ini";
+  const fs::path loopB = folder_ / "loop-b.ini";
+  fs::create_symlink(loopB, loopA);
+  fs::create_symlink(loopA, loopB);
+  EXPECT_FALSE(SaveSettingsFile(Defaults(), formats_, loopA.string()));
+  EXPECT_TRUE(fs::is_symlink(loopA));
+  EXPECT_TRUE(fs::is_symlink(loopB));
+}
+
 TEST_F(SettingsFileTest, FailedSaveKeepsTheOldFile) {
   WriteBytes(path_, "[General]\r\nCFG = 17\r\n");
   // A file size limit makes write() fail the way a full disk does, even

@@ -1,0 +1,279 @@
+// The command line as shells and scripts drive it: patterns expanded into
+// many inputs, batches side by side (also beside the window), shares of one
+// archive spread over runs, standard descriptors closed, "#RRGGBB" colours
+// and the generated shell completion. Every case runs the real binary.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <future>
+#include <set>
+#include <sstream>
+
+#include "run_binary.h"
+
+namespace lumafold {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::RunResult;
+using testing::ScratchFolder;
+
+// Base-resolution samples: the smallest real Photo CD files.
+constexpr const char* kBaseSamples[] = {"kodim01.pcd", "kodim03.pcd", "kodim19.pcd", "kodim23.pcd"};
+
+void CopySample(const std::string& sample, const std::string& to) {
+  fs::create_directories(fs::path(to).parent_path());
+  fs::copy_file(testing::SamplesFolder() + "/" + sample, to);
+}
+
+// Every regular file below `folder`, as paths relative to it.
+std::set<std::string> FilesBelow(const std::string& folder) {
+  std::set<std::string> files;
+  for (const auto& entry : fs::recursive_directory_iterator(folder))
+    if (entry.is_regular_file()) files.insert(fs::relative(entry.path(), folder).string());
+  return files;
+}
+
+std::string ReadBytes(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::ostringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+RunResult RunIn(const std::string& work, const std::vector<std::string>& arguments) {
+  return testing::Run(testing::LumafoldBinary(), arguments, work,
+                      testing::IsolatedEnvironment(work));
+}
+
+// A shell line run in `work`, the binary as $0 (so "$0" in the line).
+RunResult Shell(const std::string& work, const std::string& line) {
+  return testing::Run("/bin/sh", {"-c", line, testing::LumafoldBinary()}, work,
+                      testing::IsolatedEnvironment(work));
+}
+
+TEST(ShellHabits, EveryFileOfAShellPatternIsConverted) {
+  ScratchFolder work("lumafold-glob");
+  for (const char* name : {"a", "b", "c", "d", "e", "f"})
+    CopySample(kBaseSamples[name[0] % 4], work.path() + "/in/" + name + ".pcd");
+  fs::create_directories(work.path() + "/out");
+
+  // The shell expands the pattern; one file is named again on its own.
+  const RunResult run = Shell(work.path(), "exec \"$0\" -q -i in/*.pcd in/a.pcd -o out -c bmp");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(FilesBelow(work.path() + "/out"),
+            (std::set<std::string>{"a.bmp", "b.bmp", "c.bmp", "d.bmp", "e.bmp", "f.bmp"}));
+
+  // Without -q the summary counts the whole set, each file once.
+  fs::remove_all(work.path() + "/out");
+  fs::create_directories(work.path() + "/out");
+  const RunResult loud = Shell(work.path(), "exec \"$0\" in/*.pcd -o out --jobs=1");
+  EXPECT_EQ(loud.status, 0) << loud.err;
+  EXPECT_NE(loud.out.find("Import complete, new files added: 6\n"), std::string::npos) << loud.out;
+  EXPECT_NE(loud.out.find("Files converted: 6 of 6\n"), std::string::npos) << loud.out;
+}
+
+TEST(ShellHabits, OneBadInputAmongManyIsNamedAndNothingIsConverted) {
+  ScratchFolder work("lumafold-glob");
+  CopySample("kodim23.pcd", work.path() + "/a.pcd");
+  const RunResult run = RunIn(work.path(), {"a.pcd", "missing.pcd", "-o", "."});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "Error: Invalid input file\n  " + work.path() +
+                         "/missing.pcd: No such file or directory\n");
+  EXPECT_FALSE(fs::exists(work.path() + "/a.bmp"));
+}
+
+// Holds the window's instance guard, as an open window does.
+class WindowGuard {
+ public:
+  explicit WindowGuard(const std::string& home) {
+    const std::string path = home + "/.run/Quorvane Lumafold 2.6.lock";
+    fs::create_directories(home + "/.run");
+    fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    held_ = fd_ >= 0 && flock(fd_, LOCK_EX | LOCK_NB) == 0;
+  }
+  ~WindowGuard() {
+    if (fd_ >= 0) close(fd_);
+  }
+  bool held() const { return held_; }
+
+ private:
+  int fd_ = -1;
+  bool held_ = false;
+};
+
+TEST(ShellHabits, BatchesRunSideBySideAndBesideTheWindow) {
+  ScratchFolder work("lumafold-parallel");
+  for (const char* name : {"one/a.pcd", "one/b.pcd", "two/c.pcd", "two/d.pcd"})
+    CopySample("kodim23.pcd", work.path() + "/" + name);
+  fs::create_directories(work.path() + "/out");
+  const WindowGuard window(work.path());
+  ASSERT_TRUE(window.held());
+
+  auto first = std::async(std::launch::async, [&] {
+    return RunIn(work.path(), {"-q", "-i", "one/", "-o", "out", "--jobs=1"});
+  });
+  auto second = std::async(std::launch::async, [&] {
+    return RunIn(work.path(), {"-q", "-i", "two/", "-o", "out", "--jobs=1"});
+  });
+  const RunResult a = first.get();
+  const RunResult b = second.get();
+  EXPECT_EQ(a.status, 0) << a.err;
+  EXPECT_EQ(b.status, 0) << b.err;
+  EXPECT_EQ(a.err + b.err, "");
+  EXPECT_EQ(FilesBelow(work.path() + "/out"),
+            (std::set<std::string>{"a.bmp", "b.bmp", "c.bmp", "d.bmp"}));
+  // Neither left anything of its own in the shared output folder or in the
+  // runtime folder beside the window's lock.
+  EXPECT_EQ(FilesBelow(work.path() + "/.run"),
+            (std::set<std::string>{"Quorvane Lumafold 2.6.lock"}));
+}
+
+TEST(ShellHabits, ShardsSplitTheArchiveAsOneRunWouldConvertIt) {
+  ScratchFolder work("lumafold-shard");
+  const std::vector<std::string> names = {"a.pcd",        "b.pcd",       "disc1/c.pcd",
+                                          "disc1/d.pcd",  "disc2/e.pcd", "disc2/x/f.pcd",
+                                          "disc2/x/g.pcd"};
+  for (std::size_t i = 0; i < names.size(); ++i)
+    CopySample(kBaseSamples[i % 4], work.path() + "/archive/" + names[i]);
+  for (const char* folder : {"whole", "shards"}) fs::create_directories(work.path() + "/" + folder);
+
+  const RunResult whole = RunIn(work.path(), {"-q", "-i", "archive", "-o", "whole", "-c", "png"});
+  ASSERT_EQ(whole.status, 0) << whole.err;
+  const std::set<std::string> expected = FilesBelow(work.path() + "/whole");
+  ASSERT_EQ(expected.size(), names.size());
+
+  // The archive is reached through another path, as another machine would
+  // mount it: the shares must not change with it.
+  fs::create_symlink(work.path() + "/archive", work.path() + "/mounted-elsewhere");
+  std::set<std::string> union_;
+  std::size_t total = 0;
+  for (int k = 0; k < 3; ++k) {
+    const std::string out = work.path() + "/shard" + std::to_string(k);
+    fs::create_directories(out);
+    const std::string input = k == 1 ? "mounted-elsewhere/" : "archive/";
+    const RunResult run = RunIn(work.path(), {"-q", "-i", input, "-o", out, "-c", "png",
+                                              "--shard=" + std::to_string(k) + "/3"});
+    EXPECT_EQ(run.status, 0) << k << run.err;
+    const std::set<std::string> share = FilesBelow(out);
+    total += share.size();
+    union_.insert(share.begin(), share.end());
+    // Byte for byte what the single run wrote under the same name.
+    for (const std::string& file : share)
+      EXPECT_EQ(ReadBytes(out + "/" + file), ReadBytes(work.path() + "/whole/" + file)) << file;
+  }
+  EXPECT_EQ(total, expected.size());  // no file in two shares
+  EXPECT_EQ(union_, expected);        // and none left out
+
+  for (const char* bad :
+       {"--shard=3/3", "--shard=1", "--shard=-1/2", "--shard=0/0", "--shard=a/b"}) {
+    const RunResult run = RunIn(work.path(), {"-i", "archive", "-o", "shards", bad});
+    EXPECT_EQ(run.status, 1) << bad;
+    EXPECT_EQ(run.err, std::string("Error: Invalid shard value\n  ") + bad +
+                           ": write K/N, with N runs numbered 0 to N-1\n");
+  }
+  EXPECT_TRUE(FilesBelow(work.path() + "/shards").empty());
+}
+
+TEST(ShellHabits, ClosedStandardDescriptorsNeverCatchConsoleText) {
+  ScratchFolder work("lumafold-closed");
+  CopySample("kodim23.pcd", work.path() + "/a.pcd");
+  fs::create_directories(work.path() + "/out");
+  // The banner and the -d lines would be the first writes to descriptor 1;
+  // the first file the program opens would take that number if it stayed
+  // closed.
+  const RunResult run = Shell(work.path(), "exec \"$0\" -d -i a.pcd -o out -c bmp >&- 2>&- <&-");
+  EXPECT_EQ(run.status, 0);
+  const std::string bmp = ReadBytes(work.path() + "/out/a.bmp");
+  ASSERT_GT(bmp.size(), 2u);
+  EXPECT_EQ(bmp.substr(0, 2), "BM");
+  EXPECT_EQ(bmp.find("Quorvane"), std::string::npos);
+  EXPECT_EQ(bmp.find("Processing: "), std::string::npos);
+  const RunResult identify =
+      testing::Run("/usr/bin/identify", {"-format", "%w %h", work.path() + "/out/a.bmp"},
+                   work.path(), testing::IsolatedEnvironment(work.path()));
+  EXPECT_EQ(identify.out, "768 512");
+}
+
+TEST(ShellHabits, HashColoursDrawTheirColour) {
+  ScratchFolder work("lumafold-colour");
+  CopySample("kodim23.pcd", work.path() + "/a.pcd");
+  fs::create_directories(work.path() + "/out");
+  const RunResult run =
+      RunIn(work.path(),
+            {"-q", "-i", "a.pcd", "-o", "out", "-c", "png", "--fr-solid-left=6", "--fr-solid-top=6",
+             "--fr-solid-left-color=#FF8000", "--fr-solid-top-color=#ff8000"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  // The corner pixel, read back by ImageMagick.
+  const RunResult pixel = testing::Run(
+      "/usr/bin/convert", {work.path() + "/out/a.png", "-crop", "1x1+0+0", "-depth", "8", "txt:-"},
+      work.path(), testing::IsolatedEnvironment(work.path()));
+  EXPECT_NE(pixel.out.find("#FF8000"), std::string::npos) << pixel.out;
+}
+
+// Sources the generated script in a plain bash (no bash-completion package)
+// and completes `line` as if Tab was pressed at its end.
+std::vector<std::string> Complete(const std::string& work, const std::string& line) {
+  const std::string script =
+      "source <(\"$0\" --completion=bash) || exit 9\n"
+      "COMP_LINE=\"$1\"; COMP_POINT=${#COMP_LINE}\n"
+      "read -ra COMP_WORDS <<< \"$COMP_LINE\"; COMP_CWORD=$(( ${#COMP_WORDS[@]} - 1 ))\n"
+      "[[ $COMP_LINE == *' ' ]] && COMP_CWORD=${#COMP_WORDS[@]}\n"
+      "_lumafold lumafold\n"
+      "printf '%s\\n' \"${COMPREPLY[@]}\"\n";
+  const RunResult run = testing::Run("/bin/bash", {"-c", script, testing::LumafoldBinary(), line},
+                                     work, testing::IsolatedEnvironment(work));
+  EXPECT_EQ(run.status, 0) << run.err;
+  std::vector<std::string> words;
+  std::istringstream lines(run.out);
+  for (std::string word; std::getline(lines, word);)
+    if (!word.empty()) words.push_back(word);
+  return words;
+}
+
+TEST(ShellHabits, BashCompletionOffersOptionsKeywordsAndFormats) {
+  ScratchFolder work("lumafold-complete");
+  const RunResult registered =
+      testing::Run("/bin/bash",
+                   {"-c", "source <(\"$0\" --completion=bash) && complete -p lumafold",
+                    testing::LumafoldBinary()},
+                   work.path(), testing::IsolatedEnvironment(work.path()));
+  EXPECT_EQ(registered.out, "complete -F _lumafold lumafold\n");
+
+  EXPECT_EQ(Complete(work.path(), "lumafold -c jp"), (std::vector<std::string>{"jp2", "jpg"}));
+  EXPECT_EQ(Complete(work.path(), "lumafold --conversion=ti"),
+            (std::vector<std::string>{"tiff"}));  // "=" breaks words in bash
+  EXPECT_EQ(Complete(work.path(), "lumafold --JPG-Chroma=m"), (std::vector<std::string>{"medium"}));
+  EXPECT_EQ(Complete(work.path(), "lumafold --wm-text-position=bottom"),
+            (std::vector<std::string>{"bottomleft", "bottomcenter", "bottomright"}));
+  EXPECT_EQ(Complete(work.path(), "lumafold --jpg-qual"),
+            (std::vector<std::string>{"--jpg-quality="}));
+  EXPECT_EQ(Complete(work.path(), "lumafold --greys"), (std::vector<std::string>{"--greyscale"}));
+  const std::vector<std::string> options = Complete(work.path(), "lumafold --");
+  for (const char* option : {"--input=", "--shard=", "--profile=", "--no-subfolders", "--jobs="})
+    EXPECT_NE(std::find(options.begin(), options.end(), option), options.end()) << option;
+
+  fs::create_directories(work.path() + "/scans");
+  std::ofstream(work.path() + "/scan1.pcd") << "x";
+  EXPECT_EQ(Complete(work.path(), "lumafold -o sc"), (std::vector<std::string>{"scans"}));
+  EXPECT_EQ(Complete(work.path(), "lumafold -i scan1"), (std::vector<std::string>{"scan1.pcd"}));
+
+  const RunResult zsh = RunIn(work.path(), {"--completion=zsh"});
+  EXPECT_EQ(zsh.status, 0);
+  EXPECT_TRUE(zsh.out.starts_with("#compdef lumafold\n")) << zsh.out;
+  EXPECT_NE(zsh.out.find("'-c:value:(bmp dds exr"), std::string::npos) << zsh.out;
+  EXPECT_NE(zsh.out.find("'--jpg-chroma=-:value:(none low medium high)'"), std::string::npos);
+
+  const RunResult fish = RunIn(work.path(), {"--completion=fish"});
+  EXPECT_EQ(fish.status, 1);
+  EXPECT_EQ(fish.err, "Error: Invalid completion shell\n  fish: allowed values are bash, zsh\n");
+}
+
+}  // namespace
+}  // namespace lumafold
