@@ -356,7 +356,8 @@ TEST_F(SettingsFileTest, SaveWritesThroughSymbolicLinks) {
   // link relative to its own folder), as dotfile managers set it up.
   fs::create_directories(folder_ / "dotfiles");
   fs::create_directories(folder_ / "store");
-  WriteBytes(folder_ / "store/real.ini", "old content");
+  // A settings file read whole, so that no copy of a damaged one is kept beside it.
+  WriteBytes(folder_ / "store/real.ini", "[General]\r\nCFG = 16\r\n");
   fs::permissions(folder_ / "store/real.ini", fs::perms::owner_read | fs::perms::owner_write |
                                                   fs::perms::group_read | fs::perms::others_read);
   fs::create_symlink("../store/real.ini", folder_ / "dotfiles/lumafold.ini");
