@@ -4,6 +4,7 @@
 // Run it under a display (xvfb-run) so the picture is what a desktop shows.
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QPixmap>
 #include <QTimer>
 #include <QTreeWidget>
