@@ -149,14 +149,14 @@ std::string ZshScript(const FormatRegistry& formats) {
       "# zsh completion for lumafold, generated from its option table\n"
       "_arguments -S \\\n";
   for (const Completion& entry : Completions(formats)) {
-    std::string spec;
+    std::string argument;
     if (entry.option.ends_with('='))
-      spec = entry.option.substr(0, entry.option.size() - 1) + "=-" + ZshAction(entry);
+      argument = entry.option.substr(0, entry.option.size() - 1) + "=-" + ZshAction(entry);
     else if (entry.option.size() == 2 && !entry.values.empty())
-      spec = entry.option + ZshAction(entry);
+      argument = entry.option + ZshAction(entry);
     else
-      spec = entry.option;
-    script += "  '" + spec + "' \\\n";
+      argument = entry.option;
+    script += "  '" + argument + "' \\\n";
   }
   script += "  '-\\?' \\\n";
   script += "  '*:input:_files'\n";
