@@ -136,6 +136,8 @@ bool WriteTo(ImageHandle& image, const StepContext& context, const std::string& 
   if (key == "ico") return WriteIcon(image.get(), path);
   if (key == "pbm") return WritePortableBitmap(image.get(), path);
   if (key == "pfm") return WritePortableFloatmap(image.get(), path);
+  if (key == "ppm") return WritePortablePixmap(image.get(), path);
+  if (key == "pgm") return WritePortableGreymap(image.get(), path);
   if (key == "tiff") return WriteTiff(image.get(), job.saveFlags, path);
   if (key == "png" && HasAlphaChannel(image.get()))
     return WritePngWithAlpha(image.get(), job.saveFlags, path);

@@ -89,6 +89,11 @@ bool WriteIcon(FIBITMAP* image, const std::string& path);
 // PBM with 1 meaning black, as the format defines it.
 bool WritePortableBitmap(FIBITMAP* image, const std::string& path);
 
+// Binary PPM (24 bits, or 48 bits with samples up to 65535) and PGM (8-bit
+// grey), written in large pieces.
+bool WritePortablePixmap(FIBITMAP* image, const std::string& path);
+bool WritePortableGreymap(FIBITMAP* image, const std::string& path);
+
 // PFM from a 96-bit floating-point image, rows bottom to top.
 bool WritePortableFloatmap(FIBITMAP* image, const std::string& path);
 

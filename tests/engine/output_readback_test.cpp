@@ -353,7 +353,10 @@ void ConvertWithPil(const std::vector<std::string>& pairs) {
       "    open(dst, \"wb\").write(head + im.tobytes())\n";
   std::string command = "/usr/bin/python3 -c ";
   command += Quoted(script);
-  for (const std::string& path : pairs) command += " " + Quoted(path);
+  for (const std::string& path : pairs) {
+    command += ' ';
+    command += Quoted(path);
+  }
   RunCapture(command + " 2>&1");
 }
 
