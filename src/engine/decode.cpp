@@ -442,7 +442,7 @@ DecodedImage DecodeInProcess(const std::string& path, pcd::Rendering rendering) 
   request.rendering = rendering;
   pcd::Result result;
   try {
-    result = pcd::DecodeFile(path, request);
+    result = DecodeFileToBitmap(path, request, decoded.image);
   } catch (const std::bad_alloc&) {
     decoded.failure = "not enough memory to decode the picture";
     return decoded;
@@ -453,11 +453,6 @@ DecodedImage DecodeInProcess(const std::string& path, pcd::Rendering rendering) 
   }
   // Levels count from Base/16; the converter's sub-image index from 1.
   decoded.index = static_cast<int>(result.picture.level) + 1;
-  decoded.image = PictureToBitmap(std::move(result.picture));
-  if (!decoded.image) {
-    decoded.failure = "the decoded picture could not be stored";
-    return decoded;
-  }
   // Like the external chain's, so that the automatic output depth of a grey
   // picture does not depend on the decoder.
   if (rendering == pcd::Rendering::Display8)

@@ -79,8 +79,16 @@ const Tables& ColourTables() {
 
 inline int Index(int value) { return std::clamp(value - kLowest, 0, kSteps - 1); }
 
-template <typename T>
-void Convert(const YccPlanes& planes, int rotation, const T* curve, T* out) {
+// The channel offsets are template arguments for the two layouts that occur
+// (R, G, B and FreeImage's B, G, R), so the inner loop stores at constant
+// offsets; any other layout takes the general path.
+template <typename T, int kRed = -1, int kGreen = -1, int kBlue = -1>
+void Convert(const YccPlanes& planes, int rotation, const T* curve, const Destination& to) {
+  const int red = kRed >= 0 ? kRed : to.red;
+  const int green = kGreen >= 0 ? kGreen : to.green;
+  const int blue = kBlue >= 0 ? kBlue : to.blue;
+  T* out = static_cast<T*>(to.origin);
+  const std::ptrdiff_t row = to.rowStride;
   const Tables& t = ColourTables();
   const int width = planes.width;
   const int height = planes.height;
@@ -105,31 +113,32 @@ void Convert(const YccPlanes& planes, int rotation, const T* curve, T* out) {
     row1[chromaWidth] = row1[chromaWidth - 1];
     row2[chromaWidth] = row2[chromaWidth - 1];
 
-    // Where pixel (0, y) goes and how far one step in x moves, upright.
+    // Where pixel (0, y) goes and how far one step in x moves, upright, in
+    // values from the top-left pixel.
     std::ptrdiff_t target = 0;
     std::ptrdiff_t step = 3;
     switch (rotation) {
       case 1:  // stored turned 90 clockwise: turn back counter-clockwise
-        target = ((w - 1) * h + y) * 3;
-        step = -h * 3;
+        target = (w - 1) * row + y * 3;
+        step = -row;
         break;
       case 2:
-        target = ((h - 1 - y) * w + w - 1) * 3;
+        target = (h - 1 - y) * row + (w - 1) * 3;
         step = -3;
         break;
       case 3:
         target = (h - 1 - y) * 3;
-        step = h * 3;
+        step = row;
         break;
       default:
-        target = static_cast<std::ptrdiff_t>(y) * w * 3;
+        target = y * row;
         break;
     }
     const std::uint8_t* luma = &planes.luma[static_cast<std::size_t>(y) * width];
     auto pixel = [&](int l, int q1, int q2) {
-      out[target] = curve[Index(l + t.red[q2])];
-      out[target + 1] = curve[Index(l + t.greenC1[q1] + t.greenC2[q2])];
-      out[target + 2] = curve[Index(l + t.blue[q1])];
+      out[target + red] = curve[Index(l + t.red[q2])];
+      out[target + green] = curve[Index(l + t.greenC1[q1] + t.greenC2[q2])];
+      out[target + blue] = curve[Index(l + t.blue[q1])];
       target += step;
     };
     // Even pixels sit on a chroma sample, odd ones between two.
@@ -140,29 +149,62 @@ void Convert(const YccPlanes& planes, int rotation, const T* curve, T* out) {
   }
 }
 
+template <typename T>
+void ConvertInto(const YccPlanes& planes, int rotation, const T* curve, const Destination& to) {
+  if (to.red == 0 && to.green == 1 && to.blue == 2)
+    Convert<T, 0, 1, 2>(planes, rotation, curve, to);
+  else if (to.red == 2 && to.green == 1 && to.blue == 0)
+    Convert<T, 2, 1, 0>(planes, rotation, curve, to);
+  else
+    Convert<T>(planes, rotation, curve, to);
+}
+
 }  // namespace
 
-void ConvertToRgb(const YccPlanes& planes, int rotation, Rendering rendering, Picture& picture) {
+LevelSize UprightSize(const YccPlanes& planes, int rotation) {
   const bool turned = rotation == 1 || rotation == 3;
-  picture.width = turned ? planes.height : planes.width;
-  picture.height = turned ? planes.width : planes.height;
-  picture.rendering = rendering;
-  const std::size_t values = static_cast<std::size_t>(planes.width) * planes.height * 3;
+  return turned ? LevelSize{planes.height, planes.width} : LevelSize{planes.width, planes.height};
+}
+
+void ConvertToRgb(const YccPlanes& planes, int rotation, Rendering rendering,
+                  const Destination& destination) {
   const Tables& t = ColourTables();
   switch (rendering) {
     case Rendering::Display8:
+      ConvertInto(planes, rotation, t.display8.data(), destination);
+      break;
+    case Rendering::Display16:
+      ConvertInto(planes, rotation, t.display16.data(), destination);
+      break;
+    case Rendering::LinearFloat:
+      ConvertInto(planes, rotation, t.linear.data(), destination);
+      break;
+  }
+}
+
+void ConvertToRgb(const YccPlanes& planes, int rotation, Rendering rendering, Picture& picture) {
+  const LevelSize upright = UprightSize(planes, rotation);
+  picture.width = upright.width;
+  picture.height = upright.height;
+  picture.rendering = rendering;
+  const std::size_t values = static_cast<std::size_t>(planes.width) * planes.height * 3;
+  Destination destination;
+  destination.rowStride = static_cast<std::ptrdiff_t>(upright.width) * 3;
+  switch (rendering) {
+    case Rendering::Display8:
       SizeBuffer(picture.rgb8, values);
-      Convert(planes, rotation, t.display8.data(), picture.rgb8.data());
+      destination.origin = picture.rgb8.data();
       break;
     case Rendering::Display16:
       SizeBuffer(picture.rgb16, values);
-      Convert(planes, rotation, t.display16.data(), picture.rgb16.data());
+      destination.origin = picture.rgb16.data();
       break;
     case Rendering::LinearFloat:
       SizeBuffer(picture.rgbFloat, values);
-      Convert(planes, rotation, t.linear.data(), picture.rgbFloat.data());
+      destination.origin = picture.rgbFloat.data();
       break;
   }
+  ConvertToRgb(planes, rotation, rendering, destination);
 }
 
 }  // namespace lumafold::pcd::detail

@@ -83,9 +83,9 @@ bool ReadPlainLevel(std::span<const std::uint8_t> file, Level level, YccPlanes& 
 
   planes.width = size.width;
   planes.height = size.height;
-  planes.luma.resize(static_cast<std::size_t>(size.width) * size.height);
-  planes.chroma1.resize(half * pairs);
-  planes.chroma2.resize(half * pairs);
+  SizeBuffer(planes.luma, static_cast<std::size_t>(size.width) * size.height);
+  SizeBuffer(planes.chroma1, half * pairs);
+  SizeBuffer(planes.chroma2, half * pairs);
   const std::uint8_t* row = file.data() + first;
   for (std::size_t pair = 0; pair < pairs; ++pair, row += pairBytes) {
     std::memcpy(&planes.luma[2 * pair * size.width], row, 2 * static_cast<std::size_t>(size.width));

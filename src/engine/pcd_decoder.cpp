@@ -194,16 +194,30 @@ Result Decode(std::span<const std::uint8_t> file, const Request& request) {
     }
   }
 
-  result.ok = true;
   result.picture.level = level;
   result.picture.note = std::move(note);
-  ConvertToRgb(planes, container.rotation, request.rendering, result.picture);
+  if (request.destination) {
+    const LevelSize upright = UprightSize(planes, container.rotation);
+    const Destination destination =
+        request.destination(upright.width, upright.height, request.rendering);
+    if (!destination.origin) {
+      result.error = "no memory for the decoded picture";
+      return result;
+    }
+    result.picture.width = upright.width;
+    result.picture.height = upright.height;
+    result.picture.rendering = request.rendering;
+    ConvertToRgb(planes, container.rotation, request.rendering, destination);
+  } else {
+    ConvertToRgb(planes, container.rotation, request.rendering, result.picture);
+  }
+  result.ok = true;
   return result;
 }
 
 // Reads at most `limit` bytes of a regular file; folders, FIFOs and devices
 // are refused before any read could block.
-bool ReadFileStart(const std::string& path, std::size_t limit, std::vector<std::uint8_t>& bytes,
+bool ReadFileStart(const std::string& path, std::size_t limit, Bytes& bytes,
                    std::string& error) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
@@ -242,7 +256,7 @@ Result DecodeBytes(std::span<const std::uint8_t> bytes, const Request& request) 
 }
 
 Result DecodeFile(const std::string& path, const Request& request) {
-  std::vector<std::uint8_t> bytes;
+  detail::Bytes bytes;
   Result result;
   if (!detail::ReadFileStart(path, detail::kMaxImagePacBytes, bytes, result.error)) return result;
   return detail::Decode(bytes, request);
@@ -253,7 +267,7 @@ Result DecodeThumbnail(const std::string& path, Level level) {
   // 21, Base with sector 383.
   level = std::min(level, Level::Base);
   const std::size_t sectors = level == Level::Base16 ? 22 : (level == Level::Base4 ? 95 : 384);
-  std::vector<std::uint8_t> bytes;
+  detail::Bytes bytes;
   Result result;
   if (!detail::ReadFileStart(path, sectors * detail::kSectorSize, bytes, result.error))
     return result;

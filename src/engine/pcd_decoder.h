@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -36,7 +37,8 @@ struct Picture {
   int height = 0;
   Rendering rendering = Rendering::Display8;
   Level level = Level::Base;  // the level actually decoded
-  // Exactly one is filled, by `rendering`: width * height * 3 values.
+  // Exactly one is filled, by `rendering`: width * height * 3 values; none
+  // when the request gave a destination.
   std::vector<std::uint8_t> rgb8;
   std::vector<std::uint16_t> rgb16;
   std::vector<float> rgbFloat;
@@ -51,11 +53,27 @@ struct Result {
   std::string error;  // why nothing could be decoded; empty when ok
 };
 
+// Pixel memory owned by the caller, so that the picture is written straight
+// into it (a 16Base picture is 18 to 75 MB; a copy costs time and memory).
+// Values are std::uint8_t for Display8, std::uint16_t for Display16 and
+// float for LinearFloat.
+struct Destination {
+  void* origin = nullptr;        // the upright picture's top-left pixel
+  std::ptrdiff_t rowStride = 0;  // values from one row to the next one down; may be negative
+  // Where each channel sits among a pixel's three values.
+  int red = 0;
+  int green = 1;
+  int blue = 2;
+};
+
 struct Request {
   // The highest level to decode; the file may hold less, then its highest
   // sound level is given.
   Level highest = Level::SixteenBase;
   Rendering rendering = Rendering::Display8;
+  // When set, called once with the upright size when the picture is about
+  // to be written; an origin of null fails the decode.
+  std::function<Destination(int width, int height, Rendering rendering)> destination;
 };
 
 // Decodes a file. A folder, FIFO or device fails at once (never blocks).

@@ -6,8 +6,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <new>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/pcd_decoder.h"
@@ -23,11 +26,35 @@ struct LevelSize {
 };
 LevelSize SizeOf(Level level);
 
+// Leaves new elements uninitialised: the planes and the file's bytes are
+// written whole right after they are sized, and zeroing tens of megabytes
+// first costs as much as some decoding steps.
+template <typename T>
+struct UninitialisedAllocator : std::allocator<T> {
+  template <typename U>
+  struct rebind {
+    using other = UninitialisedAllocator<U>;
+  };
+  UninitialisedAllocator() = default;
+  template <typename U>
+  UninitialisedAllocator(const UninitialisedAllocator<U>&) noexcept {}
+  template <typename U>
+  void construct(U* place) noexcept {
+    ::new (static_cast<void*>(place)) U;
+  }
+  template <typename U, typename... Args>
+  void construct(U* place, Args&&... args) {
+    ::new (static_cast<void*>(place)) U(std::forward<Args>(args)...);
+  }
+};
+
+using Bytes = std::vector<std::uint8_t, UninitialisedAllocator<std::uint8_t>>;
+
 // Sizes `buffer` to `count` values. Large buffers are first offered to the
 // kernel for huge pages: a 16Base decode touches some 40 MB of fresh memory,
 // and with 4 KB pages the page faults cost about as much as the decoding.
-template <typename T>
-void SizeBuffer(std::vector<T>& buffer, std::size_t count);
+template <typename T, typename Allocator>
+void SizeBuffer(std::vector<T, Allocator>& buffer, std::size_t count);
 
 // --- container ---------------------------------------------------------------
 
@@ -46,9 +73,11 @@ bool ReadContainer(std::span<const std::uint8_t> file, Container& container, std
 struct YccPlanes {
   int width = 0;  // luma size; chroma is (width / 2) x (height / 2)
   int height = 0;
-  std::vector<std::uint8_t> luma;
-  std::vector<std::uint8_t> chroma1;
-  std::vector<std::uint8_t> chroma2;
+  // Every value is written when a plane is sized (copied from the file or
+  // interpolated from the level below).
+  Bytes luma;
+  Bytes chroma1;
+  Bytes chroma2;
 };
 
 // Base/16, Base/4 or Base, stored as plain rows; false when the file ends
@@ -96,8 +125,16 @@ void Interpolate2x(const std::uint8_t* source, int width, int height, std::uint8
 
 // --- colour ----------------------------------------------------------------------
 
+// The upright size of planes stored `rotation` quarter turns clockwise.
+LevelSize UprightSize(const YccPlanes& planes, int rotation);
+
 // Converts the planes to RGB turned upright (`rotation` quarter turns the
-// picture is stored clockwise), filling the picture's size and buffer.
+// picture is stored clockwise) into `destination`, which holds the upright
+// size.
+void ConvertToRgb(const YccPlanes& planes, int rotation, Rendering rendering,
+                  const Destination& destination);
+
+// The same into the picture's own buffer, filling its size.
 void ConvertToRgb(const YccPlanes& planes, int rotation, Rendering rendering, Picture& picture);
 
 // The decode itself over a whole file (or its first sectors, for thumbnails).

@@ -203,7 +203,7 @@ ResidualStream ApplyResiduals(std::span<const std::uint8_t> data,
       chromaSeen[index] = 1;
       ++chromaRows;
       const HuffmanTable& table = tables[std::min<std::size_t>(plane - 1, tables.size() - 1)];
-      std::vector<std::uint8_t>& chroma = plane == 2 ? planes.chroma1 : planes.chroma2;
+      Bytes& chroma = plane == 2 ? planes.chroma1 : planes.chroma2;
       decoded = DecodeRow(reader, table, &chroma[static_cast<std::size_t>(row / 2) * half], half);
     } else {
       result.problem = "a row header names no row of this level";

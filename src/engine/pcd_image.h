@@ -1,17 +1,19 @@
-// Turns a picture of the built-in Photo CD decoder into a FreeImage bitmap of
-// the matching type: 8-bit display values into a 24-bit bitmap, 16-bit ones
-// into FIT_RGB16 and linear light into FIT_RGBF, so that the pipeline and
-// the writers keep the decoder's precision.
+// The built-in Photo CD decoder's picture as a FreeImage bitmap of the
+// matching type: 8-bit display values in a 24-bit bitmap, 16-bit ones in
+// FIT_RGB16 and linear light in FIT_RGBF, so that the pipeline and the
+// writers keep the decoder's precision.
 #pragma once
+
+#include <string>
 
 #include "engine/image.h"
 #include "engine/pcd_decoder.h"
 
 namespace lumafold {
 
-// Empty when the picture's buffer does not hold width * height * 3 values of
-// its rendering or the bitmap cannot be allocated. The picture's buffer is
-// released once it is copied, so at most two copies of the pixels exist.
-ImageHandle PictureToBitmap(pcd::Picture&& picture);
+// Decodes a file straight into a bitmap of the rendering's type (no second
+// copy of the pixels); `image` is set when the result is ok.
+pcd::Result DecodeFileToBitmap(const std::string& path, pcd::Request request,
+                               ImageHandle& image);
 
 }  // namespace lumafold

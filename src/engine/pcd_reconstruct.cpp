@@ -27,8 +27,8 @@ void WidenRow(const std::uint8_t* source, int width, std::uint8_t* target) {
 
 }  // namespace
 
-template <typename T>
-void SizeBuffer(std::vector<T>& buffer, std::size_t count) {
+template <typename T, typename Allocator>
+void SizeBuffer(std::vector<T, Allocator>& buffer, std::size_t count) {
   constexpr std::size_t kHugePage = 2u << 20;
   if (count * sizeof(T) >= 2 * kHugePage && buffer.capacity() < count) {
     buffer.reserve(count);
@@ -41,6 +41,7 @@ void SizeBuffer(std::vector<T>& buffer, std::size_t count) {
   buffer.resize(count);
 }
 
+template void SizeBuffer(Bytes&, std::size_t);
 template void SizeBuffer(std::vector<std::uint8_t>&, std::size_t);
 template void SizeBuffer(std::vector<std::uint16_t>&, std::size_t);
 template void SizeBuffer(std::vector<float>&, std::size_t);

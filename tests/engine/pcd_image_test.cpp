@@ -1,107 +1,127 @@
-// The decoder's pictures as FreeImage bitmaps: the type per rendering, the
-// top row at FreeImage's last scan line, the channels where FreeImage looks
-// for them, and no bitmap from a buffer of the wrong size.
+// Decoding straight into a FreeImage bitmap: the bitmap type per rendering,
+// the top row at FreeImage's last scan line, the channels where FreeImage
+// looks for them, every orientation turned upright exactly as the decoder's
+// own buffer has it, and no bitmap when the file cannot be decoded.
 #include "engine/pcd_image.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <vector>
+#include <string>
+
+#include "pcd_test_support.h"
 
 namespace lumafold {
 namespace {
 
-// A 3x2 picture whose every value is distinct: pixel (x, y) channel c holds
-// base + 10 * (3 * y + x) + c.
-template <class Value>
-std::vector<Value> Numbered(Value base, Value step) {
-  std::vector<Value> values;
-  for (int y = 0; y < 2; ++y)
-    for (int x = 0; x < 3; ++x)
-      for (int c = 0; c < 3; ++c)
-        values.push_back(
-            static_cast<Value>(base + step * static_cast<Value>(10 * (3 * y + x) + c)));
-  return values;
-}
+using pcd_testing::DecoderData;
 
-pcd::Picture Picture(pcd::Rendering rendering) {
-  pcd::Picture picture;
-  picture.width = 3;
-  picture.height = 2;
-  picture.rendering = rendering;
-  return picture;
-}
-
-TEST(PictureToBitmap, EightBitsBecomeA24BitBitmapWithRowsBottomUp) {
-  pcd::Picture picture = Picture(pcd::Rendering::Display8);
-  picture.rgb8 = Numbered<std::uint8_t>(1, 1);
-  const ImageHandle image = PictureToBitmap(std::move(picture));
-  ASSERT_TRUE(image);
-  EXPECT_EQ(FreeImage_GetImageType(image.get()), FIT_BITMAP);
-  EXPECT_EQ(FreeImage_GetBPP(image.get()), 24u);
-  ASSERT_EQ(FreeImage_GetWidth(image.get()), 3u);
-  ASSERT_EQ(FreeImage_GetHeight(image.get()), 2u);
-  for (int y = 0; y < 2; ++y) {
-    for (int x = 0; x < 3; ++x) {
-      RGBQUAD colour{};
-      // FreeImage counts y from the bottom.
-      ASSERT_TRUE(FreeImage_GetPixelColor(image.get(), x, 1 - y, &colour));
-      const int first = 1 + 10 * (3 * y + x);
-      EXPECT_EQ(colour.rgbRed, first) << x << "," << y;
-      EXPECT_EQ(colour.rgbGreen, first + 1) << x << "," << y;
-      EXPECT_EQ(colour.rgbBlue, first + 2) << x << "," << y;
+// Value (x, y, channel c: 0 red, 1 green, 2 blue) of the upright picture as
+// the bitmap holds it, on the scale of its own type.
+double BitmapValue(FIBITMAP* image, int x, int y, int c) {
+  const int height = static_cast<int>(FreeImage_GetHeight(image));
+  const BYTE* line = FreeImage_GetScanLine(image, height - 1 - y);
+  switch (FreeImage_GetImageType(image)) {
+    case FIT_RGB16: {
+      const FIRGB16& pixel = reinterpret_cast<const FIRGB16*>(line)[x];
+      return c == 0 ? pixel.red : c == 1 ? pixel.green : pixel.blue;
+    }
+    case FIT_RGBF: {
+      const FIRGBF& pixel = reinterpret_cast<const FIRGBF*>(line)[x];
+      return c == 0 ? pixel.red : c == 1 ? pixel.green : pixel.blue;
+    }
+    default: {
+      const BYTE* pixel = line + static_cast<std::size_t>(x) * 3;
+      return pixel[c == 0 ? FI_RGBA_RED : c == 1 ? FI_RGBA_GREEN : FI_RGBA_BLUE];
     }
   }
-  EXPECT_TRUE(picture.rgb8.empty()) << "the picture's buffer is released";
 }
 
-TEST(PictureToBitmap, SixteenBitsAndLinearLightKeepTheirValues) {
-  pcd::Picture deep = Picture(pcd::Rendering::Display16);
-  deep.rgb16 = Numbered<std::uint16_t>(300, 1000);
-  const ImageHandle sixteen = PictureToBitmap(std::move(deep));
-  ASSERT_TRUE(sixteen);
-  EXPECT_EQ(FreeImage_GetImageType(sixteen.get()), FIT_RGB16);
-  EXPECT_EQ(FreeImage_GetBPP(sixteen.get()), 48u);
-  // Top row, last pixel: at the top scan line.
-  const auto* top = reinterpret_cast<const FIRGB16*>(FreeImage_GetScanLine(sixteen.get(), 1));
-  EXPECT_EQ(top[2].red, 300 + 1000 * 20);
-  EXPECT_EQ(top[2].green, 300 + 1000 * 21);
-  EXPECT_EQ(top[2].blue, 300 + 1000 * 22);
-  const auto* bottom = reinterpret_cast<const FIRGB16*>(FreeImage_GetScanLine(sixteen.get(), 0));
-  EXPECT_EQ(bottom[0].red, 300 + 1000 * 30);
-
-  pcd::Picture light = Picture(pcd::Rendering::LinearFloat);
-  light.rgbFloat = Numbered<float>(0.5f, 0.05f);
-  const ImageHandle linear = PictureToBitmap(std::move(light));
-  ASSERT_TRUE(linear);
-  EXPECT_EQ(FreeImage_GetImageType(linear.get()), FIT_RGBF);
-  const auto* row = reinterpret_cast<const FIRGBF*>(FreeImage_GetScanLine(linear.get(), 0));
-  // Bottom row, last pixel: 0.5 + 0.05 * 50..52, highlights above 1.0 kept.
-  EXPECT_FLOAT_EQ(row[2].red, 3.0f);
-  EXPECT_FLOAT_EQ(row[2].green, 3.05f);
-  EXPECT_FLOAT_EQ(row[2].blue, 3.1f);
+double PictureValue(const pcd::Picture& picture, int x, int y, int c) {
+  const std::size_t i = (static_cast<std::size_t>(y) * picture.width + x) * 3 + c;
+  switch (picture.rendering) {
+    case pcd::Rendering::Display16:
+      return picture.rgb16[i];
+    case pcd::Rendering::LinearFloat:
+      return picture.rgbFloat[i];
+    case pcd::Rendering::Display8:
+      break;
+  }
+  return picture.rgb8[i];
 }
 
-TEST(PictureToBitmap, BuffersThatDoNotMatchTheSizeGiveNoBitmap) {
-  pcd::Picture short8 = Picture(pcd::Rendering::Display8);
-  short8.rgb8.assign(3 * 2 * 3 - 1, 0);
-  EXPECT_FALSE(PictureToBitmap(std::move(short8)));
+TEST(DecodeFileToBitmap, HoldsTheDecodersPictureUprightInEveryRenderingAndOrientation) {
+  struct Case {
+    const char* file;
+    int width;
+    int height;
+  };
+  // Stored 0, 90, 180 and 270 degrees; one of them at 4Base.
+  const Case cases[] = {{"base-kodak.pcd", 768, 512},
+                        {"rotate-90.pcd", 1024, 1536},
+                        {"rotate-180.pcd", 768, 512},
+                        {"rotate-270.pcd", 512, 768}};
+  struct Kind {
+    pcd::Rendering rendering;
+    FREE_IMAGE_TYPE type;
+    unsigned bpp;
+  };
+  const Kind kinds[] = {{pcd::Rendering::Display8, FIT_BITMAP, 24},
+                        {pcd::Rendering::Display16, FIT_RGB16, 48},
+                        {pcd::Rendering::LinearFloat, FIT_RGBF, 96}};
+  for (const Case& c : cases) {
+    for (const Kind& kind : kinds) {
+      SCOPED_TRACE(std::string(c.file) + " rendering " +
+                   std::to_string(static_cast<int>(kind.rendering)));
+      pcd::Request request;
+      request.rendering = kind.rendering;
+      const pcd::Result own = pcd::DecodeFile(DecoderData(c.file), request);
+      ASSERT_TRUE(own.ok) << own.error;
+      ImageHandle image;
+      const pcd::Result direct = DecodeFileToBitmap(DecoderData(c.file), request, image);
+      ASSERT_TRUE(direct.ok) << direct.error;
+      ASSERT_TRUE(image);
+      EXPECT_EQ(direct.picture.level, own.picture.level);
+      EXPECT_TRUE(direct.picture.rgb8.empty() && direct.picture.rgb16.empty() &&
+                  direct.picture.rgbFloat.empty())
+          << "no second copy of the pixels";
+      EXPECT_EQ(FreeImage_GetImageType(image.get()), kind.type);
+      EXPECT_EQ(FreeImage_GetBPP(image.get()), kind.bpp);
+      ASSERT_EQ(static_cast<int>(FreeImage_GetWidth(image.get())), c.width);
+      ASSERT_EQ(static_cast<int>(FreeImage_GetHeight(image.get())), c.height);
+      ASSERT_EQ(own.picture.width, c.width);
+      ASSERT_EQ(own.picture.height, c.height);
+      int differences = 0;
+      for (int y = 0; y < c.height; ++y)
+        for (int x = 0; x < c.width; ++x)
+          for (int ch = 0; ch < 3; ++ch)
+            if (BitmapValue(image.get(), x, y, ch) != PictureValue(own.picture, x, y, ch))
+              ++differences;
+      EXPECT_EQ(differences, 0);
+    }
+  }
+}
 
-  // Filled for another rendering than the one it names.
-  pcd::Picture wrongBuffer = Picture(pcd::Rendering::Display16);
-  wrongBuffer.rgb8.assign(3 * 2 * 3, 0);
-  EXPECT_FALSE(PictureToBitmap(std::move(wrongBuffer)));
-
-  pcd::Picture empty = Picture(pcd::Rendering::LinearFloat);
-  empty.width = 0;
-  EXPECT_FALSE(PictureToBitmap(std::move(empty)));
-
-  // A size whose product overflows is refused before any allocation.
-  pcd::Picture huge = Picture(pcd::Rendering::Display8);
-  huge.width = 1 << 30;
-  huge.height = 1 << 30;
-  huge.rgb8.assign(18, 0);
-  EXPECT_FALSE(PictureToBitmap(std::move(huge)));
+TEST(DecodeFileToBitmap, GivesNoBitmapWhenTheFileCannotBeDecoded) {
+  for (const char* name : {"no-signature.pcd", "missing.pcd"}) {
+    ImageHandle image;
+    const pcd::Result result = DecodeFileToBitmap(DecoderData(name), pcd::Request{}, image);
+    EXPECT_FALSE(result.ok) << name;
+    EXPECT_FALSE(result.error.empty()) << name;
+    EXPECT_FALSE(image) << name;
+  }
+  // A destination that cannot be had fails the decode instead of writing
+  // anywhere.
+  pcd::Request request;
+  int asked = 0;
+  request.destination = [&asked](int, int, pcd::Rendering) {
+    ++asked;
+    return pcd::Destination{};
+  };
+  const pcd::Result refused = pcd::DecodeFile(DecoderData("base-kodak.pcd"), request);
+  EXPECT_EQ(asked, 1);
+  EXPECT_FALSE(refused.ok);
+  EXPECT_FALSE(refused.error.empty());
 }
 
 }  // namespace
