@@ -192,11 +192,14 @@ void ListPictures::previewArrived(const QString& path, const QImage& image,
                                   const PictureFacts& facts) {
   if (!enabled_ || path != previewPath_) return;
   preview_ = image;
-  // Numbers and level names read the same in every language.
-  QString text =
-      facts.ok
-          ? QString("%1 x %2\n%3").arg(facts.width).arg(facts.height).arg(facts.levels.join(", "))
-          : QString("?");
+  // Numbers and level names read the same in every language. A file holds
+  // every level from Base/16 up to its highest, so the range says it all,
+  // and the narrow column never breaks a name at its "/".
+  QString levels = facts.levels.isEmpty() ? QString() : facts.levels.first();
+  if (facts.levels.size() > 1) levels += " to " + facts.levels.last();
+  const QString text =
+      facts.ok ? QString("%1 x %2\n%3").arg(facts.width).arg(facts.height).arg(levels)
+               : QString("?");
   previewFacts_->setText(text);
   previewImage_->setToolTip(path);
   fitPreview();
