@@ -63,6 +63,8 @@ bool ConvertFile(const StepContext& context) {
     // and never put in place of an output that may be the better picture.
     file.decodeNote = "decoded at Base by the fallback loader: " + decoded.fallbackReason;
     file.keepExistingOutput = true;
+  } else if (!decoded.note.empty()) {
+    file.decodeNote = decoded.note;
   }
   ImageHandle image = std::move(decoded.image);
 

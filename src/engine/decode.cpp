@@ -453,6 +453,7 @@ DecodedImage DecodeInProcess(const std::string& path, pcd::Rendering rendering) 
   }
   // Levels count from Base/16; the converter's sub-image index from 1.
   decoded.index = static_cast<int>(result.picture.level) + 1;
+  decoded.note = std::move(result.picture.note);
   // Like the external chain's, so that the automatic output depth of a grey
   // picture does not depend on the decoder.
   if (rendering == pcd::Rendering::Display8)

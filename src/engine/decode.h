@@ -41,6 +41,9 @@ struct DecodedImage {
   int converterRuns = 0;  // how often the converter was started
   std::string refusal;    // external chain: why the file reached no decoder
   std::string failure;    // own decoder: why the file could not be decoded
+  // Own decoder: why a level the file declares was not used (damaged or cut
+  // short), so that a smaller picture than expected is explained.
+  std::string note;
   // Why the external converter gave nothing when FreeImage's Base loader
   // was used instead (source FreeImageLoader) or tried in vain.
   std::string fallbackReason;

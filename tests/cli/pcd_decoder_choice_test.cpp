@@ -192,5 +192,36 @@ TEST(PcdDecoderChoice, AFileTheBuiltInDecoderCannotReadFailsWithAReason) {
   EXPECT_FALSE(fs::exists(scratch.path() + "/convert.log")) << "the converter ran";
 }
 
+TEST(PcdDecoderChoice, ADamagedLevelGivesTheLevelBelowAndSaysWhy) {
+  FaultScratch scratch;
+  const std::string data = std::string(LUMAFOLD_SOURCE_DIR) + "/tests/data/decoder/";
+  fs::copy_file(data + "damaged-huff16.pcd", scratch.in() + "/damaged.pcd");
+  fs::copy_file(data + "truncated-16base.pcd", scratch.in() + "/cut.pcd");
+  testing::CopySample("kodim01.pcd", scratch.in(), "whole.pcd");
+  const FaultRun run = RunLumafoldUnder(
+      {"-i", scratch.in() + "/", "-o", scratch.out() + "/", "-c", "ppm", "-d"}, Options(scratch));
+  EXPECT_EQ(run.status, 0) << Dump(run);
+  const auto traced = testing::TraceOutcomes(run.out);
+  ASSERT_EQ(traced.size(), 3u) << Dump(run);
+  for (const auto& [path, file] : traced) EXPECT_EQ(file.outcome, "OK") << path;
+  EXPECT_EQ(Shell("identify -format '%w %h' '" + scratch.out() + "/damaged.ppm'"), "1536 1024");
+  // Cut short inside 4Base.
+  EXPECT_EQ(Shell("identify -format '%w %h' '" + scratch.out() + "/cut.ppm'"), "768 512");
+  // The reason for the smaller picture in the trace and on standard error,
+  // once per damaged file; nothing for the whole one.
+  EXPECT_NE(run.err.find(scratch.in() + "/damaged.pcd: 16Base not used: its coded data is damaged"),
+            std::string::npos)
+      << Dump(run);
+  EXPECT_NE(run.err.find(scratch.in() + "/cut.pcd: 4Base not used: the file is cut short"),
+            std::string::npos)
+      << Dump(run);
+  EXPECT_EQ(run.err.find("whole.pcd"), std::string::npos) << Dump(run);
+  std::istringstream lines(run.out);
+  int notes = 0;
+  for (std::string line; std::getline(lines, line);)
+    if (line.find("Base not used: ") != std::string::npos) ++notes;
+  EXPECT_EQ(notes, 2) << Dump(run);
+}
+
 }  // namespace
 }  // namespace lumafold
