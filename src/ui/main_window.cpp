@@ -263,7 +263,10 @@ void MainWindow::buildControls() {
   folderToolBar_ = sideButton(kToolBarOutputFolder, kCommandOutputFolder, "Select Output Folder");
   formatToolBar_ = sideButton(kToolBarOutputFormat, kCommandOutputFormat, "Output Format Options");
   applyButtonImages();
+  placeControls();
+}
 
+void MainWindow::placeControls() {
   container_->setGeometry(ToQRect(layout_.container));
   list_->setGeometry(ToQRect(layout_.inputList));
   list_->setColumnWidth(0, layout_.inputListColumnWidth);
@@ -487,17 +490,7 @@ void MainWindow::applyLayout() {
   if (!container_) return;
   layout_ = ResizeLayout(layout_, width(), height(), metrics_);
   toolBar_->setGeometry(0, 0, width(), metrics_.toolBarHeight);
-  container_->setGeometry(ToQRect(layout_.container));
-  list_->setGeometry(ToQRect(layout_.inputList));
-  list_->setColumnWidth(0, layout_.inputListColumnWidth);
-  folderLabel_->setGeometry(ToQRect(layout_.outputFolderLabel));
-  folderBox_->setGeometry(ToQRect(layout_.outputFolderBox));
-  folderToolBar_->setGeometry(ToQRect(layout_.outputFolderToolBar));
-  formatLabel_->setGeometry(ToQRect(layout_.outputFormatLabel));
-  formatBox_->setGeometry(ToQRect(layout_.outputFormatBox));
-  formatToolBar_->setGeometry(ToQRect(layout_.outputFormatToolBar));
-  convertButton_->setGeometry(ToQRect(layout_.convertButton));
-  placePreview();
+  placeControls();
   update();
 }
 
@@ -518,31 +511,28 @@ namespace {
 
 // Files are only ever copied into the list: a drop offered as a move alone
 // is refused, since accepting it would let the source delete the file.
-bool OffersCopyOfFiles(const QDropEvent* event) {
-  return event->mimeData()->hasUrls() && (event->possibleActions() & Qt::CopyAction);
+// True when the event was accepted as a copy.
+bool AcceptAsCopyOfFiles(QDropEvent* event) {
+  if (!event->mimeData()->hasUrls() || !(event->possibleActions() & Qt::CopyAction)) {
+    event->ignore();
+    return false;
+  }
+  event->setDropAction(Qt::CopyAction);
+  event->accept();
+  return true;
 }
 
 }  // namespace
 
-void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
-  if (!OffersCopyOfFiles(event)) return event->ignore();
-  event->setDropAction(Qt::CopyAction);
-  event->accept();
-}
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) { AcceptAsCopyOfFiles(event); }
 
-void MainWindow::dragMoveEvent(QDragMoveEvent* event) {
-  if (!OffersCopyOfFiles(event)) return event->ignore();
-  event->setDropAction(Qt::CopyAction);
-  event->accept();
-}
+void MainWindow::dragMoveEvent(QDragMoveEvent* event) { AcceptAsCopyOfFiles(event); }
 
 void MainWindow::dropEvent(QDropEvent* event) {
-  if (!OffersCopyOfFiles(event)) return event->ignore();
+  if (!AcceptAsCopyOfFiles(event)) return;
   QStringList paths;
   for (const QUrl& url : event->mimeData()->urls())
     if (url.isLocalFile()) paths << url.toLocalFile();
-  event->setDropAction(Qt::CopyAction);
-  event->accept();
   dropPaths(paths);
 }
 

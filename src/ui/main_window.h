@@ -125,6 +125,8 @@ class MainWindow : public QMainWindow {
   void buildControls();
   void buildShortcuts();
   void buildStatusBar();
+  // Puts the container's controls where layout_ says.
+  void placeControls();
   void placePreview();
   void showListPopup(const QPoint& at);
   void outputFormatChosen(int index);
