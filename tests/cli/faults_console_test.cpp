@@ -8,19 +8,12 @@
 namespace lumafold {
 namespace {
 
-using testing::FaultOptions;
-using testing::FaultRun;
-using testing::FaultScratch;
-using testing::FolderNames;
-
-using Names = std::vector<std::string>;
+using namespace lumafold::testing;
 
 TEST(ConsoleFaults, AClosedStandardOutputNeitherStopsTheBatchNorLeavesFilesBehind) {
   FaultScratch scratch;
-  for (const char* name : {"kodim01.pcd", "kodim03.pcd", "kodim19.pcd"})
-    testing::CopySample(name, scratch.in());
-  FaultOptions options;
-  options.environment = scratch.environment();
+  CopySamples(kThreeSamples, scratch.in());
+  FaultOptions options = OptionsFor(scratch);
   options.closedStdout = true;
 
   const FaultRun run = RunLumafoldUnder(

@@ -16,26 +16,7 @@ namespace lumafold {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::FaultOptions;
-using testing::FaultRun;
-using testing::FaultScratch;
-using testing::FolderNames;
-using testing::RunLumafoldUnder;
-using testing::TraceOutcomes;
-
-using Names = std::vector<std::string>;
-
-// The chain that runs ImageMagick's convert (or its stand-in).
-constexpr const char* kExternal = "--pcd-decoder=external";
-
-std::string Dump(const FaultRun& run) { return "stdout:\n" + run.out + "stderr:\n" + run.err; }
-
-FaultOptions WithConverter(const FaultScratch& scratch, const std::string& standIn) {
-  FaultOptions options;
-  options.environment = scratch.environment();
-  options.environment["LUMAFOLD_CONVERT"] = standIn;
-  return options;
-}
+using namespace lumafold::testing;
 
 // The same input converted with FreeImage's loader alone (no converter
 // can be started), as the reference for what a fallback must give.
@@ -46,23 +27,23 @@ std::string FreeImageReference(const FaultScratch& scratch, const std::string& i
   FaultOptions options = WithConverter(scratch, scratch.path() + "/no-such-converter");
   options.environment["TMPDIR"] = folder;
   const FaultRun run = RunLumafoldUnder(
-      {"--pcd-decoder=external", "-i", input, "-o", folder + "/", "-c", extension, "-q"}, options);
+      {kExternalDecoder, "-i", input, "-o", folder + "/", "-c", extension, "-q"}, options);
   EXPECT_EQ(run.status, 0) << Dump(run);
   return folder + "/" + fs::path(input).stem().string() + "." + extension;
 }
 
 TEST(DecoderFaults, AHangingConverterIsKilledAtItsTimeLimitAndTheBatchGoesOn) {
   FaultScratch scratch;
-  testing::CopySample("kodim01.pcd", scratch.in());
-  testing::CopySample("kodim13-4base.pcd", scratch.in());
+  CopySample("kodim01.pcd", scratch.in());
+  CopySample("kodim13-4base.pcd", scratch.in());
   // Records its process id, then never ends on its own.
   const std::string pids = scratch.path() + "/pids";
   const std::string standIn = scratch.path() + "/hang.sh";
-  testing::WriteScript(standIn, "echo $$ >> '" + pids + "'\nexec sleep 600\n");
+  WriteScript(standIn, "echo $$ >> '" + pids + "'\nexec sleep 600\n");
   FaultOptions options = WithConverter(scratch, standIn);
   options.environment["LUMAFOLD_CONVERT_TIMEOUT"] = "2";
 
-  const FaultRun run = RunLumafoldUnder({"--pcd-decoder=external", "-i", scratch.in() + "/", "-o",
+  const FaultRun run = RunLumafoldUnder({kExternalDecoder, "-i", scratch.in() + "/", "-o",
                                          scratch.out() + "/", "-c", "png", "-d", "-q"},
                                         options);
 
@@ -70,7 +51,7 @@ TEST(DecoderFaults, AHangingConverterIsKilledAtItsTimeLimitAndTheBatchGoesOn) {
   // tried, and the file goes to FreeImage's loader.
   ASSERT_FALSE(run.timedOut) << Dump(run);
   EXPECT_LT(run.seconds, 2 * 2 + 20.0);
-  std::istringstream started(testing::ReadText(pids));
+  std::istringstream started(ReadText(pids));
   int count = 0;
   for (pid_t pid; started >> pid; ++count)
     EXPECT_TRUE(::kill(pid, 0) != 0 && errno == ESRCH) << "converter " << pid << " still runs";
@@ -81,11 +62,10 @@ TEST(DecoderFaults, AHangingConverterIsKilledAtItsTimeLimitAndTheBatchGoesOn) {
   const auto traced = TraceOutcomes(run.out);
   EXPECT_EQ(traced.size(), 2u) << Dump(run);
   for (const auto& [path, file] : traced) EXPECT_EQ(file.outcome, "OK") << path;
-  EXPECT_EQ(testing::IdentifySize(scratch.out() + "/kodim13-4base.png"), "768 512");
-  EXPECT_EQ(
-      testing::DifferentPixels(scratch.out() + "/kodim01.png",
-                               FreeImageReference(scratch, scratch.in() + "/kodim01.pcd", "png")),
-      0);
+  EXPECT_EQ(IdentifySize(scratch.out() + "/kodim13-4base.png"), "768 512");
+  EXPECT_EQ(DifferentPixels(scratch.out() + "/kodim01.png",
+                            FreeImageReference(scratch, scratch.in() + "/kodim01.pcd", "png")),
+            0);
   EXPECT_EQ(FolderNames(scratch.tmp()), Names{});
 }
 
@@ -94,24 +74,22 @@ constexpr const char* kLastParameter = "eval \"last=\\${$#}\"\nbmp=${last#bmp3:}
 
 TEST(DecoderFaults, AConverterThatCrashesHalfWayThroughItsBitmapGivesNoGarbage) {
   FaultScratch scratch;
-  testing::CopySample("kodim01.pcd", scratch.in());
+  CopySample("kodim01.pcd", scratch.in());
   const std::string standIn = scratch.path() + "/crash-half-way.sh";
-  testing::WriteScript(standIn, std::string(kLastParameter) +
-                                    "convert \"$@\"\n"
-                                    "truncate -s 600000 \"$bmp\"\n"
-                                    "kill -SEGV $$\n");
-  const FaultRun run =
-      RunLumafoldUnder({"--pcd-decoder=external", "-i", scratch.in() + "/kodim01.pcd", "-o",
-                        scratch.out() + "/", "-c", "png", "-d", "-q"},
-                       WithConverter(scratch, standIn));
+  WriteScript(standIn, std::string(kLastParameter) +
+                           "convert \"$@\"\n"
+                           "truncate -s 600000 \"$bmp\"\n"
+                           "kill -SEGV $$\n");
+  const FaultRun run = RunLumafoldUnder({kExternalDecoder, "-i", scratch.in() + "/kodim01.pcd",
+                                         "-o", scratch.out() + "/", "-c", "png", "-d", "-q"},
+                                        WithConverter(scratch, standIn));
 
   // The cut-off BMP is refused; the file comes from FreeImage's loader,
   // pixel for pixel, instead of from half a picture and garbage.
   EXPECT_EQ(run.status, 0) << Dump(run);
-  EXPECT_EQ(
-      testing::DifferentPixels(scratch.out() + "/kodim01.png",
-                               FreeImageReference(scratch, scratch.in() + "/kodim01.pcd", "png")),
-      0);
+  EXPECT_EQ(DifferentPixels(scratch.out() + "/kodim01.png",
+                            FreeImageReference(scratch, scratch.in() + "/kodim01.pcd", "png")),
+            0);
   EXPECT_EQ(FolderNames(scratch.tmp()), Names{});
   EXPECT_EQ(FolderNames(scratch.out()), Names{"kodim01.png"});
 }
@@ -120,28 +98,27 @@ TEST(DecoderFaults, AConverterThatCrashesAfterAWholeBitmapStillGivesTheFullResol
   // The exit status says nothing about the picture (ImageMagick exits 1 for
   // good 16Base files); a whole BMP of the right size is used.
   FaultScratch scratch;
-  testing::CopySample("kodim13-4base.pcd", scratch.in());
+  CopySample("kodim13-4base.pcd", scratch.in());
   const std::string standIn = scratch.path() + "/crash-after.sh";
-  testing::WriteScript(standIn, "convert \"$@\"\nkill -SEGV $$\n");
+  WriteScript(standIn, "convert \"$@\"\nkill -SEGV $$\n");
   const FaultRun run =
-      RunLumafoldUnder({"--pcd-decoder=external", "-i", scratch.in() + "/kodim13-4base.pcd", "-o",
+      RunLumafoldUnder({kExternalDecoder, "-i", scratch.in() + "/kodim13-4base.pcd", "-o",
                         scratch.out() + "/", "-c", "png", "-d", "-q"},
                        WithConverter(scratch, standIn));
   EXPECT_EQ(run.status, 0) << Dump(run);
-  EXPECT_EQ(testing::IdentifySize(scratch.out() + "/kodim13-4base.png"), "1536 1024");
+  EXPECT_EQ(IdentifySize(scratch.out() + "/kodim13-4base.png"), "1536 1024");
   EXPECT_EQ(FolderNames(scratch.tmp()), Names{});
 }
 
 TEST(DecoderFaults, InputsRemovedAfterTheImportFailOneByOneAndTheRestConverts) {
   FaultScratch scratch;
-  for (const char* name : {"kodim01.pcd", "kodim03.pcd", "kodim19.pcd"})
-    testing::CopySample(name, scratch.in());
+  CopySamples(kThreeSamples, scratch.in());
   // While the first file decodes, every input disappears (one file at a
   // time, so that no other file is in hand by then).
   const std::string standIn = scratch.path() + "/remove-inputs.sh";
-  testing::WriteScript(
-      standIn, "convert \"$@\"; status=$?\nrm -f '" + scratch.in() + "'/*.pcd\nexit $status\n");
-  const FaultRun run = RunLumafoldUnder({"--pcd-decoder=external", "-i", scratch.in() + "/", "-o",
+  WriteScript(standIn,
+              "convert \"$@\"; status=$?\nrm -f '" + scratch.in() + "'/*.pcd\nexit $status\n");
+  const FaultRun run = RunLumafoldUnder({kExternalDecoder, "-i", scratch.in() + "/", "-o",
                                          scratch.out() + "/", "-c", "jpg", "-d", "--jobs=1"},
                                         WithConverter(scratch, standIn));
 
@@ -165,25 +142,25 @@ TEST(DecoderFaults, FifosFoldersAndDevicesInPlaceOfAnInputFailWithoutWaiting) {
   for (const char* kind : {"fifo", "folder", "device"}) {
     SCOPED_TRACE(kind);
     FaultScratch scratch;
-    for (const char* name : {"kodim01.pcd", "kodim03.pcd"}) testing::CopySample(name, scratch.in());
+    CopySamples({"kodim01.pcd", "kodim03.pcd"}, scratch.in());
     const std::string swap = std::string(kind) == "fifo"     ? "mkfifo \"$f\""
                              : std::string(kind) == "folder" ? "mkdir \"$f\""
                                                              : "ln -s /dev/zero \"$f\"";
     // Only the first file's converter swaps; it swaps every other input
     // (its own is open as descriptor 3).
     const std::string standIn = scratch.path() + "/swap.sh";
-    testing::WriteScript(standIn,
-                         "case \"$4\" in pcd:1-*)\n"
-                         "  for f in '" +
-                             scratch.in() +
-                             "'/*.pcd; do\n"
-                             "    cmp -s \"$f\" /proc/self/fd/3 && continue\n"
-                             "    rm -f \"$f\"; " +
-                             swap +
-                             "\n"
-                             "  done;;\nesac\nexec convert \"$@\"\n");
+    WriteScript(standIn,
+                "case \"$4\" in pcd:1-*)\n"
+                "  for f in '" +
+                    scratch.in() +
+                    "'/*.pcd; do\n"
+                    "    cmp -s \"$f\" /proc/self/fd/3 && continue\n"
+                    "    rm -f \"$f\"; " +
+                    swap +
+                    "\n"
+                    "  done;;\nesac\nexec convert \"$@\"\n");
     const FaultRun run = RunLumafoldUnder({"-i", scratch.in() + "/", "-o", scratch.out() + "/",
-                                           "-c", "png", kExternal, "-d", "-q", "--jobs=1"},
+                                           "-c", "png", kExternalDecoder, "-d", "-q", "--jobs=1"},
                                           WithConverter(scratch, standIn));
     ASSERT_FALSE(run.timedOut) << Dump(run);
     EXPECT_EQ(run.status, 2) << Dump(run);
@@ -209,18 +186,17 @@ TEST(DecoderFaults, NoDecoderWaitsOnAFifoSwappedInWhileTheConverterStarts) {
   // ImageMagick's path policy refuses a link to a file that is gone, so the
   // file comes from the fallback loader, from the checked descriptor too.
   FaultScratch scratch;
-  testing::CopySample("kodim13-4base.pcd", scratch.in());
+  CopySample("kodim13-4base.pcd", scratch.in());
   const std::string input = scratch.in() + "/kodim13-4base.pcd";
   const std::string standIn = scratch.path() + "/swap-self.sh";
-  testing::WriteScript(standIn,
-                       "rm -f '" + input + "'; mkfifo '" + input + "'\nexec convert \"$@\"\n");
+  WriteScript(standIn, "rm -f '" + input + "'; mkfifo '" + input + "'\nexec convert \"$@\"\n");
   FaultOptions options = WithConverter(scratch, standIn);
   options.timeoutSeconds = 60;
   const FaultRun run = RunLumafoldUnder(
-      {"-i", input, "-o", scratch.out() + "/", "-c", "png", kExternal, "-d", "-q"}, options);
+      {"-i", input, "-o", scratch.out() + "/", "-c", "png", kExternalDecoder, "-d", "-q"}, options);
   ASSERT_FALSE(run.timedOut) << Dump(run);
   EXPECT_EQ(run.status, 0) << Dump(run);
-  const std::string size = testing::IdentifySize(scratch.out() + "/kodim13-4base.png");
+  const std::string size = IdentifySize(scratch.out() + "/kodim13-4base.png");
   if (size == "768 512")
     EXPECT_NE(run.err.find(": decoded at Base by the fallback loader: "), std::string::npos);
   else
@@ -232,42 +208,41 @@ TEST(DecoderFaults, NoDecoderWaitsOnAFifoSwappedInWhileTheConverterStarts) {
 
 TEST(DecoderFaults, TheFallbackLoaderIsAnnouncedAndNeverReplacesAnExistingOutput) {
   FaultScratch scratch;
-  testing::CopySample("kodim13-4base.pcd", scratch.in());
+  CopySample("kodim13-4base.pcd", scratch.in());
   const std::string input = scratch.in() + "/kodim13-4base.pcd";
   const std::string output = scratch.out() + "/kodim13-4base.png";
 
   // No converter: the fallback loader gives the Base picture, and says so.
   FaultOptions missing = WithConverter(scratch, scratch.path() + "/no-such-converter");
   FaultRun run = RunLumafoldUnder(
-      {"-i", input, "-o", scratch.out() + "/", "-c", "png", kExternal, "-d", "-q"}, missing);
+      {"-i", input, "-o", scratch.out() + "/", "-c", "png", kExternalDecoder, "-d", "-q"}, missing);
   EXPECT_EQ(run.status, 0) << Dump(run);
   const std::string note = "decoded at Base by the fallback loader: the converter \"" +
                            scratch.path() + "/no-such-converter\" could not be started";
   EXPECT_NE(run.out.find("\n" + note + "\nSaving As: " + output + "\nOK\n"), std::string::npos)
       << Dump(run);
   EXPECT_EQ(run.err, input + ": " + note + "\n");
-  EXPECT_EQ(testing::IdentifySize(output), "768 512");
+  EXPECT_EQ(IdentifySize(output), "768 512");
 
   // The real converter replaces that with the full picture...
-  FaultOptions real;
-  real.environment = scratch.environment();
-  run = RunLumafoldUnder({"-i", input, "-o", scratch.out() + "/", "-c", "png", kExternal, "-q"},
-                         real);
+  run = RunLumafoldUnder(
+      {"-i", input, "-o", scratch.out() + "/", "-c", "png", kExternalDecoder, "-q"},
+      OptionsFor(scratch));
   EXPECT_EQ(run.status, 0) << Dump(run);
-  ASSERT_EQ(testing::IdentifySize(output), "1536 1024");
-  const std::string good = testing::ReadText(output);
+  ASSERT_EQ(IdentifySize(output), "1536 1024");
+  const std::string good = ReadText(output);
 
   // ...which a later fallback result (a converter that hangs) never replaces,
   // whether one file or several are converted at once.
   const std::string hang = scratch.path() + "/hang.sh";
-  testing::WriteScript(hang, "exec sleep 600\n");
+  WriteScript(hang, "exec sleep 600\n");
   for (const char* jobs : {"--jobs=1", "--jobs=2"}) {
     SCOPED_TRACE(jobs);
-    testing::CopySample("kodim01.pcd", scratch.in());
+    CopySample("kodim01.pcd", scratch.in());
     FaultOptions hanging = WithConverter(scratch, hang);
     hanging.environment["LUMAFOLD_CONVERT_TIMEOUT"] = "1";
     run = RunLumafoldUnder({"-i", scratch.in() + "/", "-o", scratch.out() + "/", "-c", "png",
-                            kExternal, "-d", "-q", jobs},
+                            kExternalDecoder, "-d", "-q", jobs},
                            hanging);
     EXPECT_EQ(run.status, 2) << Dump(run);
     const auto traced = TraceOutcomes(run.out);
@@ -279,7 +254,7 @@ TEST(DecoderFaults, TheFallbackLoaderIsAnnouncedAndNeverReplacesAnExistingOutput
                                    "not end within 1 s and was killed\n"),
               std::string::npos)
         << Dump(run);
-    EXPECT_TRUE(testing::ReadText(output) == good) << "the full picture was replaced";
+    EXPECT_TRUE(ReadText(output) == good) << "the full picture was replaced";
     EXPECT_EQ(FolderNames(scratch.out()), (Names{"kodim01.png", "kodim13-4base.png"}));
     std::filesystem::remove(scratch.out() + "/kodim01.png");
   }
@@ -288,17 +263,17 @@ TEST(DecoderFaults, TheFallbackLoaderIsAnnouncedAndNeverReplacesAnExistingOutput
 
 TEST(DecoderFaults, AnUnusableTemporaryFolderIsAnErrorBeforeAnyFile) {
   FaultScratch scratch;
-  testing::CopySample("kodim01.pcd", scratch.in());
+  CopySample("kodim01.pcd", scratch.in());
   const std::string file = scratch.path() + "/a-file";
-  testing::WriteText(file, "x");
+  WriteText(file, "x");
   for (const std::string& tmpdir : {scratch.path() + "/missing", file}) {
     SCOPED_TRACE(tmpdir);
-    FaultOptions options;
-    options.environment = scratch.environment();
+    FaultOptions options = OptionsFor(scratch);
     options.environment["TMPDIR"] = tmpdir;
-    const FaultRun run = RunLumafoldUnder({"-i", scratch.in() + "/kodim01.pcd", "-o",
-                                           scratch.out() + "/", "-c", "png", kExternal, "-q"},
-                                          options);
+    const FaultRun run =
+        RunLumafoldUnder({"-i", scratch.in() + "/kodim01.pcd", "-o", scratch.out() + "/", "-c",
+                          "png", kExternalDecoder, "-q"},
+                         options);
     EXPECT_EQ(run.status, 1) << Dump(run);
     EXPECT_TRUE(run.err.starts_with("Error: Invalid temporary folder (TMPDIR): " + tmpdir + ": "))
         << Dump(run);

@@ -20,14 +20,7 @@ namespace lumafold {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::FaultOptions;
-using testing::FaultRun;
-using testing::FaultScratch;
-using testing::FolderNames;
-using testing::RunLumafoldUnder;
-using testing::TraceOutcomes;
-
-using Names = std::vector<std::string>;
+using namespace lumafold::testing;
 
 // Where the corpus's SVG, MVG and PostScript files point.
 constexpr const char* kProbeFolder = "/tmp/lumafold-hostile-probe";
@@ -73,7 +66,7 @@ class FileWatch {
 // prefix, ImageMagick reads it as the SVG it starts with and opens the
 // probe; only the explicit "pcd:" keeps it a Photo CD.
 void WriteSvgPolyglot(const std::string& path) {
-  std::string svg = testing::ReadText(HostileFolder() + "/files/svg-external.pcd");
+  std::string svg = ReadText(HostileFolder() + "/files/svg-external.pcd");
   svg.erase(svg.rfind("</svg>"));
   // A plain path: this ImageMagick refuses "file://" references by policy,
   // but reads a plain one whenever its SVG coder runs.
@@ -83,7 +76,7 @@ void WriteSvgPolyglot(const std::string& path) {
   data += "PCD_IPI";
   const std::string tail = "--></svg>\n";
   data.resize(384 * 2048 + 2048 - tail.size(), ' ');
-  testing::WriteText(path, data + tail);
+  WriteText(path, data + tail);
 }
 
 // The probe is shared by every copy of this test that runs at the same time
@@ -94,7 +87,7 @@ void MakeProbe() {
   fs::create_directories(kProbeFolder, ignored);
   if (fs::exists(kProbe)) return;
   const std::string own = std::string(kProbe) + "." + std::to_string(::getpid());
-  testing::WriteText(own, testing::ReadText(HostileFolder() + "/files/png-renamed.pcd"));
+  WriteText(own, ReadText(HostileFolder() + "/files/png-renamed.pcd"));
   (void)::link(own.c_str(), kProbe);
   ::unlink(own.c_str());
 }
@@ -131,8 +124,8 @@ TEST(HostileBatch, GoodFilesConvertBadOnesFailAndNoOtherCoderEverRuns) {
   FaultScratch scratch;
   for (const auto& entry : fs::directory_iterator(HostileFolder() + "/files"))
     fs::copy_file(entry.path(), scratch.in() + "/" + entry.path().filename().string());
-  testing::CopySample("kodim01.pcd", scratch.in(), "good-base.pcd");
-  testing::CopySample("kodim13-4base.pcd", scratch.in(), "good-4base.pcd");
+  CopySample("kodim01.pcd", scratch.in(), "good-base.pcd");
+  CopySample("kodim13-4base.pcd", scratch.in(), "good-4base.pcd");
   WriteSvgPolyglot(scratch.in() + "/svg-polyglot.pcd");
 
   MakeProbe();
@@ -144,18 +137,15 @@ TEST(HostileBatch, GoodFilesConvertBadOnesFailAndNoOtherCoderEverRuns) {
   const std::string standIn = scratch.path() + "/record.sh";
   // One write per call, so that calls of workers running side by side do
   // not interleave in the log.
-  testing::WriteScript(standIn,
-                       "printf '%s\\n' \"$@\" '' >> '" + calls + "'\nexec convert \"$@\"\n");
-  FaultOptions options;
-  options.environment = scratch.environment();
-  options.environment["LUMAFOLD_CONVERT"] = standIn;
+  WriteScript(standIn, "printf '%s\\n' \"$@\" '' >> '" + calls + "'\nexec convert \"$@\"\n");
+  FaultOptions options = WithConverter(scratch, standIn);
   // The external decoder, whose converter must never see a file that is no
   // Image Pac.
-  const FaultRun run = RunLumafoldUnder({"--pcd-decoder=external", "-i", scratch.in() + "/", "-o",
-                                         scratch.out() + "/", "-c", "jpg", "-d"},
-                                        options);
+  const FaultRun run = RunLumafoldUnder(
+      {kExternalDecoder, "-i", scratch.in() + "/", "-o", scratch.out() + "/", "-c", "jpg", "-d"},
+      options);
 
-  EXPECT_EQ(run.signal, 0) << testing::ReadText(calls);
+  EXPECT_EQ(run.signal, 0) << ReadText(calls);
   EXPECT_EQ(run.status, 2) << run.out << run.err;
   // Each file that fails is named once on standard error, with a reason.
   std::set<std::string> named;
@@ -188,7 +178,7 @@ TEST(HostileBatch, GoodFilesConvertBadOnesFailAndNoOtherCoderEverRuns) {
     if (expected.size == nullptr) continue;
     const std::string output = fs::path(expected.file).stem().string() + ".jpg";
     outputs.insert(output);
-    EXPECT_EQ(testing::IdentifySize(scratch.out() + "/" + output), expected.size) << output;
+    EXPECT_EQ(IdentifySize(scratch.out() + "/" + output), expected.size) << output;
   }
   EXPECT_EQ(traced.size(), std::size(kExpected));
   EXPECT_EQ(FolderNames(scratch.out()), Names(outputs.begin(), outputs.end()));
@@ -198,7 +188,7 @@ TEST(HostileBatch, GoodFilesConvertBadOnesFailAndNoOtherCoderEverRuns) {
 
   // Every call names its coders explicitly, with the run folder's plain
   // link names; the files that are no Image Pac never reach the converter.
-  std::istringstream lines(testing::ReadText(calls));
+  std::istringstream lines(ReadText(calls));
   int converterCalls = 0;
   std::vector<std::string> call;
   for (std::string line; std::getline(lines, line);) {

@@ -19,24 +19,7 @@ namespace lumafold {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::FaultOptions;
-using testing::FaultRun;
-using testing::FaultScratch;
-using testing::FolderNames;
-using testing::ReadText;
-using testing::RunLumafoldUnder;
-using testing::TraceOutcomes;
-using testing::WriteText;
-
-using Names = std::vector<std::string>;
-
-std::string Dump(const FaultRun& run) { return "stdout:\n" + run.out + "stderr:\n" + run.err; }
-
-FaultOptions OptionsFor(const FaultScratch& scratch) {
-  FaultOptions options;
-  options.environment = scratch.environment();
-  return options;
-}
+using namespace lumafold::testing;
 
 void ExpectEveryFile(const FaultRun& run, std::size_t count, const std::string& outcome) {
   const auto traced = TraceOutcomes(run.out);
@@ -46,10 +29,10 @@ void ExpectEveryFile(const FaultRun& run, std::size_t count, const std::string& 
 
 TEST(OutputFaults, ReadOnlyOutputFolderFailsEveryFileAndLeavesNothing) {
   FaultScratch scratch;
-  testing::CopySample("kodim01.pcd", scratch.in());
-  testing::CopySample("kodim13-4base.pcd", scratch.in());
+  CopySample("kodim01.pcd", scratch.in());
+  CopySample("kodim13-4base.pcd", scratch.in());
   FaultOptions options = OptionsFor(scratch);
-  const testing::ReadOnlyFolder readOnly(scratch, scratch.out(), options);
+  const ReadOnlyFolder readOnly(scratch, scratch.out(), options);
   if (readOnly.way().empty()) GTEST_SKIP() << "no way to make a folder read-only for root here";
 
   const FaultRun run = RunLumafoldUnder(
@@ -68,15 +51,13 @@ TEST(OutputFaults, ReadOnlyOutputFolderFailsEveryFileAndLeavesNothing) {
 
 TEST(OutputFaults, OutputFolderRemovedDuringTheRunFailsTheRestWithoutRecreatingIt) {
   FaultScratch scratch;
-  for (const char* name : {"kodim01.pcd", "kodim03.pcd", "kodim19.pcd"})
-    testing::CopySample(name, scratch.in());
+  CopySamples(kThreeSamples, scratch.in());
   // The decoder of the first file removes the output folder, then decodes.
   const std::string standIn = scratch.path() + "/remove-output.sh";
-  testing::WriteScript(standIn, "rm -rf '" + scratch.out() + "'\nexec convert \"$@\"\n");
-  FaultOptions options = OptionsFor(scratch);
-  options.environment["LUMAFOLD_CONVERT"] = standIn;
+  WriteScript(standIn, "rm -rf '" + scratch.out() + "'\nexec convert \"$@\"\n");
+  FaultOptions options = WithConverter(scratch, standIn);
 
-  const FaultRun run = RunLumafoldUnder({"--pcd-decoder=external", "-i", scratch.in() + "/", "-o",
+  const FaultRun run = RunLumafoldUnder({kExternalDecoder, "-i", scratch.in() + "/", "-o",
                                          scratch.out() + "/", "-c", "jpg", "-d", "-q"},
                                         options);
 
@@ -105,7 +86,7 @@ class FullDisk : public ::testing::TestWithParam<FullDiskCase> {};
 TEST_P(FullDisk, FailsTheFileAndKeepsTheExistingOutputWhole) {
   const FullDiskCase& param = GetParam();
   FaultScratch scratch;
-  testing::CopySample("kodim01.pcd", scratch.in());
+  CopySample("kodim01.pcd", scratch.in());
   const std::string existing = scratch.out() + "/kodim01." + param.extension;
   const std::string precious = "the previous conversion, which must survive\n";
   WriteText(existing, precious);
@@ -143,29 +124,24 @@ TEST(OutputFaults, FullDiskForTheIntermediateFileStillGivesAnUndamagedPicture) {
   // does: the file falls back to FreeImage's loader rather than to a
   // cut-off intermediate file.
   FaultScratch scratch;
-  testing::CopySample("kodim01.pcd", scratch.in());
+  CopySample("kodim01.pcd", scratch.in());
   FaultOptions limited = OptionsFor(scratch);
   limited.fileSizeLimit = kRoomForJpeg;
-  const FaultRun run =
-      RunLumafoldUnder({"--pcd-decoder=external", "-i", scratch.in() + "/kodim01.pcd", "-o",
-                        scratch.out() + "/", "-c", "jpg", "-d", "-q"},
-                       limited);
+  const FaultRun run = RunLumafoldUnder({kExternalDecoder, "-i", scratch.in() + "/kodim01.pcd",
+                                         "-o", scratch.out() + "/", "-c", "jpg", "-d", "-q"},
+                                        limited);
   ASSERT_EQ(run.status, 0) << Dump(run);
   ExpectEveryFile(run, 1, "OK");
 
   // The same file through FreeImage's loader alone, without a limit.
   FaultScratch reference;
-  FaultOptions builtIn = OptionsFor(reference);
-  builtIn.environment["LUMAFOLD_CONVERT"] = reference.path() + "/no-such-converter";
-  const FaultRun plain =
-      RunLumafoldUnder({"--pcd-decoder=external", "-i", scratch.in() + "/kodim01.pcd", "-o",
-                        reference.out() + "/", "-c", "jpg", "-q"},
-                       builtIn);
+  FaultOptions builtIn = WithConverter(reference, reference.path() + "/no-such-converter");
+  const FaultRun plain = RunLumafoldUnder({kExternalDecoder, "-i", scratch.in() + "/kodim01.pcd",
+                                           "-o", reference.out() + "/", "-c", "jpg", "-q"},
+                                          builtIn);
   ASSERT_EQ(plain.status, 0) << Dump(plain);
 
-  EXPECT_EQ(
-      testing::DifferentPixels(scratch.out() + "/kodim01.jpg", reference.out() + "/kodim01.jpg"),
-      0);
+  EXPECT_EQ(DifferentPixels(scratch.out() + "/kodim01.jpg", reference.out() + "/kodim01.jpg"), 0);
   EXPECT_EQ(FolderNames(scratch.tmp()), Names{});
 }
 
@@ -180,7 +156,7 @@ class EscapingNames : public ::testing::TestWithParam<EscapeCase> {};
 
 TEST_P(EscapingNames, FailTheFileWithAReasonAndWriteNothingOutside) {
   FaultScratch scratch;
-  testing::CopySample("kodim01.pcd", scratch.in());
+  CopySample("kodim01.pcd", scratch.in());
   const std::string bashrc = scratch.home() + "/.bashrc";
   const std::string shellSetup = "# the user's own shell set-up\n";
   WriteText(bashrc, shellSetup);
@@ -218,7 +194,7 @@ INSTANTIATE_TEST_SUITE_P(Masks, EscapingNames,
 
 TEST(EscapingNames, ASlashIntoAnExistingSubfolderStillWorks) {
   FaultScratch scratch;
-  testing::CopySample("kodim01.pcd", scratch.in());
+  CopySample("kodim01.pcd", scratch.in());
   fs::create_directory(scratch.out() + "/by-roll");
   const FaultRun run =
       RunLumafoldUnder({"-i", scratch.in() + "/kodim01.pcd", "-o", scratch.out() + "/", "-c", "jpg",
@@ -227,13 +203,13 @@ TEST(EscapingNames, ASlashIntoAnExistingSubfolderStillWorks) {
   EXPECT_EQ(run.status, 0) << Dump(run);
   ExpectEveryFile(run, 1, "OK");
   EXPECT_EQ(FolderNames(scratch.out() + "/by-roll"), Names{"KODIM01.jpg"});
-  EXPECT_EQ(testing::IdentifySize(scratch.out() + "/by-roll/KODIM01.jpg"), "768 512");
+  EXPECT_EQ(IdentifySize(scratch.out() + "/by-roll/KODIM01.jpg"), "768 512");
 }
 
 TEST(EscapingNames, AnInputNamedLikeTheParentFolderCannotClimbThroughTheMask) {
   // "...pcd" has the name ".." once its extension is gone.
   FaultScratch scratch;
-  testing::CopySample("kodim01.pcd", scratch.in(), "...pcd");
+  CopySample("kodim01.pcd", scratch.in(), "...pcd");
   const FaultRun run =
       RunLumafoldUnder({"-i", scratch.in() + "/...pcd", "-o", scratch.out() + "/", "-c", "jpg",
                         "-d", "-q", "--filename-mask=%filename%/escaped.%ext%"},
@@ -248,7 +224,7 @@ TEST(EscapingNames, AMaskThatNamesAFolderFailsWithAReason) {
   // "." and "by-roll/.." stay inside but name the output folder itself.
   for (const char* mask : {".", "by-roll/.."}) {
     FaultScratch scratch;
-    testing::CopySample("kodim01.pcd", scratch.in());
+    CopySample("kodim01.pcd", scratch.in());
     fs::create_directory(scratch.out() + "/by-roll");
     const FaultRun run =
         RunLumafoldUnder({"-i", scratch.in() + "/kodim01.pcd", "-o", scratch.out() + "/", "-c",
@@ -274,7 +250,7 @@ class InputsAsOutputs : public ::testing::TestWithParam<int> {};  // --jobs
 
 TEST_P(InputsAsOutputs, AMaskThatNamesTheInputsIsRefusedFileByFile) {
   FaultScratch scratch;
-  for (const char* name : {"kodim01.pcd", "kodim03.pcd"}) testing::CopySample(name, scratch.in());
+  CopySamples({"kodim01.pcd", "kodim03.pcd"}, scratch.in());
   const std::string original = Bytes(scratch.in() + "/kodim01.pcd");
   const std::string jobs = "--jobs=" + std::to_string(GetParam());
   // Every output onto its own input; then every output onto one input
@@ -293,15 +269,13 @@ TEST_P(InputsAsOutputs, AMaskThatNamesTheInputsIsRefusedFileByFile) {
     }
     EXPECT_EQ(FolderNames(scratch.in()), (Names{"kodim01.pcd", "kodim03.pcd"}));
     EXPECT_EQ(Bytes(scratch.in() + "/kodim01.pcd"), original);
-    EXPECT_EQ(Bytes(scratch.in() + "/kodim03.pcd"),
-              Bytes(testing::SamplesFolder() + "/kodim03.pcd"));
+    EXPECT_EQ(Bytes(scratch.in() + "/kodim03.pcd"), Bytes(SamplesFolder() + "/kodim03.pcd"));
   }
 }
 
 TEST_P(InputsAsOutputs, LinksToInputsUnderTheOutputNameAreRefusedAndTheRestConverts) {
   FaultScratch scratch;
-  for (const char* name : {"kodim01.pcd", "kodim03.pcd", "kodim19.pcd"})
-    testing::CopySample(name, scratch.in());
+  CopySamples(kThreeSamples, scratch.in());
   // The output names already taken by a hard link and a symbolic link to
   // inputs of the run.
   ASSERT_EQ(
@@ -321,10 +295,10 @@ TEST_P(InputsAsOutputs, LinksToInputsUnderTheOutputNameAreRefusedAndTheRestConve
     EXPECT_EQ(file.reason, "the output name is an input of this run, which is left untouched: " +
                                scratch.in() + "/" + refused);
   }
-  EXPECT_EQ(Bytes(scratch.in() + "/kodim01.pcd"), Bytes(testing::SamplesFolder() + "/kodim01.pcd"));
-  EXPECT_EQ(Bytes(scratch.in() + "/kodim03.pcd"), Bytes(testing::SamplesFolder() + "/kodim03.pcd"));
+  EXPECT_EQ(Bytes(scratch.in() + "/kodim01.pcd"), Bytes(SamplesFolder() + "/kodim01.pcd"));
+  EXPECT_EQ(Bytes(scratch.in() + "/kodim03.pcd"), Bytes(SamplesFolder() + "/kodim03.pcd"));
   EXPECT_TRUE(fs::is_symlink(scratch.out() + "/kodim03.jpg"));
-  EXPECT_EQ(testing::IdentifySize(scratch.out() + "/kodim19.jpg"), "512 768");  // portrait
+  EXPECT_EQ(IdentifySize(scratch.out() + "/kodim19.jpg"), "512 768");  // portrait
   EXPECT_EQ(FolderNames(scratch.out()), (Names{"kodim01.jpg", "kodim03.jpg", "kodim19.jpg"}));
 }
 
@@ -335,9 +309,9 @@ TEST(OutputFaults, TwoInputsWithOneOutputNameAreReportedAndTheLastWins) {
   FaultScratch scratch;
   fs::create_directories(scratch.in() + "/roll1");
   fs::create_directories(scratch.in() + "/roll2");
-  testing::CopySample("kodim01.pcd", scratch.in() + "/roll1", "x.pcd");
-  testing::CopySample("kodim03.pcd", scratch.in() + "/roll2", "x.pcd");
-  testing::CopySample("kodim19.pcd", scratch.in() + "/roll2", "y.pcd");
+  CopySample("kodim01.pcd", scratch.in() + "/roll1", "x.pcd");
+  CopySample("kodim03.pcd", scratch.in() + "/roll2", "x.pcd");
+  CopySample("kodim19.pcd", scratch.in() + "/roll2", "y.pcd");
   const FaultRun run = RunLumafoldUnder(
       {"-i", scratch.in() + "/", "-o", scratch.out() + "/", "-c", "png", "-d", "--no-subfolders"},
       OptionsFor(scratch));
@@ -357,21 +331,21 @@ TEST(OutputFaults, TwoInputsWithOneOutputNameAreReportedAndTheLastWins) {
   EXPECT_EQ(run.err, expected);
   const std::string kept = order[1].find("roll1") != std::string::npos ? "kodim01" : "kodim03";
   FaultScratch reference;
-  testing::CopySample(kept + ".pcd", reference.in(), "x.pcd");
+  CopySample(kept + ".pcd", reference.in(), "x.pcd");
   FaultOptions alone = OptionsFor(reference);
   ASSERT_EQ(
       RunLumafoldUnder(
           {"-i", reference.in() + "/x.pcd", "-o", reference.out() + "/", "-c", "png", "-q"}, alone)
           .status,
       0);
-  EXPECT_EQ(testing::DifferentPixels(scratch.out() + "/x.png", reference.out() + "/x.png"), 0);
+  EXPECT_EQ(DifferentPixels(scratch.out() + "/x.png", reference.out() + "/x.png"), 0);
 }
 
 // --- every failure says why ------------------------------------------------
 
 TEST(OutputFaults, EveryNotOkCarriesItsReason) {
   FaultScratch scratch;
-  testing::CopySample("kodim01.pcd", scratch.in());
+  CopySample("kodim01.pcd", scratch.in());
   // Not a Photo CD file at all, though named like one.
   WriteText(scratch.in() + "/notes.pcd", std::string(4096, 'n'));
   const std::string longName(300, 'n');
@@ -437,8 +411,8 @@ class DeepTree {
 
 TEST(OutputFaults, AnInputPathBeyondTheSystemLimitIsReportedAtImport) {
   FaultScratch scratch;
-  testing::CopySample("kodim01.pcd", scratch.in());
-  const DeepTree tree(scratch.in(), 24, Bytes(testing::SamplesFolder() + "/kodim03.pcd"));
+  CopySample("kodim01.pcd", scratch.in());
+  const DeepTree tree(scratch.in(), 24, Bytes(SamplesFolder() + "/kodim03.pcd"));
   ASSERT_TRUE(tree.ok());
   const FaultRun run =
       RunLumafoldUnder({"-i", scratch.in() + "/", "-o", scratch.out() + "/", "-c", "jpg", "-q"},
@@ -456,7 +430,7 @@ TEST(OutputFaults, AnInputPathBeyondTheSystemLimitIsReportedAtImport) {
 // on standard error.
 TEST(OutputFaults, LibraryWarningsReachTheTraceNotTheTerminal) {
   FaultScratch scratch;
-  testing::CopySample("kodim13-4base.pcd", scratch.in());
+  CopySample("kodim13-4base.pcd", scratch.in());
   const std::vector<std::string> arguments = {
       "-i",   scratch.in() + "/",          "-o", scratch.out() + "/", "-c",
       "tiff", "--tiff-compression=deflate"};

@@ -17,22 +17,10 @@ namespace lumafold {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::FaultOptions;
-using testing::FaultRun;
-using testing::FaultScratch;
-using testing::FolderNames;
-using testing::RunLumafoldUnder;
-using testing::WaitUntil;
-
-using Names = std::vector<std::string>;
-
-// The chain that runs ImageMagick's convert (or its stand-in).
-constexpr const char* kExternal = "--pcd-decoder=external";
-
-std::string Dump(const FaultRun& run) { return "stdout:\n" + run.out + "stderr:\n" + run.err; }
+using namespace lumafold::testing;
 
 std::vector<pid_t> RecordedPids(const std::string& file) {
-  std::istringstream text(testing::ReadText(file));
+  std::istringstream text(ReadText(file));
   std::vector<pid_t> pids;
   for (pid_t pid; text >> pid;) pids.push_back(pid);
   return pids;
@@ -42,7 +30,7 @@ std::vector<pid_t> RecordedPids(const std::string& file) {
 // yet (a killed converter of a process that has exited).
 bool Gone(pid_t pid) {
   if (::kill(pid, 0) != 0 && errno == ESRCH) return true;
-  const std::string stat = testing::ReadText("/proc/" + std::to_string(pid) + "/stat");
+  const std::string stat = ReadText("/proc/" + std::to_string(pid) + "/stat");
   const std::size_t end = stat.rfind(')');
   return end != std::string::npos && end + 2 < stat.size() && stat[end + 2] == 'Z';
 }
@@ -57,11 +45,9 @@ bool GoneSoon(pid_t pid) {
 FaultOptions WithHangingConverter(const FaultScratch& scratch, const std::string& pids,
                                   const std::string& numbers = "*") {
   const std::string standIn = scratch.path() + "/hang.sh";
-  testing::WriteScript(standIn, "case \"$4\" in pcd:" + numbers + ")\n  echo $$ >> '" + pids +
-                                    "'\n  exec sleep 600;;\nesac\nexec convert \"$@\"\n");
-  FaultOptions options;
-  options.environment = scratch.environment();
-  options.environment["LUMAFOLD_CONVERT"] = standIn;
+  WriteScript(standIn, "case \"$4\" in pcd:" + numbers + ")\n  echo $$ >> '" + pids +
+                           "'\n  exec sleep 600;;\nesac\nexec convert \"$@\"\n");
+  FaultOptions options = WithConverter(scratch, standIn);
   // Without the stop the converter would hang for its 120 s time limit.
   options.timeoutSeconds = 90;
   return options;
@@ -72,8 +58,7 @@ class StopSignal : public ::testing::TestWithParam<int> {};
 TEST_P(StopSignal, KillsTheHangingConverterAtOnceAndStopsWithNothingLeft) {
   const int signal = GetParam();
   FaultScratch scratch;
-  for (const char* name : {"kodim01.pcd", "kodim03.pcd", "kodim19.pcd"})
-    testing::CopySample(name, scratch.in());
+  CopySamples(kThreeSamples, scratch.in());
   const std::string pids = scratch.path() + "/pids";
   FaultOptions options = WithHangingConverter(scratch, pids);
   options.whileRunning = [&](pid_t lumafold) {
@@ -81,7 +66,8 @@ TEST_P(StopSignal, KillsTheHangingConverterAtOnceAndStopsWithNothingLeft) {
     ::kill(lumafold, signal);
   };
   const FaultRun run = RunLumafoldUnder(
-      {"-i", scratch.in() + "/", "-o", scratch.out() + "/", "-c", "png", kExternal, "-d"}, options);
+      {"-i", scratch.in() + "/", "-o", scratch.out() + "/", "-c", "png", kExternalDecoder, "-d"},
+      options);
 
   ASSERT_FALSE(run.timedOut) << "the converter was not stopped\n" << Dump(run);
   EXPECT_EQ(run.signal, 0);
@@ -90,7 +76,7 @@ TEST_P(StopSignal, KillsTheHangingConverterAtOnceAndStopsWithNothingLeft) {
   EXPECT_EQ(run.out.find("Conversion complete"), std::string::npos) << Dump(run);
   // The files in hand are not written from a killed converter, nor from the
   // fallback loader; the others were never begun.
-  const auto traced = testing::TraceOutcomes(run.out);
+  const auto traced = TraceOutcomes(run.out);
   EXPECT_FALSE(traced.empty()) << Dump(run);
   EXPECT_LT(traced.size(), 3u) << Dump(run);
   for (const auto& [path, file] : traced) {
@@ -107,7 +93,7 @@ INSTANTIATE_TEST_SUITE_P(Signals, StopSignal, ::testing::Values(SIGINT, SIGTERM,
 
 TEST(SignalFaults, ASecondSignalEndsAtOnceAndStillRemovesWhatTheRunMade) {
   FaultScratch scratch;
-  for (const char* name : {"kodim01.pcd", "kodim03.pcd"}) testing::CopySample(name, scratch.in());
+  CopySamples({"kodim01.pcd", "kodim03.pcd"}, scratch.in());
   const std::string pids = scratch.path() + "/pids";
   // The first file hangs; the second converts and its output waits, under
   // a temporary name in the output folder, for the first to be done.
@@ -131,7 +117,7 @@ TEST(SignalFaults, ASecondSignalEndsAtOnceAndStillRemovesWhatTheRunMade) {
     ::kill(lumafold, SIGCONT);
   };
   const FaultRun run = RunLumafoldUnder({"-i", scratch.in() + "/", "-o", scratch.out() + "/", "-c",
-                                         "png", kExternal, "-d", "--jobs=2"},
+                                         "png", kExternalDecoder, "-d", "--jobs=2"},
                                         options);
 
   ASSERT_FALSE(run.timedOut) << Dump(run);
@@ -146,7 +132,7 @@ TEST(SignalFaults, ASecondSignalEndsAtOnceAndStillRemovesWhatTheRunMade) {
 
 TEST(SignalFaults, OnlySigkillLeavesARunFolderAndTheNextRunRemovesIt) {
   FaultScratch scratch;
-  testing::CopySample("kodim01.pcd", scratch.in());
+  CopySample("kodim01.pcd", scratch.in());
   const std::string pids = scratch.path() + "/pids";
   FaultOptions options = WithHangingConverter(scratch, pids);
   pid_t killedPid = 0;
@@ -155,9 +141,9 @@ TEST(SignalFaults, OnlySigkillLeavesARunFolderAndTheNextRunRemovesIt) {
     ASSERT_TRUE(WaitUntil([&] { return !RecordedPids(pids).empty(); }));
     ::kill(lumafold, SIGKILL);
   };
-  const FaultRun killed = RunLumafoldUnder(
-      {"-i", scratch.in() + "/kodim01.pcd", "-o", scratch.out() + "/", "-c", "png", kExternal},
-      options);
+  const FaultRun killed = RunLumafoldUnder({"-i", scratch.in() + "/kodim01.pcd", "-o",
+                                            scratch.out() + "/", "-c", "png", kExternalDecoder},
+                                           options);
   EXPECT_EQ(killed.signal, SIGKILL);
   // The orphaned converter is not ours to stop any more; the test ends it.
   for (const pid_t pid : RecordedPids(pids)) ::kill(pid, SIGKILL);
@@ -173,11 +159,9 @@ TEST(SignalFaults, OnlySigkillLeavesARunFolderAndTheNextRunRemovesIt) {
   fs::create_directory(live);
   fs::create_directory(otherShape);
 
-  FaultOptions plain;
-  plain.environment = scratch.environment();
   const FaultRun next = RunLumafoldUnder({"-i", scratch.in() + "/kodim01.pcd", "-o",
-                                          scratch.out() + "/", "-c", "png", kExternal, "-q"},
-                                         plain);
+                                          scratch.out() + "/", "-c", "png", kExternalDecoder, "-q"},
+                                         OptionsFor(scratch));
   EXPECT_EQ(next.status, 0) << Dump(next);
   EXPECT_EQ(FolderNames(scratch.tmp()),
             (Names{fs::path(live).filename().string(), fs::path(otherShape).filename().string()}));

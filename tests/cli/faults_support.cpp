@@ -222,6 +222,20 @@ FaultRun RunLumafoldUnder(const std::vector<std::string>& arguments, const Fault
   return result;
 }
 
+std::string Dump(const FaultRun& run) { return "stdout:\n" + run.out + "stderr:\n" + run.err; }
+
+FaultOptions OptionsFor(const FaultScratch& scratch) {
+  FaultOptions options;
+  options.environment = scratch.environment();
+  return options;
+}
+
+FaultOptions WithConverter(const FaultScratch& scratch, const std::string& converter) {
+  FaultOptions options = OptionsFor(scratch);
+  options.environment["LUMAFOLD_CONVERT"] = converter;
+  return options;
+}
+
 bool WaitUntil(const std::function<bool()>& ready, int seconds) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
   while (!ready()) {
@@ -248,8 +262,8 @@ std::string ReadText(const std::string& path) {
   return text.str();
 }
 
-std::vector<std::string> FolderNames(const std::string& folder) {
-  std::vector<std::string> names;
+Names FolderNames(const std::string& folder) {
+  Names names;
   std::error_code error;
   for (const auto& entry : fs::directory_iterator(folder, error))
     names.push_back(entry.path().filename().string());
@@ -295,6 +309,10 @@ std::map<std::string, TracedFile> TraceOutcomes(const std::string& out) {
 void CopySample(const std::string& sample, const std::string& folder, const std::string& name) {
   fs::copy_file(SamplesFolder() + "/" + sample, folder + "/" + (name.empty() ? sample : name),
                 fs::copy_options::overwrite_existing);
+}
+
+void CopySamples(const std::vector<std::string>& samples, const std::string& folder) {
+  for (const std::string& sample : samples) CopySample(sample, folder);
 }
 
 }  // namespace lumafold::testing

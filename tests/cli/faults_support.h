@@ -61,6 +61,18 @@ struct FaultOptions {
   std::function<void(pid_t)> whileRunning;
 };
 
+// The option that sends Photo CD files through ImageMagick's convert (or the
+// stand-in named by LUMAFOLD_CONVERT) instead of the built-in decoder.
+inline constexpr const char* kExternalDecoder = "--pcd-decoder=external";
+
+// A run's standard output and error, for the message of a failed check.
+std::string Dump(const FaultRun& run);
+
+// Options for a run in `scratch`'s environment.
+FaultOptions OptionsFor(const FaultScratch& scratch);
+// The same with `converter` started in place of ImageMagick's convert.
+FaultOptions WithConverter(const FaultScratch& scratch, const std::string& converter);
+
 // Polls `ready` every 20 ms until it holds or `seconds` pass; its last answer.
 bool WaitUntil(const std::function<bool()>& ready, int seconds = 60);
 
@@ -97,7 +109,8 @@ void WriteText(const std::string& path, const std::string& text);
 std::string ReadText(const std::string& path);
 
 // Names in a folder (not "." and ".."), sorted; empty when it cannot be read.
-std::vector<std::string> FolderNames(const std::string& folder);
+using Names = std::vector<std::string>;
+Names FolderNames(const std::string& folder);
 
 // Width and height read back by ImageMagick's identify, "" when unreadable.
 std::string IdentifySize(const std::string& path);
@@ -115,5 +128,9 @@ std::map<std::string, TracedFile> TraceOutcomes(const std::string& out);
 
 // Copies a sample of the repository into `folder` under `name`.
 void CopySample(const std::string& sample, const std::string& folder, const std::string& name = {});
+// Copies samples into `folder` under their own names.
+void CopySamples(const std::vector<std::string>& samples, const std::string& folder);
+// Three Base-size samples of different pictures: the batch most cases run.
+inline const std::vector<std::string> kThreeSamples = {"kodim01.pcd", "kodim03.pcd", "kodim19.pcd"};
 
 }  // namespace lumafold::testing

@@ -18,13 +18,7 @@ namespace lumafold {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::FaultOptions;
-using testing::FaultRun;
-using testing::FaultScratch;
-using testing::FolderNames;
-using testing::RunLumafoldUnder;
-
-std::string Dump(const FaultRun& run) { return "stdout:\n" + run.out + "stderr:\n" + run.err; }
+using namespace lumafold::testing;
 
 std::string Shell(const std::string& command) {
   std::string text;
@@ -40,16 +34,13 @@ std::string Shell(const std::string& command) {
 // A converter stand-in that logs each start and runs the real convert.
 std::string LoggingConverter(const FaultScratch& scratch) {
   const std::string script = scratch.path() + "/convert-logged";
-  testing::WriteScript(
-      script, "echo \"$*\" >> '" + scratch.path() + "/convert.log'\n" + "exec convert \"$@\"\n");
+  WriteScript(script,
+              "echo \"$*\" >> '" + scratch.path() + "/convert.log'\n" + "exec convert \"$@\"\n");
   return script;
 }
 
 FaultOptions Options(const FaultScratch& scratch) {
-  FaultOptions options;
-  options.environment = scratch.environment();
-  options.environment["LUMAFOLD_CONVERT"] = LoggingConverter(scratch);
-  return options;
+  return WithConverter(scratch, LoggingConverter(scratch));
 }
 
 // Distinct values of the green channel, as ImageMagick reads the file at
@@ -85,7 +76,7 @@ FloatMap ReadPfm(const std::string& path) {
 
 TEST(PcdDecoderChoice, BuiltInCarriesSixteenBitsIntoTheFileStartsNoChildAndLeavesNothing) {
   FaultScratch scratch;
-  testing::CopySample("couple-on-beach.pcd", scratch.in());
+  CopySample("couple-on-beach.pcd", scratch.in());
   const FaultRun run = RunLumafoldUnder({"-i", scratch.in() + "/", "-o", scratch.out() + "/", "-c",
                                          "png", "--png-bpp=48", "-d", "-q"},
                                         Options(scratch));
@@ -102,8 +93,8 @@ TEST(PcdDecoderChoice, BuiltInCarriesSixteenBitsIntoTheFileStartsNoChildAndLeave
 
 TEST(PcdDecoderChoice, AStepThatWorksInEightBitsGivesTheEightBitRendering) {
   FaultScratch scratch;
-  testing::CopySample("kodim23.pcd", scratch.in(), "plain.pcd");
-  testing::CopySample("kodim23.pcd", scratch.in(), "brighter.pcd");
+  CopySample("kodim23.pcd", scratch.in(), "plain.pcd");
+  CopySample("kodim23.pcd", scratch.in(), "brighter.pcd");
   FaultOptions options = Options(scratch);
   const FaultRun plain =
       RunLumafoldUnder({"-i", scratch.in() + "/plain.pcd", "-o", scratch.out() + "/", "-c", "png",
@@ -118,14 +109,14 @@ TEST(PcdDecoderChoice, AStepThatWorksInEightBitsGivesTheEightBitRendering) {
 
   // Flips and quarter turns keep the 16-bit values; colour correction works
   // on 8-bit channels, so its file holds 8-bit values however wide.
-  EXPECT_EQ(testing::IdentifySize(scratch.out() + "/plain.png"), "512 768");
+  EXPECT_EQ(IdentifySize(scratch.out() + "/plain.png"), "512 768");
   EXPECT_GT(DistinctGreens(scratch.out() + "/plain.png"), 256);
   EXPECT_LE(DistinctGreens(scratch.out() + "/brighter.png"), 256);
 }
 
 TEST(PcdDecoderChoice, NinetySixBitOutputsHoldLinearLightWithHighlightsAboveWhite) {
   FaultScratch scratch;
-  testing::CopySample("portrait-in-red.pcd", scratch.in());
+  CopySample("portrait-in-red.pcd", scratch.in());
   const FaultRun run = RunLumafoldUnder(
       {"-i", scratch.in() + "/", "-o", scratch.out() + "/", "-c", "pfm", "-q"}, Options(scratch));
   ASSERT_EQ(run.status, 0) << Dump(run);
@@ -149,13 +140,13 @@ TEST(PcdDecoderChoice, NinetySixBitOutputsHoldLinearLightWithHighlightsAboveWhit
 
 TEST(PcdDecoderChoice, ExternalStillConvertsThroughImageMagick) {
   FaultScratch scratch;
-  testing::CopySample("kodim23.pcd", scratch.in());
+  CopySample("kodim23.pcd", scratch.in());
   const FaultRun run = RunLumafoldUnder({"-i", scratch.in() + "/", "-o", scratch.out() + "/", "-c",
-                                         "bmp", "--pcd-decoder=external", "-d", "-q"},
+                                         "bmp", kExternalDecoder, "-d", "-q"},
                                         Options(scratch));
   ASSERT_EQ(run.status, 0) << Dump(run);
   EXPECT_NE(run.out.find("PCD Decoder: EXTERNAL\n"), std::string::npos) << run.out;
-  const std::string log = testing::ReadText(scratch.path() + "/convert.log");
+  const std::string log = ReadText(scratch.path() + "/convert.log");
   EXPECT_NE(log.find("pcd:"), std::string::npos) << log;
   EXPECT_NE(log.find("[3] bmp3:"), std::string::npos) << log;
   EXPECT_TRUE(FolderNames(scratch.tmp()).empty()) << "the run folder is gone";
@@ -164,12 +155,12 @@ TEST(PcdDecoderChoice, ExternalStillConvertsThroughImageMagick) {
   const std::string reference = scratch.path() + "/reference.bmp";
   Shell("convert -quiet -colorspace sRGB 'pcd:" + scratch.in() +
         "/kodim23.pcd[3]' 'bmp3:" + reference + "'");
-  EXPECT_EQ(testing::DifferentPixels(scratch.out() + "/kodim23.bmp", reference), 0);
+  EXPECT_EQ(DifferentPixels(scratch.out() + "/kodim23.bmp", reference), 0);
 }
 
 TEST(PcdDecoderChoice, AFileTheBuiltInDecoderCannotReadFailsWithAReason) {
   FaultScratch scratch;
-  testing::WriteText(scratch.in() + "/letter.pcd", std::string(5000, 'x'));
+  WriteText(scratch.in() + "/letter.pcd", std::string(5000, 'x'));
   std::string cut;
   {
     std::ifstream sample(std::string(LUMAFOLD_SOURCE_DIR) + "/samples/kodim01.pcd",
@@ -177,11 +168,11 @@ TEST(PcdDecoderChoice, AFileTheBuiltInDecoderCannotReadFailsWithAReason) {
     cut.resize(2055);
     sample.read(cut.data(), static_cast<std::streamsize>(cut.size()));
   }
-  testing::WriteText(scratch.in() + "/cut.pcd", cut);
+  WriteText(scratch.in() + "/cut.pcd", cut);
   const FaultRun run = RunLumafoldUnder(
       {"-i", scratch.in() + "/", "-o", scratch.out() + "/", "-d", "-q"}, Options(scratch));
   EXPECT_EQ(run.status, 1) << Dump(run);
-  const auto traced = testing::TraceOutcomes(run.out);
+  const auto traced = TraceOutcomes(run.out);
   ASSERT_EQ(traced.size(), 2u) << Dump(run);
   for (const auto& [path, file] : traced) {
     EXPECT_EQ(file.outcome, "Not OK") << path;
@@ -197,11 +188,11 @@ TEST(PcdDecoderChoice, ADamagedLevelGivesTheLevelBelowAndSaysWhy) {
   const std::string data = std::string(LUMAFOLD_SOURCE_DIR) + "/tests/data/decoder/";
   fs::copy_file(data + "damaged-huff16.pcd", scratch.in() + "/damaged.pcd");
   fs::copy_file(data + "truncated-16base.pcd", scratch.in() + "/cut.pcd");
-  testing::CopySample("kodim01.pcd", scratch.in(), "whole.pcd");
+  CopySample("kodim01.pcd", scratch.in(), "whole.pcd");
   const FaultRun run = RunLumafoldUnder(
       {"-i", scratch.in() + "/", "-o", scratch.out() + "/", "-c", "ppm", "-d"}, Options(scratch));
   EXPECT_EQ(run.status, 0) << Dump(run);
-  const auto traced = testing::TraceOutcomes(run.out);
+  const auto traced = TraceOutcomes(run.out);
   ASSERT_EQ(traced.size(), 3u) << Dump(run);
   for (const auto& [path, file] : traced) EXPECT_EQ(file.outcome, "OK") << path;
   EXPECT_EQ(Shell("identify -format '%w %h' '" + scratch.out() + "/damaged.ppm'"), "1536 1024");
