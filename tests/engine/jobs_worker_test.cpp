@@ -161,6 +161,24 @@ class JobsTest : public ::testing::Test {
     context_.progress.resume();
     worker.join();
   }
+  // `count` copies of one file behind the held converter, and a run with
+  // four workers on a thread of its own.
+  std::thread startHeldRun(int count) {
+    useHeldConverter();
+    for (int i = 0; i < count; ++i)
+      add("kodim" + std::to_string(i) + ".pcd", Sample("kodim23.pcd"));
+    context_.settings.advanced.jobs = 4;
+    context_.progress.zero();
+    context_.progress.running = true;
+    return std::thread([this] { ConversionWorker(context_); });
+  }
+  // Whether each of the four workers got a file in hand; the run is ended
+  // when they did not.
+  bool fourFilesInHand(std::thread& worker) {
+    if (WaitFor([this] { return starts() == 4; })) return true;
+    stopAndJoin(worker);
+    return false;
+  }
   std::size_t starts() const { return ReadLines(startLog()).size(); }
   std::string startLog() const { return scratch_ / "starts.log"; }
 
@@ -254,17 +272,8 @@ TEST_F(JobsTest, ANumberedNameThatCannotBeUsedFailsAndLeavesNoHeldFile) {
 }
 
 TEST_F(JobsTest, PauseGateHoldsEveryWorkerBeforeItsNextFile) {
-  useHeldConverter();
-  for (int i = 0; i < 8; ++i) add("kodim" + std::to_string(i) + ".pcd", Sample("kodim23.pcd"));
-  context_.settings.advanced.jobs = 4;
-  context_.progress.zero();
-  context_.progress.running = true;
-  std::thread worker([this] { ConversionWorker(context_); });
-
-  if (!WaitFor([&] { return starts() == 4; })) {
-    stopAndJoin(worker);
-    FAIL() << "four files in hand at once";
-  }
+  std::thread worker = startHeldRun(8);
+  if (!fourFilesInHand(worker)) FAIL() << "four files in hand at once";
   context_.progress.pause();
   EXPECT_EQ(processed(), 4);
   release();
@@ -283,17 +292,8 @@ TEST_F(JobsTest, PauseGateHoldsEveryWorkerBeforeItsNextFile) {
 }
 
 TEST_F(JobsTest, ClearingTheRunningFlagFinishesOnlyTheFilesInHand) {
-  useHeldConverter();
-  for (int i = 0; i < 10; ++i) add("kodim" + std::to_string(i) + ".pcd", Sample("kodim23.pcd"));
-  context_.settings.advanced.jobs = 4;
-  context_.progress.zero();
-  context_.progress.running = true;
-  std::thread worker([this] { ConversionWorker(context_); });
-
-  if (!WaitFor([&] { return starts() == 4; })) {
-    stopAndJoin(worker);
-    FAIL() << "four files in hand at once";
-  }
+  std::thread worker = startHeldRun(10);
+  if (!fourFilesInHand(worker)) FAIL() << "four files in hand at once";
   context_.progress.running = false;
   release();
   worker.join();

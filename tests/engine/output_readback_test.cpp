@@ -338,8 +338,13 @@ std::string CheckSpot(const ReadPicture& picture, const Spot& spot, Look look, d
 
 // PIL for what ImageMagick misreads: this ImageMagick reads bottom-up Targa
 // files upside down, takes 16-bit icon entries for a 65536-colour palette
-// and a Photoshop file's alpha channel for an extra channel. Pairs of (file, PAM to write), one
-// process for all.
+// and a Photoshop file's alpha channel for an extra channel.
+bool ReadByPil(const Case& c) {
+  const std::string key = c.key;
+  return key == "tga" || key == "psd" || (key == "ico" && c.depth == 16);
+}
+
+// Pairs of (file, PAM to write), one PIL process for all.
 void ConvertWithPil(const std::vector<std::string>& pairs) {
   const std::string script =
       "import sys\n"
@@ -418,12 +423,12 @@ TEST(OutputReadBack, EveryFormatDepthAndOption) {
     }
     const std::string pam = folder.path() + stem + ".pam";
     const std::string source = Quoted(coder + ":" + readable[i] + "[0]");
-    const bool sixteenBitIcon = std::string(c.key) == "ico" && c.depth == 16;
-    if (std::string(c.key) == "tga" || std::string(c.key) == "psd" || sixteenBitIcon) {
+    if (ReadByPil(c)) {
       throughPil.insert(throughPil.end(), {written[i], pam});
     } else {
       magick += " " + source + " -write " + Quoted("pam:" + pam) + " +delete";
     }
+    const bool sixteenBitIcon = std::string(c.key) == "ico" && c.depth == 16;
     if (!sixteenBitIcon) identify += " " + source;
     if (std::string(c.key) == "tiff" || std::string(c.key) == "png") {
       exif += " " + Quoted(written[i]);
@@ -491,9 +496,7 @@ TEST(OutputReadBack, EveryFormatDepthAndOption) {
     if (c.bitsPerChannel) {
       EXPECT_EQ(depth, std::to_string(c.bitsPerChannel));
     }
-    const bool readByPil = std::string(c.key) == "tga" || std::string(c.key) == "psd" ||
-                           (std::string(c.key) == "ico" && c.depth == 16);
-    if (readByPil) {
+    if (ReadByPil(c)) {
       EXPECT_EQ(picture.tupleType == "RGB_ALPHA" ? "srgba" : "srgb", std::string(c.channels));
     } else {
       EXPECT_EQ(Field(fields, 5), c.channels);

@@ -7,15 +7,8 @@
 namespace lumafold {
 namespace {
 
-using testing::Near;
-using testing::PixelAt;
-using testing::Rgb;
-using testing::StepBench;
+using namespace lumafold::testing;
 
-constexpr Rgb kWhite{255, 255, 255};
-constexpr Rgb kRed{255, 0, 0};
-constexpr Rgb kBlue{0, 0, 255};
-constexpr Rgb kGreen{0, 255, 0};
 constexpr Rgb kYellow{255, 255, 0};
 
 bool IsWhite(Rgb pixel) { return Near(pixel, kWhite, 0); }
@@ -39,7 +32,7 @@ class FrameTest : public ::testing::Test {
     bench.settings.frame.solidBottom = bottom;
   }
   ImageHandle Framed(int width, int height, int bitsPerPixel = 24) {
-    return DrawFrame(testing::SolidImage(width, height, kWhite, bitsPerPixel), bench.context());
+    return DrawFrame(SolidImage(width, height, kWhite, bitsPerPixel), bench.context());
   }
   StepBench bench;
 };
@@ -153,7 +146,7 @@ TEST_F(FrameTest, WidthsBeyondTheImageAreClampedInsideIt) {
 
 TEST_F(FrameTest, OnlyTheSolidKindDraws) {
   bench.settings.frame.doFrame = 0;
-  ImageHandle untouched = testing::SolidImage(30, 30, kWhite, 32);
+  ImageHandle untouched = SolidImage(30, 30, kWhite, 32);
   FIBITMAP* before = untouched.get();
   untouched = DrawFrame(std::move(untouched), bench.context());
   EXPECT_EQ(untouched.get(), before);

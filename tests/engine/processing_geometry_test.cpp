@@ -6,10 +6,7 @@
 namespace lumafold {
 namespace {
 
-using testing::Near;
-using testing::PixelAt;
-using testing::Rgb;
-using testing::StepBench;
+using namespace lumafold::testing;
 
 struct Size {
   unsigned width;
@@ -38,7 +35,7 @@ class ResizeTest : public ::testing::Test {
     bench.settings.transform.imageHeightUnit = 1;
   }
   Size Resized(int width, int height) {
-    ImageHandle image = testing::SolidImage(width, height, {10, 20, 30});
+    ImageHandle image = SolidImage(width, height, {10, 20, 30});
     image = ResizeImage(std::move(image), bench.context());
     return SizeOf(image);
   }
@@ -86,7 +83,7 @@ TEST_F(ResizeTest, LargeImagesOnlyLeavesImagesSmallerInBothDirections) {
   bench.settings.transform.imageResizeType = 1;
   bench.settings.transform.keepAspectRatio = 0;
   Pixels(1024, 768);
-  ImageHandle small = testing::SolidImage(768, 512, {1, 2, 3});
+  ImageHandle small = SolidImage(768, 512, {1, 2, 3});
   FIBITMAP* before = small.get();
   small = ResizeImage(std::move(small), bench.context());
   EXPECT_EQ(small.get(), before);
@@ -130,7 +127,7 @@ TEST_F(ResizeTest, NothingToDoPassesTheSameImageOn) {
     bench.settings.transform.imageHeight = c.height;
     bench.settings.transform.imageWidthUnit = c.widthUnit;
     bench.settings.transform.imageHeightUnit = c.heightUnit;
-    ImageHandle image = testing::SolidImage(120, 80, {1, 2, 3});
+    ImageHandle image = SolidImage(120, 80, {1, 2, 3});
     FIBITMAP* before = image.get();
     image = ResizeImage(std::move(image), bench.context());
     EXPECT_EQ(image.get(), before);
@@ -158,22 +155,22 @@ class RotateTest : public ::testing::Test {
 
 TEST_F(RotateTest, SimpleRotationGrowsTheCanvasAndAdvancedKeepsIt) {
   Rotation(0, 90);
-  ImageHandle simple = RotateImage(testing::SolidImage(3072, 2048, {9, 9, 9}), bench.context());
+  ImageHandle simple = RotateImage(SolidImage(3072, 2048, {9, 9, 9}), bench.context());
   EXPECT_EQ(SizeOf(simple).width, 2048u);
   EXPECT_EQ(SizeOf(simple).height, 3072u);
   EXPECT_EQ(bench.file.workingWidth, 2048);
   EXPECT_EQ(bench.file.workingHeight, 3072);
 
   Rotation(1, 45);
-  ImageHandle advanced = RotateImage(testing::SolidImage(3072, 2048, {9, 9, 9}), bench.context());
+  ImageHandle advanced = RotateImage(SolidImage(3072, 2048, {9, 9, 9}), bench.context());
   EXPECT_EQ(SizeOf(advanced).width, 3072u);
   EXPECT_EQ(SizeOf(advanced).height, 2048u);
 }
 
 TEST_F(RotateTest, PositiveAnglesTurnCounterClockwise) {
   Rotation(0, 90);
-  ImageHandle image = testing::SolidImage(4, 2, {0, 0, 0});
-  testing::SetPixel(image.get(), 3, 0, {255, 255, 255});  // top-right corner
+  ImageHandle image = SolidImage(4, 2, {0, 0, 0});
+  SetPixel(image.get(), 3, 0, {255, 255, 255});  // top-right corner
   image = RotateImage(std::move(image), bench.context());
   ASSERT_EQ(SizeOf(image).width, 2u);
   // Counter-clockwise by 90 degrees: the top-right corner becomes the top-left.
@@ -185,7 +182,7 @@ TEST_F(RotateTest, AnglesOutsideOneTo359ChangeNothingNotEvenTheDepth) {
   for (int angle : {0, 360, -90, 720}) {
     SCOPED_TRACE(angle);
     Rotation(0, angle);
-    ImageHandle image = testing::SolidImage(30, 20, {50, 50, 50}, 8);
+    ImageHandle image = SolidImage(30, 20, {50, 50, 50}, 8);
     FIBITMAP* before = image.get();
     image = RotateImage(std::move(image), bench.context());
     EXPECT_EQ(image.get(), before);
@@ -202,7 +199,7 @@ TEST_F(RotateTest, BackColourFillsTheGrownCorners) {
        {Case{"FF0000", {255, 0, 0}}, Case{"F00", {0, 0, 0}}, Case{"00ff80", {0, 255, 128}}}) {
     SCOPED_TRACE(c.back);
     Rotation(0, 45, c.back);
-    ImageHandle image = RotateImage(testing::SolidImage(100, 100, {0, 0, 255}), bench.context());
+    ImageHandle image = RotateImage(SolidImage(100, 100, {0, 0, 255}), bench.context());
     ASSERT_GT(SizeOf(image).width, 100u);
     EXPECT_TRUE(Near(PixelAt(image.get(), 0, 0), c.expected, 0));
     // The middle is still the image.
@@ -213,7 +210,7 @@ TEST_F(RotateTest, BackColourFillsTheGrownCorners) {
 
 TEST_F(RotateTest, ShallowAndDeepImagesAreRotatedAs24BitExceptDeepQuarterTurns) {
   Rotation(0, 90);
-  ImageHandle grey = RotateImage(testing::SolidImage(30, 20, {80, 80, 80}, 8), bench.context());
+  ImageHandle grey = RotateImage(SolidImage(30, 20, {80, 80, 80}, 8), bench.context());
   EXPECT_EQ(FreeImage_GetBPP(grey.get()), 24u);
   EXPECT_EQ(SizeOf(grey).width, 20u);
 
@@ -233,12 +230,12 @@ TEST_F(RotateTest, ShallowAndDeepImagesAreRotatedAs24BitExceptDeepQuarterTurns) 
   Rotation(0, 90);
 
   // 32-bit images keep their alpha channel through the rotation.
-  ImageHandle withAlpha = RotateImage(testing::SolidImage(30, 20, {1, 2, 3}, 32), bench.context());
+  ImageHandle withAlpha = RotateImage(SolidImage(30, 20, {1, 2, 3}, 32), bench.context());
   EXPECT_EQ(FreeImage_GetBPP(withAlpha.get()), 32u);
 
   // An unknown rotation type does no rotation, but the depth rule has run.
   Rotation(7, 90);
-  ImageHandle unknown = RotateImage(testing::SolidImage(30, 20, {80, 80, 80}, 8), bench.context());
+  ImageHandle unknown = RotateImage(SolidImage(30, 20, {80, 80, 80}, 8), bench.context());
   EXPECT_EQ(FreeImage_GetBPP(unknown.get()), 24u);
   EXPECT_EQ(SizeOf(unknown).width, 30u);
 }
@@ -246,9 +243,9 @@ TEST_F(RotateTest, ShallowAndDeepImagesAreRotatedAs24BitExceptDeepQuarterTurns) 
 TEST(FlipTest, HorizontalThenVerticalInPlace) {
   StepBench bench;
   auto corners = [] {
-    ImageHandle image = testing::SolidImage(3, 2, {0, 0, 0});
-    testing::SetPixel(image.get(), 0, 0, {255, 0, 0});  // top-left red
-    testing::SetPixel(image.get(), 2, 1, {0, 255, 0});  // bottom-right green
+    ImageHandle image = SolidImage(3, 2, {0, 0, 0});
+    SetPixel(image.get(), 0, 0, {255, 0, 0});  // top-left red
+    SetPixel(image.get(), 2, 1, {0, 255, 0});  // bottom-right green
     return image;
   };
   bench.settings.transform.doImageFlipHorizontal = 1;

@@ -20,6 +20,12 @@ struct Rgb {
   int blue = 0;
 };
 
+inline constexpr Rgb kWhite{255, 255, 255};
+inline constexpr Rgb kBlack{0, 0, 0};
+inline constexpr Rgb kRed{255, 0, 0};
+inline constexpr Rgb kGreen{0, 255, 0};
+inline constexpr Rgb kBlue{0, 0, 255};
+
 // FreeImage stores rows bottom-up; the tests speak of y from the top.
 // Palettised images answer through their palette.
 inline Rgb PixelAt(FIBITMAP* bitmap, unsigned x, unsigned yFromTop) {

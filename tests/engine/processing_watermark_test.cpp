@@ -15,16 +15,7 @@
 namespace lumafold {
 namespace {
 
-using testing::Near;
-using testing::PixelAt;
-using testing::Rgb;
-using testing::StepBench;
-
-constexpr Rgb kWhite{255, 255, 255};
-constexpr Rgb kBlack{0, 0, 0};
-constexpr Rgb kRed{255, 0, 0};
-constexpr Rgb kBlue{0, 0, 255};
-constexpr Rgb kGreen{0, 255, 0};
+using namespace lumafold::testing;
 
 struct Box {
   int left = -1, top = -1, right = -1, bottom = -1;  // inclusive; -1 when empty
@@ -32,12 +23,13 @@ struct Box {
   int height() const { return top < 0 ? 0 : bottom - top + 1; }
 };
 
-// The bounding box of the pixels that differ from `background`.
-Box ChangedArea(FIBITMAP* image, Rgb background, int tolerance = 0) {
+// The bounding box of the pixels for which `counts` holds.
+template <typename Predicate>
+Box BoxWhere(FIBITMAP* image, Predicate counts) {
   Box box;
   for (unsigned y = 0; y < FreeImage_GetHeight(image); ++y)
     for (unsigned x = 0; x < FreeImage_GetWidth(image); ++x) {
-      if (Near(PixelAt(image, x, y), background, tolerance)) continue;
+      if (!counts(PixelAt(image, x, y))) continue;
       const int ix = static_cast<int>(x), iy = static_cast<int>(y);
       if (box.left < 0 || ix < box.left) box.left = ix;
       if (box.top < 0 || iy < box.top) box.top = iy;
@@ -47,18 +39,13 @@ Box ChangedArea(FIBITMAP* image, Rgb background, int tolerance = 0) {
   return box;
 }
 
+// The bounding box of the pixels that differ from `background`.
+Box ChangedArea(FIBITMAP* image, Rgb background, int tolerance = 0) {
+  return BoxWhere(image, [&](Rgb pixel) { return !Near(pixel, background, tolerance); });
+}
+
 Box AreaOf(FIBITMAP* image, Rgb colour, int tolerance = 0) {
-  Box box;
-  for (unsigned y = 0; y < FreeImage_GetHeight(image); ++y)
-    for (unsigned x = 0; x < FreeImage_GetWidth(image); ++x) {
-      if (!Near(PixelAt(image, x, y), colour, tolerance)) continue;
-      const int ix = static_cast<int>(x), iy = static_cast<int>(y);
-      if (box.left < 0 || ix < box.left) box.left = ix;
-      if (box.top < 0 || iy < box.top) box.top = iy;
-      box.right = std::max(box.right, ix);
-      box.bottom = std::max(box.bottom, iy);
-    }
-  return box;
+  return BoxWhere(image, [&](Rgb pixel) { return Near(pixel, colour, tolerance); });
 }
 
 class ScratchFolder {
@@ -84,7 +71,7 @@ std::string WritePicture(const ScratchFolder& folder, const std::string& name,
   ImageHandle picture(FreeImage_Allocate(width, height, bitsPerPixel));
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x)
-      testing::SetPixel(picture.get(), x, y, x < width / 2 ? left : right, alpha);
+      SetPixel(picture.get(), x, y, x < width / 2 ? left : right, alpha);
   const std::string path = folder.file(name);
   EXPECT_TRUE(FreeImage_Save(format, picture.get(), path.c_str(), 0));
   return path;
@@ -123,7 +110,7 @@ class WatermarkTest : public ::testing::Test {
     watermark().imageYOffset = yOffset;
   }
   ImageHandle Stamped(int width, int height, Rgb colour = {0, 0, 255}, int bitsPerPixel = 24) {
-    return DrawWatermark(testing::SolidImage(width, height, colour, bitsPerPixel), bench.context());
+    return DrawWatermark(SolidImage(width, height, colour, bitsPerPixel), bench.context());
   }
   // The black box of a text watermark at the top-left corner of a blue image.
   Box TextBox(const std::string& text) {
@@ -321,15 +308,15 @@ TEST_F(WatermarkTest, UnusablePicturesLeaveTheImageAsStepOneMadeIt) {
   for (const std::string& path : {folder.file("missing.png"), notAPicture, std::string()}) {
     SCOPED_TRACE(path);
     Picture(path, 0, 0, 0);
-    ImageHandle image = testing::PatternImage(30, 20);
+    ImageHandle image = PatternImage(30, 20);
     ImageHandle withAlpha(FreeImage_ConvertTo32Bits(image.get()));
     ImageHandle result = DrawWatermark(std::move(withAlpha), bench.context());
     EXPECT_EQ(FreeImage_GetBPP(result.get()), 24u);
-    EXPECT_TRUE(testing::SamePixels(result.get(), image.get()));
+    EXPECT_TRUE(SamePixels(result.get(), image.get()));
   }
   // Kind 0 passes the very same image on, even when it is 32-bit.
   watermark().doWatermark = 0;
-  ImageHandle untouched = testing::SolidImage(10, 10, kWhite, 32);
+  ImageHandle untouched = SolidImage(10, 10, kWhite, 32);
   FIBITMAP* before = untouched.get();
   untouched = DrawWatermark(std::move(untouched), bench.context());
   EXPECT_EQ(untouched.get(), before);
@@ -525,12 +512,11 @@ TEST_F(WatermarkTest, TextLayersCanBeDrawnFromSeveralWorkers) {
       for (int round = 0; round < 5; ++round) {
         FileConversion file;
         StepContext context{bench.settings, bench.job, file};
-        results[worker * 5 + round] = DrawWatermark(testing::SolidImage(200, 80, kBlue), context);
+        results[worker * 5 + round] = DrawWatermark(SolidImage(200, 80, kBlue), context);
       }
     });
   for (std::thread& worker : workers) worker.join();
-  for (const ImageHandle& result : results)
-    EXPECT_TRUE(testing::SamePixels(result.get(), reference.get()));
+  for (const ImageHandle& result : results) EXPECT_TRUE(SamePixels(result.get(), reference.get()));
 }
 
 TEST(WatermarkFontTest, CreatableFontsAreFoundOrMetricSubstitutes) {

@@ -54,16 +54,32 @@ class SettingsFileTest : public ::testing::Test {
     return settings;
   }
 
-  ConversionSettings LoadText(std::string_view text) {
-    WriteBytes(path_, text);
+  // The file at path_ loaded over the defaults.
+  ConversionSettings LoadFile() {
     ConversionSettings settings = Defaults();
     EXPECT_TRUE(LoadSettingsFile(settings, path_));
     return settings;
   }
 
-  std::vector<std::string> FolderEntries() const {
+  ConversionSettings LoadText(std::string_view text) {
+    WriteBytes(path_, text);
+    return LoadFile();
+  }
+
+  // What SaveSettingsFile writes at path_ for `settings`.
+  std::string SavedText(const ConversionSettings& settings) {
+    EXPECT_TRUE(SaveSettingsFile(settings, formats_, path_));
+    return ReadBytes(path_);
+  }
+
+  static std::string DefaultFileText() {
+    return ReadBytes(fs::path(LUMAFOLD_SOURCE_DIR) / "tests/settings/data/default-config.ini");
+  }
+
+  std::vector<std::string> FolderEntries() const { return EntriesOf(folder_); }
+  static std::vector<std::string> EntriesOf(const fs::path& folder) {
     std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder_))
+    for (const auto& entry : fs::directory_iterator(folder))
       names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
@@ -75,11 +91,9 @@ class SettingsFileTest : public ::testing::Test {
 };
 
 TEST_F(SettingsFileTest, DefaultsMatchTheGoldenFileByteForByte) {
-  const std::string golden =
-      ReadBytes(fs::path(LUMAFOLD_SOURCE_DIR) / "tests/settings/data/default-config.ini");
+  const std::string golden = DefaultFileText();
   ASSERT_FALSE(golden.empty());
-  ASSERT_TRUE(SaveSettingsFile(Defaults(), formats_, path_));
-  EXPECT_EQ(ReadBytes(path_), golden);
+  EXPECT_EQ(SavedText(Defaults()), golden);
   EXPECT_EQ(golden.substr(0, 5), "\xEF\xBB\xBF\r\n");
 }
 
@@ -118,8 +132,7 @@ TEST_F(SettingsFileTest, ReadingBackReproducesEveryField) {
   const std::string text = SettingsFileText(original, inputs, formats_.outputOrder());
   WriteBytes(path_, text);
 
-  ConversionSettings loaded = Defaults();
-  ASSERT_TRUE(LoadSettingsFile(loaded, path_));
+  const ConversionSettings loaded = LoadFile();
   for (const SettingKey& key : SettingsKeys())
     EXPECT_EQ(FormatSettingValue(key, loaded), FormatSettingValue(key, original))
         << key.section << "/" << key.key;
@@ -137,8 +150,7 @@ TEST_F(SettingsFileTest, ReadingBackReproducesEveryField) {
 TEST_F(SettingsFileTest, InputKeysOfInactiveFormatsAreReadButNotWritten) {
   ConversionSettings settings = Defaults();
   settings.input.rawToneMapping = 4;
-  ASSERT_TRUE(SaveSettingsFile(settings, formats_, path_));
-  const std::string text = ReadBytes(path_);
+  const std::string text = SavedText(settings);
   // Photo CD is the one active input, so its decoder choice is written.
   EXPECT_NE(text.find("[Input]\r\nFormat = pcd\r\nPCD Decoder = 0\r\n; \r\n[Output]"),
             std::string::npos);
@@ -175,10 +187,8 @@ TEST_F(SettingsFileTest, MissingKeysTakeTheirFallbacks) {
 TEST_F(SettingsFileTest, PhotoCdDecoderChoiceIsKeptAndOlderFilesGetTheBuiltInOne) {
   ConversionSettings settings = Defaults();
   settings.input.pcdDecoder = 1;
-  ASSERT_TRUE(SaveSettingsFile(settings, formats_, path_));
-  EXPECT_NE(ReadBytes(path_).find("\r\nPCD Decoder = 1\r\n"), std::string::npos);
-  ConversionSettings loaded = Defaults();
-  ASSERT_TRUE(LoadSettingsFile(loaded, path_));
+  EXPECT_NE(SavedText(settings).find("\r\nPCD Decoder = 1\r\n"), std::string::npos);
+  ConversionSettings loaded = LoadFile();
   EXPECT_EQ(loaded.input.pcdDecoder, 1);
 
   // A file from before the choice existed: the record held "external", the
@@ -227,29 +237,24 @@ TEST_F(SettingsFileTest, OldLayoutsAreUpgradedOnce) {
   // Saved again, the file says 17 and a second load changes nothing.
   old = LoadText("[Input]\nRAW Load As = 1\n");
   ASSERT_TRUE(SaveSettingsFile(old, formats_, path_));
-  ConversionSettings again = Defaults();
-  ASSERT_TRUE(LoadSettingsFile(again, path_));
-  EXPECT_EQ(again.general.cfg, 17);
+  EXPECT_EQ(LoadFile().general.cfg, 17);
 }
 
 TEST_F(SettingsFileTest, GammaTwoAndAHalfIsWrittenWithSixDecimals) {
   ConversionSettings loaded = LoadText("[Adjustment]\nImage Gamma = 2.5\n");
   EXPECT_EQ(loaded.adjustment.imageGamma, 2.5f);
   EXPECT_EQ(loaded.adjustment.doImageColorCorrection, 1);  // follows the gamma
-  ASSERT_TRUE(SaveSettingsFile(loaded, formats_, path_));
-  EXPECT_NE(ReadBytes(path_).find("\r\nImage Gamma = 2.500000\r\n"), std::string::npos);
+  EXPECT_NE(SavedText(loaded).find("\r\nImage Gamma = 2.500000\r\n"), std::string::npos);
 
   loaded = LoadText("[Adjustment]\nImage Gamma = -Infinity\nDo Image Color Correction = 0\n");
   EXPECT_EQ(loaded.adjustment.imageGamma, -std::numeric_limits<float>::infinity());
-  ASSERT_TRUE(SaveSettingsFile(loaded, formats_, path_));
-  EXPECT_NE(ReadBytes(path_).find("\r\nImage Gamma = -Infinity\r\n"), std::string::npos);
+  EXPECT_NE(SavedText(loaded).find("\r\nImage Gamma = -Infinity\r\n"), std::string::npos);
 }
 
 TEST_F(SettingsFileTest, WindowSectionIsEmptyWhenPositionIsNotSaved) {
   ConversionSettings settings = Defaults();
   settings.general.saveWindowPosition = 0;
-  ASSERT_TRUE(SaveSettingsFile(settings, formats_, path_));
-  const std::string text = ReadBytes(path_);
+  const std::string text = SavedText(settings);
   EXPECT_NE(text.find("Save Window Position = 0\r\n; \r\n[Window]\r\n; \r\n[Interface]\r\n"),
             std::string::npos);
   EXPECT_EQ(text.find("IsMaximized"), std::string::npos);
@@ -298,17 +303,14 @@ TEST_F(SettingsFileTest, LineBreaksInValuesCannotAddKeys) {
   ConversionSettings settings = Defaults();
   settings.watermark.text = "line one\r\n[General]\r\nCFG = 3\nline two";
   settings.advanced.filenameMask = "%filename%\n[Output]\rFormat = gif";
-  ASSERT_TRUE(SaveSettingsFile(settings, formats_, path_));
-  const std::string text = ReadBytes(path_);
-  const std::string golden =
-      ReadBytes(fs::path(LUMAFOLD_SOURCE_DIR) / "tests/settings/data/default-config.ini");
+  const std::string text = SavedText(settings);
+  const std::string golden = DefaultFileText();
   EXPECT_EQ(std::count(text.begin(), text.end(), '\n'),
             std::count(golden.begin(), golden.end(), '\n'));
   EXPECT_EQ(std::count(text.begin(), text.end(), '\r'),
             std::count(golden.begin(), golden.end(), '\r'));
 
-  ConversionSettings loaded = Defaults();
-  ASSERT_TRUE(LoadSettingsFile(loaded, path_));
+  const ConversionSettings loaded = LoadFile();
   EXPECT_EQ(loaded.general.cfg, 17);
   EXPECT_EQ(loaded.output.format, "bmp");
   EXPECT_EQ(loaded.watermark.text, "line one  [General]  CFG = 3 line two");
@@ -344,8 +346,7 @@ TEST_F(SettingsFileTest, DamagedFilesLoadAsFarAsTheyParse) {
 
 TEST_F(SettingsFileTest, SaveReplacesTheFileAndLeavesNoTemporary) {
   WriteBytes(path_, "[General]\r\nCFG = 16\r\n");
-  ASSERT_TRUE(SaveSettingsFile(Defaults(), formats_, path_));
-  EXPECT_EQ(ReadBytes(path_).substr(0, 3), "\xEF\xBB\xBF");
+  EXPECT_EQ(SavedText(Defaults()).substr(0, 3), "\xEF\xBB\xBF");
   EXPECT_EQ(FolderEntries(), std::vector<std::string>{"config.ini"});
   EXPECT_FALSE(SaveSettingsFile(Defaults(), formats_, (folder_ / "missing/config.ini").string()));
   EXPECT_FALSE(SaveSettingsFile(Defaults(), formats_, ""));
@@ -371,10 +372,8 @@ TEST_F(SettingsFileTest, SaveWritesThroughSymbolicLinks) {
   EXPECT_EQ(fs::status(folder_ / "store/real.ini").permissions() & fs::perms::others_read,
             fs::perms::others_read);
   EXPECT_EQ(FolderEntries(), (std::vector<std::string>{"config.ini", "dotfiles", "store"}));
-  std::vector<std::string> stored;
-  for (const auto& entry : fs::directory_iterator(folder_ / "store"))
-    stored.push_back(entry.path().filename().string());
-  EXPECT_EQ(stored, std::vector<std::string>{"real.ini"});  // no temporary left
+  EXPECT_EQ(EntriesOf(folder_ / "store"),
+            std::vector<std::string>{"real.ini"});  // no temporary left
 
   // A dangling link names the file to create.
   fs::remove(folder_ / "store/real.ini");
