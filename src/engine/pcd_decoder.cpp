@@ -141,6 +141,12 @@ Result Decode(std::span<const std::uint8_t> file, const Request& request) {
   Container container;
   if (!ReadContainer(file, container, result.error)) return result;
   const Level target = std::min(request.highest, container.declared);
+  if (request.expect) {
+    const LevelSize stored = SizeOf(target);
+    const bool turned = container.rotation == 1 || container.rotation == 3;
+    request.expect(turned ? stored.height : stored.width, turned ? stored.width : stored.height,
+                   request.rendering);
+  }
 
   // The plain levels: the highest one asked for that lies wholly in the file.
   YccPlanes planes;

@@ -71,6 +71,10 @@ struct Request {
   // sound level is given.
   Level highest = Level::SixteenBase;
   Rendering rendering = Rendering::Display8;
+  // When set, called once as soon as the header is read, with the upright
+  // size the picture has if every level the file declares is sound, so that
+  // the caller can ready its memory while the levels are decoded.
+  std::function<void(int width, int height, Rendering rendering)> expect;
   // When set, called once with the upright size when the picture is about
   // to be written; an origin of null fails the decode.
   std::function<Destination(int width, int height, Rendering rendering)> destination;

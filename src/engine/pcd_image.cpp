@@ -7,8 +7,8 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <limits>
-#include <vector>
+#include <system_error>
+#include <thread>
 
 namespace lumafold {
 
@@ -42,10 +42,41 @@ std::size_t ValueSize(pcd::Rendering rendering) {
 
 pcd::Result DecodeFileToBitmap(const std::string& path, pcd::Request request,
                                ImageHandle& image) {
+  // A 16Base bitmap is 19 to 75 MB of fresh memory, which FreeImage zeroes
+  // page by page; that alone took a fifth of a whole conversion. A large
+  // one is therefore allocated on another thread while the levels are
+  // decoded, and used when the picture comes out at the size the header
+  // promised (a damaged level makes it smaller: then it is dropped).
+  struct Early {
+    ImageHandle bitmap;
+    int width = 0;
+    int height = 0;
+    pcd::Rendering rendering = pcd::Rendering::Display8;
+    std::jthread thread;  // last: joined before the bitmap goes
+  } early;
+  request.expect = [&early](int width, int height, pcd::Rendering rendering) {
+    constexpr long kWorthAThread = 1536L * 1024L;
+    if (static_cast<long>(width) * height < kWorthAThread) return;
+    early.width = width;
+    early.height = height;
+    early.rendering = rendering;
+    try {
+      early.thread = std::jthread(
+          [&early] { early.bitmap.reset(AllocateFor(early.rendering, early.width, early.height)); });
+    } catch (const std::system_error&) {
+      // No thread to be had: the bitmap is allocated when it is needed.
+    }
+  };
   ImageHandle target;
-  request.destination = [&target](int width, int height, pcd::Rendering rendering) {
+  request.destination = [&early, &target](int width, int height, pcd::Rendering rendering) {
+    if (early.thread.joinable()) early.thread.join();
+    if (early.bitmap && early.width == width && early.height == height &&
+        early.rendering == rendering)
+      target = std::move(early.bitmap);
+    else
+      target.reset(AllocateFor(rendering, width, height));
+    early.bitmap.reset();
     pcd::Destination destination;
-    target.reset(AllocateFor(rendering, width, height));
     if (!target) return destination;
     // The top row is FreeImage's last scan line; a pitch is always a whole
     // number of values (it is a multiple of four bytes).

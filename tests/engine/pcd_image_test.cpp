@@ -56,11 +56,14 @@ TEST(DecodeFileToBitmap, HoldsTheDecodersPictureUprightInEveryRenderingAndOrient
     int width;
     int height;
   };
-  // Stored 0, 90, 180 and 270 degrees; one of them at 4Base.
+  // Stored 0, 90, 180 and 270 degrees, one of them at 4Base (its bitmap is
+  // readied while decoding); and a file whose 16Base is damaged, so that
+  // the bitmap readied for 16Base is not the one used.
   const Case cases[] = {{"base-kodak.pcd", 768, 512},
                         {"rotate-90.pcd", 1024, 1536},
                         {"rotate-180.pcd", 768, 512},
-                        {"rotate-270.pcd", 512, 768}};
+                        {"rotate-270.pcd", 512, 768},
+                        {"damaged-huff16.pcd", 1536, 1024}};
   struct Kind {
     pcd::Rendering rendering;
     FREE_IMAGE_TYPE type;
