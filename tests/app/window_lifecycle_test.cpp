@@ -94,7 +94,7 @@ TEST(WindowStart, AnUnreachableDisplayIsExplainedForTheWindowAndThePrompt) {
       ProgramOptions options = OffscreenWindow(folder);
       options.environment["QT_QPA_PLATFORM"] = std::nullopt;
       if (std::string(display) == "stale")
-        options.environment["DISPLAY"] = ":" + std::to_string(unused);
+        options.environment["DISPLAY"] = std::string(1, ':').append(std::to_string(unused));
       const std::string shown = (parameters.empty() ? "window" : "-u") + std::string(" ") + display;
       const ProgramRun run = RunProgram(ProgramPath(), parameters, options);
       EXPECT_FALSE(run.timedOut) << shown;
