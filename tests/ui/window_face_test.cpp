@@ -18,6 +18,14 @@ namespace {
 
 using namespace lumafold::ui;
 
+// A saved placement in one line ("normal 700x450 at 120,90"), so that a
+// check names every field and a failure shows them side by side.
+std::string Placement(const WindowSettings& window) {
+  return std::string(window.isMaximized ? "maximized " : "normal ") + std::to_string(window.width) +
+         "x" + std::to_string(window.height) + " at " + std::to_string(window.x) + "," +
+         std::to_string(window.y);
+}
+
 class WindowFaceTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -70,11 +78,7 @@ TEST_F(WindowFaceTest, NormalWindowOpensAtTheSavedPlaceAndSavesItsNewGeometry) {
     window.move(30, 40);
     window.outputFormatBox()->setCurrentIndex(9);  // JPG
   });
-  EXPECT_EQ(after.window.isMaximized, 0);
-  EXPECT_EQ(after.window.width, 820);
-  EXPECT_EQ(after.window.height, 520);
-  EXPECT_EQ(after.window.x, 30);
-  EXPECT_EQ(after.window.y, 40);
+  EXPECT_EQ(Placement(after.window), "normal 820x520 at 30,40");
   EXPECT_EQ(after.output.format, "jpg");
   EXPECT_EQ(after.file.recentOutFolders, "/kept/");
 }
@@ -96,11 +100,7 @@ TEST_F(WindowFaceTest, MaximizedWindowOpensMaximizedAndKeepsTheNormalGeometry) {
     window.resize(640, 400);
     window.move(10, 20);
   });
-  EXPECT_EQ(after.window.isMaximized, 0);
-  EXPECT_EQ(after.window.width, 640);
-  EXPECT_EQ(after.window.height, 400);
-  EXPECT_EQ(after.window.x, 10);
-  EXPECT_EQ(after.window.y, 20);
+  EXPECT_EQ(Placement(after.window), "normal 640x400 at 10,20");
 }
 
 TEST_F(WindowFaceTest, MinimizedWindowKeepsTheSavedGeometry) {
@@ -111,11 +111,7 @@ TEST_F(WindowFaceTest, MinimizedWindowKeepsTheSavedGeometry) {
     QCoreApplication::processEvents();
     EXPECT_TRUE(window.isMinimized());
   });
-  EXPECT_EQ(after.window.isMaximized, 0);
-  EXPECT_EQ(after.window.width, 700);
-  EXPECT_EQ(after.window.height, 450);
-  EXPECT_EQ(after.window.x, 120);
-  EXPECT_EQ(after.window.y, 90);
+  EXPECT_EQ(Placement(after.window), "normal 700x450 at 120,90");
 }
 
 TEST_F(WindowFaceTest, HistoryZeroClearsTheRecentFoldersAtExit) {
