@@ -43,38 +43,23 @@ QPen Stroke(const QColor& colour, double width) {
   return pen;
 }
 
-void Folder(QPainter& p) {
-  QPainterPath path;
-  path.moveTo(10, 20);
-  path.lineTo(26, 20);
-  path.lineTo(30, 25);
-  path.lineTo(54, 25);
-  path.lineTo(54, 50);
-  path.lineTo(10, 50);
-  path.closeSubpath();
+// A closed outline filled with `colour`, without an edge.
+void FillOutline(QPainter& p, const QPolygonF& corners, const QColor& colour) {
+  QPainterPath outline;
+  outline.addPolygon(corners);
+  outline.closeSubpath();
   p.setPen(Qt::NoPen);
-  p.setBrush(kWhite);
-  p.drawPath(path);
+  p.setBrush(colour);
+  p.drawPath(outline);
+}
+
+void Folder(QPainter& p) {
+  FillOutline(p, {{10, 20}, {26, 20}, {30, 25}, {54, 25}, {54, 50}, {10, 50}}, kWhite);
 }
 
 void Page(QPainter& p, double x, double y, double w, double h, const QColor& back) {
-  QPainterPath page;
-  page.moveTo(x, y);
-  page.lineTo(x + w - 9, y);
-  page.lineTo(x + w, y + 9);
-  page.lineTo(x + w, y + h);
-  page.lineTo(x, y + h);
-  page.closeSubpath();
-  p.setPen(Qt::NoPen);
-  p.setBrush(kWhite);
-  p.drawPath(page);
-  QPainterPath fold;
-  fold.moveTo(x + w - 9, y);
-  fold.lineTo(x + w - 9, y + 9);
-  fold.lineTo(x + w, y + 9);
-  fold.closeSubpath();
-  p.setBrush(back.lighter(160));
-  p.drawPath(fold);
+  FillOutline(p, {{x, y}, {x + w - 9, y}, {x + w, y + 9}, {x + w, y + h}, {x, y + h}}, kWhite);
+  FillOutline(p, {{x + w - 9, y}, {x + w - 9, y + 9}, {x + w, y + 9}}, back.lighter(160));
 }
 
 void Arrow(QPainter& p, QPointF from, QPointF to, const QColor& colour, double width) {
@@ -100,20 +85,13 @@ void Tray(QPainter& p) {
 }
 
 void Star(QPainter& p, QPointF centre, double outer, const QColor& colour) {
-  QPainterPath star;
+  QPolygonF star;
   for (int i = 0; i < 10; ++i) {
     const double r = i % 2 == 0 ? outer : outer * 0.45;
     const double a = -kPi / 2 + i * kPi / 5;
-    const QPointF point = centre + QPointF(std::cos(a) * r, std::sin(a) * r);
-    if (i == 0)
-      star.moveTo(point);
-    else
-      star.lineTo(point);
+    star << centre + QPointF(std::cos(a) * r, std::sin(a) * r);
   }
-  star.closeSubpath();
-  p.setPen(Qt::NoPen);
-  p.setBrush(colour);
-  p.drawPath(star);
+  FillOutline(p, star, colour);
 }
 
 void Disc(QPainter& p) {
@@ -207,18 +185,8 @@ std::vector<Icon> Icons() {
        }},
       {"Convert", kGreen,
        [](QPainter& p, const QColor&) {
-         QPainterPath arrow;
-         arrow.moveTo(10, 25);
-         arrow.lineTo(34, 25);
-         arrow.lineTo(34, 13);
-         arrow.lineTo(55, 32);
-         arrow.lineTo(34, 51);
-         arrow.lineTo(34, 39);
-         arrow.lineTo(10, 39);
-         arrow.closeSubpath();
-         p.setPen(Qt::NoPen);
-         p.setBrush(kWhite);
-         p.drawPath(arrow);
+         FillOutline(p, {{10, 25}, {34, 25}, {34, 13}, {55, 32}, {34, 51}, {34, 39}, {10, 39}},
+                     kWhite);
        }},
       {"Error", kRed,
        [](QPainter& p, const QColor& b) {
