@@ -9,7 +9,10 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
+#include <string>
+#include <system_error>
 
 #include "faults_support.h"
 
@@ -91,6 +94,25 @@ TEST_P(StopSignal, KillsTheHangingConverterAtOnceAndStopsWithNothingLeft) {
 INSTANTIATE_TEST_SUITE_P(Signals, StopSignal, ::testing::Values(SIGINT, SIGTERM, SIGHUP),
                          [](const auto& info) { return std::string(sigabbrev_np(info.param)); });
 
+// Whether every thread of the process is in the stopped state ("T").
+bool EveryThreadStopped(pid_t pid) {
+  const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+  std::error_code error;
+  int seen = 0;
+  for (const auto& task : std::filesystem::directory_iterator(tasks, error)) {
+    std::ifstream stat(task.path() / "stat");
+    std::string line;
+    if (!std::getline(stat, line)) return false;
+    // "pid (command) state ...": the command may hold spaces and brackets.
+    const std::size_t close = line.rfind(')');
+    if (close == std::string::npos || close + 2 >= line.size()) return false;
+    const char state = line[close + 2];
+    if (state != 'T' && state != 't') return false;
+    ++seen;
+  }
+  return !error && seen > 0;
+}
+
 TEST(SignalFaults, ASecondSignalEndsAtOnceAndStillRemovesWhatTheRunMade) {
   FaultScratch scratch;
   CopySamples({"kodim01.pcd", "kodim03.pcd"}, scratch.in());
@@ -110,8 +132,11 @@ TEST(SignalFaults, ASecondSignalEndsAtOnceAndStillRemovesWhatTheRunMade) {
     held = true;
     runFolder = !FolderNames(scratch.tmp()).empty();
     // Both arrive before the program runs on: it reads SIGINT first (the
-    // lower number) and SIGTERM as the second signal.
+    // lower number) and SIGTERM as the second signal. SIGSTOP takes effect
+    // only once every thread has been stopped; until then the program's
+    // signal watcher could take SIGTERM alone on a busy machine.
     ::kill(lumafold, SIGSTOP);
+    ASSERT_TRUE(WaitUntil([&] { return EveryThreadStopped(lumafold); }));
     ::kill(lumafold, SIGTERM);
     ::kill(lumafold, SIGINT);
     ::kill(lumafold, SIGCONT);
