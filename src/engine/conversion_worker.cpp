@@ -149,6 +149,7 @@ class Batch {
     const ReusedLargeBuffers reuse;
     job_.inputIdentities = IdentitiesOf(entries_);
     const int workers = FileWorkerCount(settings_, entries_.size());
+    job_.fileWorkers = workers;
     if (workers <= 1 || !runWorkers(workers)) runOneAtATime();
     job_.inputIdentities.reset();
     reportOutputsWrittenTwice();

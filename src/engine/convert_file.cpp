@@ -1,5 +1,7 @@
 #include "engine/convert_file.h"
 
+#include <thread>
+
 #include "engine/decode.h"
 #include "engine/held_output.h"
 #include "engine/image_libraries.h"
@@ -46,6 +48,7 @@ bool ConvertFile(const StepContext& context) {
   DecoderOptions decoder = DecoderOptions::FromEnvironment();
   decoder.external = context.settings.input.pcdDecoder == 1;
   decoder.rendering = RenderingForOutput(context);
+  decoder.spareCore = context.job.fileWorkers <= 1 && std::thread::hardware_concurrency() > 1;
   DecodedImage decoded = DecodePhotoCd(file, decoder);
   if (!decoded.image) {
     if (!decoded.failure.empty())

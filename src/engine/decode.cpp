@@ -436,13 +436,13 @@ std::optional<int> RedecodeIndexFor(unsigned width, unsigned height) {
 namespace {
 
 // The program's own decoder: the whole file in the process, nothing written.
-DecodedImage DecodeInProcess(const std::string& path, pcd::Rendering rendering) {
+DecodedImage DecodeInProcess(const std::string& path, pcd::Rendering rendering, bool spareCore) {
   DecodedImage decoded;
   pcd::Request request;
   request.rendering = rendering;
   pcd::Result result;
   try {
-    result = DecodeFileToBitmap(path, request, decoded.image);
+    result = DecodeFileToBitmap(path, request, decoded.image, spareCore);
   } catch (const std::bad_alloc&) {
     decoded.failure = "not enough memory to decode the picture";
     return decoded;
@@ -537,8 +537,9 @@ DecodedImage DecodeExternally(FileConversion& file, const DecoderOptions& option
 DecodedImage DecodePhotoCd(FileConversion& file, const DecoderOptions& options) {
   file.intermediatePath.clear();
   file.sourceBitDepth = 0;
-  DecodedImage decoded = options.external ? DecodeExternally(file, options)
-                                          : DecodeInProcess(file.inputPath, options.rendering);
+  DecodedImage decoded =
+      options.external ? DecodeExternally(file, options)
+                       : DecodeInProcess(file.inputPath, options.rendering, options.spareCore);
   if (decoded.image && (FreeImage_GetWidth(decoded.image.get()) == 0 ||
                         FreeImage_GetHeight(decoded.image.get()) == 0)) {
     decoded.image.reset();

@@ -26,6 +26,9 @@ struct DecoderOptions {
   bool external = false;
   // What the program's own decoder gives (the external chain is 8-bit).
   pcd::Rendering rendering = pcd::Rendering::Display8;
+  // Own decoder: whether a core is free to ready the bitmap while the file
+  // is decoded (no other file is converted beside this one).
+  bool spareCore = false;
 
   std::string converter = "convert";  // LUMAFOLD_CONVERT replaces it
   // LUMAFOLD_CONVERT_TIMEOUT (whole seconds) replaces it

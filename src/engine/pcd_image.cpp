@@ -40,13 +40,15 @@ std::size_t ValueSize(pcd::Rendering rendering) {
 
 }  // namespace
 
-pcd::Result DecodeFileToBitmap(const std::string& path, pcd::Request request,
-                               ImageHandle& image) {
+pcd::Result DecodeFileToBitmap(const std::string& path, pcd::Request request, ImageHandle& image,
+                               bool spareCore) {
   // A 16Base bitmap is 19 to 75 MB of fresh memory, which FreeImage zeroes
-  // page by page; that alone took a fifth of a whole conversion. A large
-  // one is therefore allocated on another thread while the levels are
-  // decoded, and used when the picture comes out at the size the header
-  // promised (a damaged level makes it smaller: then it is dropped).
+  // page by page; that alone took a fifth of a whole conversion. With a
+  // core to spare, a large one is therefore allocated on another thread
+  // while the levels are decoded, and used when the picture comes out at
+  // the size the header promised (a damaged level makes it smaller: then
+  // it is dropped). Files converted side by side keep the cores busy and
+  // reuse the memory of the file before, so they allocate in place.
   struct Early {
     ImageHandle bitmap;
     int width = 0;
@@ -54,19 +56,21 @@ pcd::Result DecodeFileToBitmap(const std::string& path, pcd::Request request,
     pcd::Rendering rendering = pcd::Rendering::Display8;
     std::jthread thread;  // last: joined before the bitmap goes
   } early;
-  request.expect = [&early](int width, int height, pcd::Rendering rendering) {
-    constexpr long kWorthAThread = 1536L * 1024L;
-    if (static_cast<long>(width) * height < kWorthAThread) return;
-    early.width = width;
-    early.height = height;
-    early.rendering = rendering;
-    try {
-      early.thread = std::jthread(
-          [&early] { early.bitmap.reset(AllocateFor(early.rendering, early.width, early.height)); });
-    } catch (const std::system_error&) {
-      // No thread to be had: the bitmap is allocated when it is needed.
-    }
-  };
+  if (spareCore)
+    request.expect = [&early](int width, int height, pcd::Rendering rendering) {
+      constexpr long kWorthAThread = 1536L * 1024L;
+      if (static_cast<long>(width) * height < kWorthAThread) return;
+      early.width = width;
+      early.height = height;
+      early.rendering = rendering;
+      try {
+        early.thread = std::jthread([&early] {
+          early.bitmap.reset(AllocateFor(early.rendering, early.width, early.height));
+        });
+      } catch (const std::system_error&) {
+        // No thread to be had: the bitmap is allocated when it is needed.
+      }
+    };
   ImageHandle target;
   request.destination = [&early, &target](int width, int height, pcd::Rendering rendering) {
     if (early.thread.joinable()) early.thread.join();
