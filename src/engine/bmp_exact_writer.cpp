@@ -56,20 +56,21 @@ struct MemoryStream {
 
 }  // namespace
 
-bool WriteWholeFile(const std::string& path, const unsigned char* data, std::size_t size) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) return false;
-  bool ok = true;
+bool WriteAll(int fd, const unsigned char* data, std::size_t size) {
   while (size > 0) {
     const ssize_t written = ::write(fd, data, size);
     if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) {
-      ok = false;
-      break;
-    }
+    if (written <= 0) return false;
     data += written;
     size -= static_cast<std::size_t>(written);
   }
+  return true;
+}
+
+bool WriteWholeFile(const std::string& path, const unsigned char* data, std::size_t size) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) return false;
+  bool ok = WriteAll(fd, data, size);
   // A full disk may only show at close on network file systems.
   if (::close(fd) != 0) ok = false;
   return ok;

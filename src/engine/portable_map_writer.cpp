@@ -8,7 +8,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <array>
 #include <cstring>
 #include <string>
@@ -33,8 +32,7 @@ void PutText(std::vector<unsigned char>& out, const std::string& text) {
 class ChunkedFile {
  public:
   explicit ChunkedFile(const std::string& path)
-      : fd_(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666)),
-        ok_(fd_ >= 0) {
+      : fd_(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666)), ok_(fd_ >= 0) {
     buffer_.reserve(kChunk);
   }
   ChunkedFile(const ChunkedFile&) = delete;
@@ -64,18 +62,7 @@ class ChunkedFile {
   static constexpr std::size_t kChunk = 1 << 20;
 
   void Flush() {
-    const unsigned char* data = buffer_.data();
-    std::size_t size = buffer_.size();
-    while (ok_ && size > 0) {
-      const ssize_t written = ::write(fd_, data, size);
-      if (written < 0 && errno == EINTR) continue;
-      if (written <= 0) {
-        ok_ = false;
-        break;
-      }
-      data += written;
-      size -= static_cast<std::size_t>(written);
-    }
+    if (ok_) ok_ = WriteAll(fd_, buffer_.data(), buffer_.size());
     buffer_.clear();
   }
 

@@ -77,6 +77,8 @@ bool SaveWithFreeImage(FREE_IMAGE_FORMAT format, FIBITMAP* image, const std::str
 // Writes `size` bytes as the whole file; false when any write or the close
 // failed.
 bool WriteWholeFile(const std::string& path, const unsigned char* data, std::size_t size);
+// All of `size` bytes to an open file, through short writes and signals.
+bool WriteAll(int fd, const unsigned char* data, std::size_t size);
 
 // BMP through FreeImage with the header sizes of a run-length file set to
 // what was written (FreeImage leaves the uncompressed sizes there).

@@ -82,7 +82,8 @@ struct FullDiskCase {
 
 class FullDisk : public ::testing::TestWithParam<FullDiskCase> {};
 
-// Each writer family: FreeImage, the exact colour table BMP, DevIL, jxrlib.
+// Each writer family: FreeImage, the exact colour table BMP, DevIL, jxrlib,
+// and the portable pixmap written in pieces.
 TEST_P(FullDisk, FailsTheFileAndKeepsTheExistingOutputWhole) {
   const FullDiskCase& param = GetParam();
   FaultScratch scratch;
@@ -108,16 +109,14 @@ TEST_P(FullDisk, FailsTheFileAndKeepsTheExistingOutputWhole) {
   EXPECT_EQ(FolderNames(scratch.tmp()), Names{});
 }
 
-INSTANTIATE_TEST_SUITE_P(Writers, FullDisk,
-                         ::testing::Values(FullDiskCase{"FreeImageBmp", "bmp", {}},
-                                           FullDiskCase{"FreeImagePng", "png", {}},
-                                           FullDiskCase{"ExactColourTableBmp",
-                                                        "bmp",
-                                                        {"--bmp-bpp=8", "--bmp-color-table=exact"}},
-                                           FullDiskCase{"DevilPsd", "psd", {}},
-                                           FullDiskCase{"DevilDds", "dds", {}},
-                                           FullDiskCase{"JxrLib", "jxr", {}}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Writers, FullDisk,
+    ::testing::Values(
+        FullDiskCase{"FreeImageBmp", "bmp", {}}, FullDiskCase{"FreeImagePng", "png", {}},
+        FullDiskCase{"ExactColourTableBmp", "bmp", {"--bmp-bpp=8", "--bmp-color-table=exact"}},
+        FullDiskCase{"DevilPsd", "psd", {}}, FullDiskCase{"DevilDds", "dds", {}},
+        FullDiskCase{"JxrLib", "jxr", {}}, FullDiskCase{"OwnPixmapInPieces", "ppm", {}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(OutputFaults, FullDiskForTheIntermediateFileStillGivesAnUndamagedPicture) {
   // The external decoder's intermediate file does not fit, the JPEG output
