@@ -15,7 +15,7 @@
 # BATCH_SIZE sets the number of files. With the built-in decoder a file
 # takes 20 to 200 ms, so a short batch mostly measures the program's start
 # and the last file, which one core converts alone: 24 files gave 1.5-1.7x
-# on two cores where 72 give 1.9x.
+# on two cores where 72 give about 1.8x.
 #
 # lumafold is built here into $BUILD (default build-bench, Release, no
 # desktop face), or is the program named by $LUMAFOLD_BIN.
