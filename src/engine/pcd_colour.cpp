@@ -161,9 +161,9 @@ void ConvertInto(const YccPlanes& planes, int rotation, const T* curve, const De
 
 }  // namespace
 
-LevelSize UprightSize(const YccPlanes& planes, int rotation) {
+LevelSize UprightSize(LevelSize stored, int rotation) {
   const bool turned = rotation == 1 || rotation == 3;
-  return turned ? LevelSize{planes.height, planes.width} : LevelSize{planes.width, planes.height};
+  return turned ? LevelSize{stored.height, stored.width} : stored;
 }
 
 void ConvertToRgb(const YccPlanes& planes, int rotation, Rendering rendering,
@@ -183,7 +183,7 @@ void ConvertToRgb(const YccPlanes& planes, int rotation, Rendering rendering,
 }
 
 void ConvertToRgb(const YccPlanes& planes, int rotation, Rendering rendering, Picture& picture) {
-  const LevelSize upright = UprightSize(planes, rotation);
+  const LevelSize upright = UprightSize({planes.width, planes.height}, rotation);
   picture.width = upright.width;
   picture.height = upright.height;
   picture.rendering = rendering;

@@ -142,10 +142,8 @@ Result Decode(std::span<const std::uint8_t> file, const Request& request) {
   if (!ReadContainer(file, container, result.error)) return result;
   const Level target = std::min(request.highest, container.declared);
   if (request.expect) {
-    const LevelSize stored = SizeOf(target);
-    const bool turned = container.rotation == 1 || container.rotation == 3;
-    request.expect(turned ? stored.height : stored.width, turned ? stored.width : stored.height,
-                   request.rendering);
+    const LevelSize upright = UprightSize(SizeOf(target), container.rotation);
+    request.expect(upright.width, upright.height, request.rendering);
   }
 
   // The plain levels: the highest one asked for that lies wholly in the file.
@@ -203,7 +201,7 @@ Result Decode(std::span<const std::uint8_t> file, const Request& request) {
   result.picture.level = level;
   result.picture.note = std::move(note);
   if (request.destination) {
-    const LevelSize upright = UprightSize(planes, container.rotation);
+    const LevelSize upright = UprightSize({planes.width, planes.height}, container.rotation);
     const Destination destination =
         request.destination(upright.width, upright.height, request.rendering);
     if (!destination.origin) {
@@ -223,8 +221,7 @@ Result Decode(std::span<const std::uint8_t> file, const Request& request) {
 
 // Reads at most `limit` bytes of a regular file; folders, FIFOs and devices
 // are refused before any read could block.
-bool ReadFileStart(const std::string& path, std::size_t limit, Bytes& bytes,
-                   std::string& error) {
+bool ReadFileStart(const std::string& path, std::size_t limit, Bytes& bytes, std::string& error) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
     error = "cannot open the file: " + std::string(std::strerror(errno));

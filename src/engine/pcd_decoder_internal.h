@@ -125,8 +125,8 @@ void Interpolate2x(const std::uint8_t* source, int width, int height, std::uint8
 
 // --- colour ----------------------------------------------------------------------
 
-// The upright size of planes stored `rotation` quarter turns clockwise.
-LevelSize UprightSize(const YccPlanes& planes, int rotation);
+// The upright size of a picture stored `rotation` quarter turns clockwise.
+LevelSize UprightSize(LevelSize stored, int rotation);
 
 // Converts the planes to RGB turned upright (`rotation` quarter turns the
 // picture is stored clockwise) into `destination`, which holds the upright
