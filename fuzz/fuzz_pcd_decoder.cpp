@@ -1,7 +1,7 @@
 // The whole built-in Photo CD decoder on arbitrary Image Pacs.
 //
-// Input: a first byte choosing the form, the level asked for and the
-// rendering, then
+// Input: a first byte choosing the form, the level asked for, the rendering
+// and (top bit) whether a second thread shares the work, then
 //   - form 0 (low bit clear): the file itself;
 //   - form 1: the attribute byte, the 4Base and 16Base stop sectors (two
 //     big-endian 16-bit values), then the file from sector 384 on. Sectors
@@ -103,7 +103,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (form & 2) return FuzzRows(data + 1, size - 1);
   pcd::Request request;
   request.highest = static_cast<pcd::Level>((form >> 2) % 5);
-  request.rendering = static_cast<pcd::Rendering>((form >> 4) % 3);
+  request.rendering = static_cast<pcd::Rendering>(((form >> 4) & 3) % 3);
+  request.spareCore = (form & 0x80) != 0;
   ++data;
   --size;
 

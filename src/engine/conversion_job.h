@@ -79,7 +79,6 @@ struct ConversionJob {
 
   // Filled by the worker when a run starts.
   std::shared_ptr<const InputIdentities> inputIdentities;
-  std::int32_t fileWorkers = 1;  // files converted side by side
 
   // Draws the "%rnd%" numbers, on one thread at a time (the worker's, in
   // input-set order), so that the sequence does not depend on how many

@@ -148,9 +148,11 @@ class Batch {
   void run() {
     const ReusedLargeBuffers reuse;
     job_.inputIdentities = IdentitiesOf(entries_);
-    const int workers = FileWorkerCount(settings_, entries_.size());
-    job_.fileWorkers = workers;
-    if (workers <= 1 || !runWorkers(workers)) runOneAtATime();
+    workers_ = FileWorkerCount(settings_, entries_.size());
+    if (workers_ <= 1 || !runWorkers(workers_)) {
+      workers_ = 1;
+      runOneAtATime();
+    }
     job_.inputIdentities.reset();
     reportOutputsWrittenTwice();
     std::lock_guard<std::mutex> guard(progress_.lock);
@@ -185,6 +187,7 @@ class Batch {
     file.relativeSubfolder = entry.relativeSubfolder;
     if (runFolder_) file.runFolder = runFolder_->path();
     file.fileNumber = static_cast<std::int32_t>(index + 1);
+    file.spareCore = SpareCoreBeside(settings_, workers_, index, entries_.size());
     if (settings_.advanced.keepSubfolders == 1)
       CreateSubfolders(job_.outputFolder, entry.relativeSubfolder);
     return file;
@@ -340,6 +343,7 @@ class Batch {
   // Removed with everything in it when the run ends.
   const std::unique_ptr<RunFolder> runFolder_;
   std::size_t next_ = 0;  // under the progress lock
+  int workers_ = 1;
   std::int32_t converted_ = 0;
 
   // Output path -> the inputs written there, in input-set order.
@@ -362,6 +366,13 @@ int FileWorkerCount(const ConversionSettings& settings, std::size_t files) {
   if (count <= 0) count = ::sysconf(_SC_NPROCESSORS_ONLN);
   count = std::clamp(count, 1L, kMostWorkers);
   return static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(count), files));
+}
+
+bool SpareCoreBeside(const ConversionSettings& settings, int workers, std::size_t index,
+                     std::size_t files) {
+  if (::sysconf(_SC_NPROCESSORS_ONLN) < 2) return false;
+  if (workers <= 1) return settings.advanced.jobs <= 0;
+  return index + 1 == files;
 }
 
 int ConversionWorker(AppContext& context) {

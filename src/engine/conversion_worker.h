@@ -20,4 +20,12 @@ int ConversionWorker(AppContext& context);
 // the files before.
 int FileWorkerCount(const ConversionSettings& settings, std::size_t files);
 
+// Whether the file at `index` of `files` may use a core beside its own (to
+// share its decoding): with the automatic worker count when a single worker
+// leaves other cores idle, and, with several workers, for the last file,
+// whose neighbours run out of files. "Jobs" set by hand bounds the cores a
+// run keeps busy, so one worker asked for stays on one core.
+bool SpareCoreBeside(const ConversionSettings& settings, int workers, std::size_t index,
+                     std::size_t files);
+
 }  // namespace lumafold

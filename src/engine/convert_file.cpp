@@ -1,6 +1,5 @@
 #include "engine/convert_file.h"
 
-#include <thread>
 
 #include "engine/decode.h"
 #include "engine/held_output.h"
@@ -48,7 +47,7 @@ bool ConvertFile(const StepContext& context) {
   DecoderOptions decoder = DecoderOptions::FromEnvironment();
   decoder.external = context.settings.input.pcdDecoder == 1;
   decoder.rendering = RenderingForOutput(context);
-  decoder.spareCore = context.job.fileWorkers <= 1 && std::thread::hardware_concurrency() > 1;
+  decoder.spareCore = file.spareCore;
   DecodedImage decoded = DecodePhotoCd(file, decoder);
   if (!decoded.image) {
     if (!decoded.failure.empty())

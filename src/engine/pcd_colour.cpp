@@ -83,7 +83,8 @@ inline int Index(int value) { return std::clamp(value - kLowest, 0, kSteps - 1);
 // (R, G, B and FreeImage's B, G, R), so the inner loop stores at constant
 // offsets; any other layout takes the general path.
 template <typename T, int kRed = -1, int kGreen = -1, int kBlue = -1>
-void Convert(const YccPlanes& planes, int rotation, const T* curve, const Destination& to) {
+void Convert(const YccPlanes& planes, int rotation, const T* curve, const Destination& to,
+             int first, int last) {
   const int red = kRed >= 0 ? kRed : to.red;
   const int green = kGreen >= 0 ? kGreen : to.green;
   const int blue = kBlue >= 0 ? kBlue : to.blue;
@@ -98,7 +99,7 @@ void Convert(const YccPlanes& planes, int rotation, const T* curve, const Destin
   std::vector<std::uint16_t> row2(static_cast<std::size_t>(chromaWidth) + 1);
   const std::ptrdiff_t w = width;
   const std::ptrdiff_t h = height;
-  for (int y = 0; y < height; ++y) {
+  for (int y = first; y < last; ++y) {
     // Chroma rows brought to this luma row, times two.
     const int cy = y / 2;
     const int cyBelow = (y % 2 == 1) ? std::min(cy + 1, chromaHeight - 1) : cy;
@@ -150,13 +151,16 @@ void Convert(const YccPlanes& planes, int rotation, const T* curve, const Destin
 }
 
 template <typename T>
-void ConvertInto(const YccPlanes& planes, int rotation, const T* curve, const Destination& to) {
-  if (to.red == 0 && to.green == 1 && to.blue == 2)
-    Convert<T, 0, 1, 2>(planes, rotation, curve, to);
-  else if (to.red == 2 && to.green == 1 && to.blue == 0)
-    Convert<T, 2, 1, 0>(planes, rotation, curve, to);
-  else
-    Convert<T>(planes, rotation, curve, to);
+void ConvertInto(const YccPlanes& planes, int rotation, const T* curve, const Destination& to,
+                 bool spareCore) {
+  SplitRows(planes.height, spareCore, [&](int first, int last) {
+    if (to.red == 0 && to.green == 1 && to.blue == 2)
+      Convert<T, 0, 1, 2>(planes, rotation, curve, to, first, last);
+    else if (to.red == 2 && to.green == 1 && to.blue == 0)
+      Convert<T, 2, 1, 0>(planes, rotation, curve, to, first, last);
+    else
+      Convert<T>(planes, rotation, curve, to, first, last);
+  });
 }
 
 }  // namespace
@@ -167,22 +171,23 @@ LevelSize UprightSize(LevelSize stored, int rotation) {
 }
 
 void ConvertToRgb(const YccPlanes& planes, int rotation, Rendering rendering,
-                  const Destination& destination) {
+                  const Destination& destination, bool spareCore) {
   const Tables& t = ColourTables();
   switch (rendering) {
     case Rendering::Display8:
-      ConvertInto(planes, rotation, t.display8.data(), destination);
+      ConvertInto(planes, rotation, t.display8.data(), destination, spareCore);
       break;
     case Rendering::Display16:
-      ConvertInto(planes, rotation, t.display16.data(), destination);
+      ConvertInto(planes, rotation, t.display16.data(), destination, spareCore);
       break;
     case Rendering::LinearFloat:
-      ConvertInto(planes, rotation, t.linear.data(), destination);
+      ConvertInto(planes, rotation, t.linear.data(), destination, spareCore);
       break;
   }
 }
 
-void ConvertToRgb(const YccPlanes& planes, int rotation, Rendering rendering, Picture& picture) {
+void ConvertToRgb(const YccPlanes& planes, int rotation, Rendering rendering, Picture& picture,
+                  bool spareCore) {
   const LevelSize upright = UprightSize({planes.width, planes.height}, rotation);
   picture.width = upright.width;
   picture.height = upright.height;
@@ -204,7 +209,7 @@ void ConvertToRgb(const YccPlanes& planes, int rotation, Rendering rendering, Pi
       destination.origin = picture.rgbFloat.data();
       break;
   }
-  ConvertToRgb(planes, rotation, rendering, destination);
+  ConvertToRgb(planes, rotation, rendering, destination, spareCore);
 }
 
 }  // namespace lumafold::pcd::detail

@@ -66,17 +66,27 @@ std::span<const std::uint8_t> LevelData(std::span<const std::uint8_t> file, std:
 }
 
 // Lower-level planes brought up to the next level's size.
-YccPlanes Doubled(const YccPlanes& lower) {
+YccPlanes Doubled(const YccPlanes& lower, bool spareCore) {
   YccPlanes up;
   up.width = lower.width * 2;
   up.height = lower.height * 2;
   SizeBuffer(up.luma, static_cast<std::size_t>(up.width) * up.height);
-  Interpolate2x(lower.luma.data(), lower.width, lower.height, up.luma.data());
   const std::size_t chroma = static_cast<std::size_t>(lower.width) * lower.height;
   SizeBuffer(up.chroma1, chroma);
   SizeBuffer(up.chroma2, chroma);
-  Interpolate2x(lower.chroma1.data(), lower.width / 2, lower.height / 2, up.chroma1.data());
-  Interpolate2x(lower.chroma2.data(), lower.width / 2, lower.height / 2, up.chroma2.data());
+  // Chroma rows are half as many, so a range of luma rows takes the
+  // chroma rows of half that range with it.
+  SplitRows(lower.height, spareCore, [&](int first, int last) {
+    Interpolate2x(lower.luma.data(), lower.width, lower.height, up.luma.data(), first, last);
+    const int chromaWidth = lower.width / 2;
+    const int chromaHeight = lower.height / 2;
+    const int chromaFirst = first / 2;
+    const int chromaLast = last == lower.height ? chromaHeight : last / 2;
+    Interpolate2x(lower.chroma1.data(), chromaWidth, chromaHeight, up.chroma1.data(),
+                  chromaFirst, chromaLast);
+    Interpolate2x(lower.chroma2.data(), chromaWidth, chromaHeight, up.chroma2.data(),
+                  chromaFirst, chromaLast);
+  });
   return up;
 }
 
@@ -90,7 +100,8 @@ struct Attempt {
 
 Attempt BuildResidualLevel(std::span<const std::uint8_t> file, std::size_t tableSector,
                            std::size_t tableSectors, int tableCount, std::size_t dataSector,
-                           std::size_t stopSector, const YccPlanes& lower, YccPlanes& planes) {
+                           std::size_t stopSector, const YccPlanes& lower, YccPlanes& planes,
+                           bool spareCore) {
   Attempt attempt;
   if (file.size() < (dataSector + 1) * kSectorSize) {
     attempt.cutShort = true;
@@ -117,7 +128,7 @@ Attempt BuildResidualLevel(std::span<const std::uint8_t> file, std::size_t table
                                        : "its coded data is too short for its rows";
     return attempt;
   }
-  planes = Doubled(lower);
+  planes = Doubled(lower, spareCore);
   attempt.stream = ApplyResiduals(data, tables, planes);
   attempt.ok = attempt.stream.complete;
   if (!attempt.ok) {
@@ -163,7 +174,7 @@ Result Decode(std::span<const std::uint8_t> file, const Request& request) {
     // 4Base carries a luma residual; its chroma is Base chroma doubled.
     YccPlanes four;
     Attempt attempt = BuildResidualLevel(file, kFourBaseTableSector, 1, 1, kFourBaseDataSector,
-                                         container.fourBaseStop, planes, four);
+                                         container.fourBaseStop, planes, four, request.spareCore);
     if (!attempt.ok) {
       note = NotUsed(Level::FourBase, attempt.problem);
     } else {
@@ -184,7 +195,8 @@ Result Decode(std::span<const std::uint8_t> file, const Request& request) {
           YccPlanes sixteen;
           Attempt tried = BuildResidualLevel(file, start + kSixteenBaseTableOffset, 2, 3,
                                              start + kSixteenBaseDataOffset,
-                                             container.sixteenBaseStop, planes, sixteen);
+                                             container.sixteenBaseStop, planes, sixteen,
+                                             request.spareCore);
           if (tried.ok) {
             planes = std::move(sixteen);
             level = Level::SixteenBase;
@@ -211,9 +223,9 @@ Result Decode(std::span<const std::uint8_t> file, const Request& request) {
     result.picture.width = upright.width;
     result.picture.height = upright.height;
     result.picture.rendering = request.rendering;
-    ConvertToRgb(planes, container.rotation, request.rendering, destination);
+    ConvertToRgb(planes, container.rotation, request.rendering, destination, request.spareCore);
   } else {
-    ConvertToRgb(planes, container.rotation, request.rendering, result.picture);
+    ConvertToRgb(planes, container.rotation, request.rendering, result.picture, request.spareCore);
   }
   result.ok = true;
   return result;

@@ -78,6 +78,9 @@ struct Request {
   // When set, called once with the upright size when the picture is about
   // to be written; an origin of null fails the decode.
   std::function<Destination(int width, int height, Rendering rendering)> destination;
+  // A second core is free: the interpolation and colour steps share their
+  // rows with a thread of its own. The picture is the same either way.
+  bool spareCore = false;
 };
 
 // Decodes a file. A folder, FIFO or device fails at once (never blocks).

@@ -10,6 +10,8 @@
 #include <new>
 #include <span>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -49,6 +51,25 @@ struct UninitialisedAllocator : std::allocator<T> {
 };
 
 using Bytes = std::vector<std::uint8_t, UninitialisedAllocator<std::uint8_t>>;
+
+// Runs `work(begin, end)` over rows [0, rows): with `spareCore`, the lower
+// half on a thread of its own beside this one. Every row is independent, so
+// the result is the same either way; without a thread to be had the rows
+// all run here.
+template <typename Work>
+void SplitRows(int rows, bool spareCore, Work&& work) {
+  constexpr int kWorthAThread = 256;
+  if (spareCore && rows >= kWorthAThread) {
+    const int middle = rows / 2;
+    try {
+      std::jthread lower([&work, middle, rows] { work(middle, rows); });
+      work(0, middle);
+      return;
+    } catch (const std::system_error&) {
+    }
+  }
+  work(0, rows);
+}
 
 // Sizes `buffer` to `count` values. Large buffers are first offered to the
 // kernel for huge pages: a 16Base decode touches some 40 MB of fresh memory,
@@ -122,6 +143,9 @@ ResidualStream ApplyResiduals(std::span<const std::uint8_t> data,
 // Doubles a plane the Image Pac way: even pixels copy, odd ones the rounded
 // mean of two neighbours, centre ones of four; the last row and column repeat.
 void Interpolate2x(const std::uint8_t* source, int width, int height, std::uint8_t* target);
+// The same for the target rows made from source rows [first, last).
+void Interpolate2x(const std::uint8_t* source, int width, int height, std::uint8_t* target,
+                   int first, int last);
 
 // --- colour ----------------------------------------------------------------------
 
@@ -132,10 +156,11 @@ LevelSize UprightSize(LevelSize stored, int rotation);
 // picture is stored clockwise) into `destination`, which holds the upright
 // size.
 void ConvertToRgb(const YccPlanes& planes, int rotation, Rendering rendering,
-                  const Destination& destination);
+                  const Destination& destination, bool spareCore = false);
 
 // The same into the picture's own buffer, filling its size.
-void ConvertToRgb(const YccPlanes& planes, int rotation, Rendering rendering, Picture& picture);
+void ConvertToRgb(const YccPlanes& planes, int rotation, Rendering rendering, Picture& picture,
+                  bool spareCore = false);
 
 // The decode itself over a whole file (or its first sectors, for thumbnails).
 Result Decode(std::span<const std::uint8_t> file, const Request& request);

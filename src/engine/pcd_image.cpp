@@ -56,6 +56,7 @@ pcd::Result DecodeFileToBitmap(const std::string& path, pcd::Request request, Im
     pcd::Rendering rendering = pcd::Rendering::Display8;
     std::jthread thread;  // last: joined before the bitmap goes
   } early;
+  request.spareCore = spareCore;
   if (spareCore)
     request.expect = [&early](int width, int height, pcd::Rendering rendering) {
       constexpr long kWorthAThread = 1536L * 1024L;

@@ -47,8 +47,13 @@ template void SizeBuffer(std::vector<std::uint16_t>&, std::size_t);
 template void SizeBuffer(std::vector<float>&, std::size_t);
 
 void Interpolate2x(const std::uint8_t* source, int width, int height, std::uint8_t* target) {
+  Interpolate2x(source, width, height, target, 0, height);
+}
+
+void Interpolate2x(const std::uint8_t* source, int width, int height, std::uint8_t* target,
+                   int first, int last) {
   const std::size_t targetWidth = 2 * static_cast<std::size_t>(width);
-  for (int y = 0; y < height; ++y) {
+  for (int y = first; y < last; ++y) {
     const std::uint8_t* above = source + static_cast<std::size_t>(y) * width;
     const std::uint8_t* below = y + 1 < height ? above + width : above;
     std::uint8_t* even = target + 2 * static_cast<std::size_t>(y) * targetWidth;

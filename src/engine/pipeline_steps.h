@@ -40,6 +40,8 @@ struct FileConversion {
   // decoder files apart from every other file's.
   std::string runFolder;
   std::int32_t fileNumber = 0;
+  // A core beside this file's own is free to help it (SpareCoreBeside).
+  bool spareCore = false;
   // Why the file failed, for the trace's "Reason: " line and the front
   // ends; set on every failure path.
   std::string failureReason;

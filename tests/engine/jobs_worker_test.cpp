@@ -344,5 +344,23 @@ TEST(FileWorkerCount, OnePerCoreByDefaultAtMostOnePerFileAndOneForNumberedWaterm
   EXPECT_EQ(FileWorkerCount(settings, 10), 4);
 }
 
+// A run asked to use N cores must not keep more busy: sharded runs side by
+// side (one per core, --jobs=1) rely on it.
+TEST(SpareCoreBeside, OnlyWhereACoreWouldOtherwiseIdle) {
+  ConversionSettings settings;
+  settings.resetToDefaults(SettingsMode::CommandLine);
+  const bool several = ::sysconf(_SC_NPROCESSORS_ONLN) > 1;
+  EXPECT_EQ(SpareCoreBeside(settings, 1, 0, 1), several) << "one file, automatic count";
+  EXPECT_EQ(SpareCoreBeside(settings, 1, 4, 10), several) << "numbered watermark: one worker";
+  EXPECT_FALSE(SpareCoreBeside(settings, 2, 0, 10));
+  EXPECT_FALSE(SpareCoreBeside(settings, 2, 8, 10));
+  EXPECT_EQ(SpareCoreBeside(settings, 2, 9, 10), several) << "the last file";
+  settings.advanced.jobs = 1;
+  EXPECT_FALSE(SpareCoreBeside(settings, 1, 0, 1));
+  EXPECT_FALSE(SpareCoreBeside(settings, 1, 9, 10));
+  settings.advanced.jobs = 2;
+  EXPECT_EQ(SpareCoreBeside(settings, 2, 9, 10), several);
+}
+
 }  // namespace
 }  // namespace lumafold

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "pcd_test_support.h"
 
@@ -105,6 +106,26 @@ TEST(DecodeFileToBitmap, HoldsTheDecodersPictureUprightInEveryRenderingAndOrient
       EXPECT_EQ(differences, 0);
     }
   }
+}
+
+// The spare core takes the lower half of the rows of the interpolation and
+// colour steps: a real 16Base scan stored turned must come out the same to
+// the last value.
+TEST(DecodeWithASpareCore, GivesTheSamePictureAsOneThread) {
+  using pcd_testing::ReadBytes;
+  using pcd_testing::SampleFile;
+  const std::vector<std::uint8_t> bytes = ReadBytes(SampleFile("portrait-in-red.pcd"));
+  ASSERT_FALSE(bytes.empty());
+  pcd::Request request;
+  request.rendering = pcd::Rendering::Display16;
+  const pcd::Result alone = pcd::DecodeBytes(bytes, request);
+  request.spareCore = true;
+  const pcd::Result shared = pcd::DecodeBytes(bytes, request);
+  ASSERT_TRUE(alone.ok && shared.ok) << alone.error << shared.error;
+  EXPECT_EQ(shared.picture.level, pcd::Level::SixteenBase);
+  EXPECT_EQ(shared.picture.width, 2048);
+  EXPECT_EQ(shared.picture.height, 3072);
+  EXPECT_TRUE(alone.picture.rgb16 == shared.picture.rgb16);
 }
 
 TEST(DecodeFileToBitmap, GivesNoBitmapWhenTheFileCannotBeDecoded) {
