@@ -1,6 +1,5 @@
 #include "engine/convert_file.h"
 
-
 #include "engine/decode.h"
 #include "engine/held_output.h"
 #include "engine/image_libraries.h"

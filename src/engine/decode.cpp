@@ -440,9 +440,10 @@ DecodedImage DecodeInProcess(const std::string& path, pcd::Rendering rendering, 
   DecodedImage decoded;
   pcd::Request request;
   request.rendering = rendering;
+  request.spareCore = spareCore;
   pcd::Result result;
   try {
-    result = DecodeFileToBitmap(path, request, decoded.image, spareCore);
+    result = DecodeFileToBitmap(path, request, decoded.image);
   } catch (const std::bad_alloc&) {
     decoded.failure = "not enough memory to decode the picture";
     return decoded;

@@ -80,12 +80,10 @@ YccPlanes Doubled(const YccPlanes& lower, bool spareCore) {
     Interpolate2x(lower.luma.data(), lower.width, lower.height, up.luma.data(), first, last);
     const int chromaWidth = lower.width / 2;
     const int chromaHeight = lower.height / 2;
-    const int chromaFirst = first / 2;
-    const int chromaLast = last == lower.height ? chromaHeight : last / 2;
-    Interpolate2x(lower.chroma1.data(), chromaWidth, chromaHeight, up.chroma1.data(),
-                  chromaFirst, chromaLast);
-    Interpolate2x(lower.chroma2.data(), chromaWidth, chromaHeight, up.chroma2.data(),
-                  chromaFirst, chromaLast);
+    Interpolate2x(lower.chroma1.data(), chromaWidth, chromaHeight, up.chroma1.data(), first / 2,
+                  last / 2);
+    Interpolate2x(lower.chroma2.data(), chromaWidth, chromaHeight, up.chroma2.data(), first / 2,
+                  last / 2);
   });
   return up;
 }

@@ -142,8 +142,7 @@ ResidualStream ApplyResiduals(std::span<const std::uint8_t> data,
 
 // Doubles a plane the Image Pac way: even pixels copy, odd ones the rounded
 // mean of two neighbours, centre ones of four; the last row and column repeat.
-void Interpolate2x(const std::uint8_t* source, int width, int height, std::uint8_t* target);
-// The same for the target rows made from source rows [first, last).
+// Writes the target rows made from source rows [first, last).
 void Interpolate2x(const std::uint8_t* source, int width, int height, std::uint8_t* target,
                    int first, int last);
 

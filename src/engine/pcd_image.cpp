@@ -40,8 +40,7 @@ std::size_t ValueSize(pcd::Rendering rendering) {
 
 }  // namespace
 
-pcd::Result DecodeFileToBitmap(const std::string& path, pcd::Request request, ImageHandle& image,
-                               bool spareCore) {
+pcd::Result DecodeFileToBitmap(const std::string& path, pcd::Request request, ImageHandle& image) {
   // A 16Base bitmap is 19 to 75 MB of fresh memory, which FreeImage zeroes
   // page by page; that alone took a fifth of a whole conversion. With a
   // core to spare, a large one is therefore allocated on another thread
@@ -56,8 +55,7 @@ pcd::Result DecodeFileToBitmap(const std::string& path, pcd::Request request, Im
     pcd::Rendering rendering = pcd::Rendering::Display8;
     std::jthread thread;  // last: joined before the bitmap goes
   } early;
-  request.spareCore = spareCore;
-  if (spareCore)
+  if (request.spareCore)
     request.expect = [&early](int width, int height, pcd::Rendering rendering) {
       constexpr long kWorthAThread = 1536L * 1024L;
       if (static_cast<long>(width) * height < kWorthAThread) return;

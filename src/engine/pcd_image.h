@@ -12,10 +12,9 @@
 namespace lumafold {
 
 // Decodes a file straight into a bitmap of the rendering's type (no second
-// copy of the pixels); `image` is set when the result is ok. With
-// `spareCore`, a large bitmap is allocated on another thread while the file
-// is decoded.
-pcd::Result DecodeFileToBitmap(const std::string& path, pcd::Request request, ImageHandle& image,
-                               bool spareCore = false);
+// copy of the pixels); `image` is set when the result is ok. With the
+// request's `spareCore`, a large bitmap is also allocated on another thread
+// while the file is decoded.
+pcd::Result DecodeFileToBitmap(const std::string& path, pcd::Request request, ImageHandle& image);
 
 }  // namespace lumafold

@@ -46,10 +46,6 @@ template void SizeBuffer(std::vector<std::uint8_t>&, std::size_t);
 template void SizeBuffer(std::vector<std::uint16_t>&, std::size_t);
 template void SizeBuffer(std::vector<float>&, std::size_t);
 
-void Interpolate2x(const std::uint8_t* source, int width, int height, std::uint8_t* target) {
-  Interpolate2x(source, width, height, target, 0, height);
-}
-
 void Interpolate2x(const std::uint8_t* source, int width, int height, std::uint8_t* target,
                    int first, int last) {
   const std::size_t targetWidth = 2 * static_cast<std::size_t>(width);

@@ -83,8 +83,9 @@ TEST(DecodeFileToBitmap, HoldsTheDecodersPictureUprightInEveryRenderingAndOrient
       const pcd::Result own = pcd::DecodeFile(DecoderData(c.file), request);
       ASSERT_TRUE(own.ok) << own.error;
       ImageHandle image;
-      const pcd::Result direct =
-          DecodeFileToBitmap(DecoderData(c.file), request, image, /*spareCore=*/true);
+      pcd::Request beside = request;
+      beside.spareCore = true;
+      const pcd::Result direct = DecodeFileToBitmap(DecoderData(c.file), beside, image);
       ASSERT_TRUE(direct.ok) << direct.error;
       ASSERT_TRUE(image);
       EXPECT_EQ(direct.picture.level, own.picture.level);
