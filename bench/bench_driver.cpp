@@ -10,9 +10,9 @@
 #include <thread>
 
 #include "engine/app_context.h"
-#include "engine/conversion_worker.h"
+#include "engine/run/conversion_worker.h"
 #include "engine/image_libraries.h"
-#include "engine/write_output.h"
+#include "engine/writers/write_output.h"
 
 int main(int argc, char** argv) {
   if (argc < 3) {

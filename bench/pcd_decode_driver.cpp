@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/pcd_decoder.h"
+#include "photocd/photocd.h"
 
 int main(int argc, char** argv) {
   const bool wide = argc == 4 && std::strcmp(argv[1], "--16") == 0;

@@ -14,7 +14,7 @@
 #include <string_view>
 
 #include "engine/app_context.h"
-#include "engine/input_import.h"
+#include "engine/run/input_import.h"
 #include "fuzz_support.h"
 
 using namespace lumafold;

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/naming.h"
+#include "engine/run/naming.h"
 #include "fuzz_support.h"
 #include "settings/conversion_settings.h"
 

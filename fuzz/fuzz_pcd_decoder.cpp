@@ -16,8 +16,8 @@
 #include <cstring>
 #include <vector>
 
-#include "engine/pcd_decoder.h"
-#include "engine/pcd_decoder_internal.h"
+#include "photocd/photocd.h"
+#include "photocd/internal.h"
 #include "fuzz_support.h"
 
 using namespace lumafold;

@@ -13,7 +13,7 @@
 #include <cstring>
 #include <string>
 
-#include "engine/pcd_header.h"
+#include "photocd/photocd.h"
 #include "fuzz_support.h"
 
 using namespace lumafold;

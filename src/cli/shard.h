@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/conversion_job.h"
+#include "engine/run/conversion_job.h"
 
 namespace lumafold {
 

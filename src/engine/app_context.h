@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-#include "engine/conversion_job.h"
+#include "engine/run/conversion_job.h"
 #include "settings/conversion_settings.h"
 #include "settings/format_registry.h"
 #include "settings/string_catalog.h"

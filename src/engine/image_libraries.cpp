@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <mutex>
 
-#include "engine/devil_guard.h"
+#include "engine/writers/devil_guard.h"
 
 namespace lumafold {
 namespace {

@@ -4,8 +4,8 @@
 
 #include <QComboBox>
 
-#include "engine/font_loader.h"
-#include "engine/write_output.h"
+#include "engine/steps/font_loader.h"
+#include "engine/writers/write_output.h"
 #include "settings/profile_file.h"
 #include "settings/text_utils.h"
 #include "ui/main_window.h"

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "engine/app_context.h"
-#include "engine/input_import.h"
+#include "engine/run/input_import.h"
 
 namespace lumafold::ui {
 

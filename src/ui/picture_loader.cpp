@@ -5,8 +5,7 @@
 #include <deque>
 #include <mutex>
 
-#include "engine/pcd_decoder.h"
-#include "engine/pcd_header.h"
+#include "photocd/photocd.h"
 
 namespace lumafold::ui {
 

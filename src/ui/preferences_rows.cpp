@@ -15,7 +15,7 @@
 #include <cmath>
 #include <variant>
 
-#include "engine/font_loader.h"
+#include "engine/steps/font_loader.h"
 #include "settings/settings_keys.h"
 #include "settings/string_catalog.h"
 #include "settings/text_utils.h"

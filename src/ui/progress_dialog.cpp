@@ -11,7 +11,7 @@
 #include <functional>
 #include <thread>
 
-#include "engine/conversion_worker.h"
+#include "engine/run/conversion_worker.h"
 #include "ui/commands.h"
 #include "ui/conversion_run.h"
 #include "ui/main_window.h"

@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <memory>
 
-#include "engine/font_loader.h"
+#include "engine/steps/font_loader.h"
 #include "settings/profile_file.h"
 #include "ui/dialogs.h"
 #include "ui/display_probe.h"

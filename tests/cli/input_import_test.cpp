@@ -1,6 +1,6 @@
 // The add-file rule and the import workers that fill the input set, and the
 // command line's reading of -i texts and relative paths.
-#include "engine/input_import.h"
+#include "engine/run/input_import.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

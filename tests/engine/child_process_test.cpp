@@ -1,6 +1,6 @@
 // The child-process runner: arguments reach the program untouched, standard
 // input is empty, the working folder is set, the time limit kills.
-#include "engine/child_process.h"
+#include "engine/run/child_process.h"
 
 #include <chrono>
 #include <thread>

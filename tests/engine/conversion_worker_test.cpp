@@ -2,7 +2,7 @@
 // lines, "%n%" over successes only, file times, subfolders, the running
 // flag and the pause gate, a mixed folder of good and hostile files, and
 // no temporary file left anywhere.
-#include "engine/conversion_worker.h"
+#include "engine/run/conversion_worker.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -11,9 +11,9 @@
 #include <set>
 #include <thread>
 
-#include "engine/convert_file.h"
-#include "engine/naming.h"
-#include "engine/write_output.h"
+#include "engine/run/convert_file.h"
+#include "engine/run/naming.h"
+#include "engine/writers/write_output.h"
 #include "pipeline_test_support.h"
 
 namespace lumafold {

@@ -2,13 +2,13 @@
 // `convert` (through a logging wrapper that counts its runs) and with
 // stand-in converters; FreeImage's loader as fallback; orientation from
 // both; nothing left in the run folder.
-#include "engine/decode.h"
+#include "engine/steps/decode.h"
 
 #include <cstring>
 #include <regex>
 
-#include "engine/child_process.h"
-#include "engine/run_folder.h"
+#include "engine/run/child_process.h"
+#include "engine/run/run_folder.h"
 #include "pipeline_test_support.h"
 
 namespace lumafold {

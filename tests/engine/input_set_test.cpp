@@ -6,7 +6,7 @@
 #include <set>
 #include <thread>
 
-#include "engine/conversion_job.h"
+#include "engine/run/conversion_job.h"
 
 namespace lumafold {
 namespace {

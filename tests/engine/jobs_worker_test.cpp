@@ -11,9 +11,9 @@
 #include <map>
 #include <thread>
 
-#include "engine/conversion_worker.h"
-#include "engine/font_loader.h"
-#include "engine/write_output.h"
+#include "engine/run/conversion_worker.h"
+#include "engine/steps/font_loader.h"
+#include "engine/writers/write_output.h"
 #include "pipeline_test_support.h"
 
 namespace lumafold {

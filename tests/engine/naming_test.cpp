@@ -1,6 +1,6 @@
 // Output naming with a fixed clock: the mask tokens, letter case, the
 // watermark expansion, the temporary name and the output path rules.
-#include "engine/naming.h"
+#include "engine/run/naming.h"
 
 #include <time.h>
 

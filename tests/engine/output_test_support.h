@@ -18,10 +18,10 @@
 #include <string>
 #include <vector>
 
-#include "engine/conversion_job.h"
+#include "engine/run/conversion_job.h"
 #include "engine/image.h"
-#include "engine/pipeline_steps.h"
-#include "engine/write_output.h"
+#include "engine/steps/pipeline_steps.h"
+#include "engine/writers/write_output.h"
 #include "settings/conversion_settings.h"
 #include "settings/format_registry.h"
 

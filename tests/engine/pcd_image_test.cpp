@@ -2,7 +2,7 @@
 // the top row at FreeImage's last scan line, the channels where FreeImage
 // looks for them, every orientation turned upright exactly as the decoder's
 // own buffer has it, and no bitmap when the file cannot be decoded.
-#include "engine/pcd_image.h"
+#include "engine/steps/pcd_image.h"
 
 #include <gtest/gtest.h>
 
@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "pcd_test_support.h"
+#include "photocd/pcd_test_support.h"
 
 namespace lumafold {
 namespace {
 
-using pcd_testing::DecoderData;
+using test_files::DecoderData;
 
 // Value (x, y, channel c: 0 red, 1 green, 2 blue) of the upright picture as
 // the bitmap holds it, on the scale of its own type.
@@ -114,8 +114,8 @@ TEST(DecodeFileToBitmap, HoldsTheDecodersPictureUprightInEveryRenderingAndOrient
 // the last value.
 TEST(DecodeWithASpareCore, GivesTheSamePictureAsOneThread) {
   using pcd_testing::ReadBytes;
-  using pcd_testing::SampleFile;
-  const std::vector<std::uint8_t> bytes = ReadBytes(SampleFile("portrait-in-red.pcd"));
+  using test_files::Sample;
+  const std::vector<std::uint8_t> bytes = ReadBytes(Sample("portrait-in-red.pcd"));
   ASSERT_FALSE(bytes.empty());
   pcd::Request request;
   request.rendering = pcd::Rendering::Display16;

@@ -4,8 +4,8 @@
 
 #include <tuple>
 
-#include "engine/decode.h"
-#include "engine/write_output.h"
+#include "engine/steps/decode.h"
+#include "engine/writers/write_output.h"
 #include "pipeline_test_support.h"
 #include "settings/format_registry.h"
 

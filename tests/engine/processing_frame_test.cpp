@@ -1,7 +1,7 @@
 // The solid frame step: mitred sides over the image's edge, opacity, clamping.
 #include <gtest/gtest.h>
 
-#include "engine/frame.h"
+#include "engine/steps/frame.h"
 #include "processing_test_support.h"
 
 namespace lumafold {

@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "engine/conversion_job.h"
+#include "engine/run/conversion_job.h"
 #include "engine/image.h"
-#include "engine/pipeline_steps.h"
+#include "engine/steps/pipeline_steps.h"
 #include "settings/conversion_settings.h"
 
 namespace lumafold::testing {

@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "engine/font_loader.h"
+#include "engine/steps/font_loader.h"
 #include "processing_test_support.h"
 
 namespace lumafold {

@@ -1,0 +1,49 @@
+// Output naming: the "Filename Mask" tokens, the output and temporary paths,
+// and the same token expansion for watermark texts.
+#pragma once
+
+#include <ctime>
+#include <string>
+#include <string_view>
+
+#include "engine/steps/pipeline_steps.h"
+
+namespace lumafold {
+
+// The file name from the mask: the whole mask lower-cased, then every token
+// replaced in table order. An empty mask is "%filename%.%ext%".
+std::string OutputFileName(const StepContext& context);
+
+// Watermark text with the tokens replaced; the literal text keeps its
+// letter case, and a text with fewer than two "%" is returned unchanged.
+std::string ExpandWatermarkText(const std::string& text, const StepContext& context);
+
+enum class OutputPathStatus {
+  Ok,
+  NoFileName,           // the name is empty, ends in "/" or its last part is "." or ".."
+  EscapesOutputFolder,  // absolute, or ".." climbing above the output folder
+};
+
+// Step 15: the output folder, the relative subfolder when "Keep Subfolders"
+// is on, then the file name; and the temporary name beside it. Sets
+// file.outputPath and file.temporaryOutputPath when the name is usable;
+// otherwise leaves them empty and sets file.failureReason.
+OutputPathStatus BuildOutputPaths(const StepContext& context);
+
+// Whether file.outputPath is the same file as any input of the run (same
+// path, or same device and inode, also through links); if so, sets
+// file.failureReason. Writing there would destroy the input.
+bool OutputReplacesAnInput(const StepContext& context);
+
+// "lumafold", one letter per decimal digit of the local date-time value
+// (0 gives "a" ... 9 "j"), five random letters, "." and the output key.
+std::string TemporaryFileName(std::time_t now, std::string_view outputKey);
+
+// The job's clock, or the system clock when the job has none.
+std::time_t CurrentTime(const ConversionJob& job);
+
+// Seconds since 1970 in local time (the settings file's dates) to a system
+// time value, through the local zone rules that applied then.
+std::time_t FromLocalSeconds(std::int64_t localSeconds);
+
+}  // namespace lumafold

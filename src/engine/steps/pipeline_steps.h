@@ -1,0 +1,76 @@
+// One input file's working state and the processing steps of ConvertFile.
+// Every step takes the current image and returns the image that replaces it
+// (or the same one); a step that is switched off or cannot do its work
+// passes the image on unchanged.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/run/conversion_job.h"
+#include "engine/image.h"
+#include "settings/conversion_settings.h"
+
+namespace lumafold {
+
+// Where the write step puts a file's output (held_output.h).
+enum class OutputPlacement {
+  Direct,        // under its name at once: one file at a time
+  InOrder,       // named by its worker, moved into place in input-set order
+  NamedInOrder,  // named and moved into place in input-set order ("%n%", "%rnd%")
+};
+
+// Per-file values, so that several files can be worked on at once while the
+// run's shared fields stay read-only.
+struct FileConversion {
+  std::string inputPath;          // the input as listed in the input set
+  std::string relativeSubfolder;  // from the input set entry
+  std::string intermediatePath;   // BMP written by the external decoder
+  std::string outputPath;
+  std::string temporaryOutputPath;
+  std::int32_t sourceBitDepth = 0;  // bits per pixel as decoded
+  std::int32_t targetBitDepth = 0;  // depth written, decided by ConvertDepth
+  std::int32_t workingWidth = 0;    // after rotation and resize
+  std::int32_t workingHeight = 0;
+  std::int32_t sequenceNumber = 1;  // "%n%" for this file
+  std::int32_t randomNumber = 1;    // "%rnd%" for this file
+  // The run's private folder (no trailing "/"), empty when it could not be
+  // made; and this file's place in the run, which keeps the names of its
+  // decoder files apart from every other file's.
+  std::string runFolder;
+  std::int32_t fileNumber = 0;
+  // A core beside this file's own is free to help it (SpareCoreBeside).
+  bool spareCore = false;
+  // Why the file failed, for the trace's "Reason: " line and the front
+  // ends; set on every failure path.
+  std::string failureReason;
+  // Warnings and errors the image libraries gave while this file was
+  // converted, as "LIBRARY: message", for the trace.
+  std::vector<std::string> libraryMessages;
+  OutputPlacement placement = OutputPlacement::Direct;
+  // Set when FreeImage's Base loader stood in for the converter: the note
+  // for the trace and standard error, and the rule that such a picture
+  // never replaces an output that is already there.
+  std::string decodeNote;
+  bool keepExistingOutput = false;
+  // The written output waiting to be moved into place; empty otherwise.
+  std::string heldPath;
+};
+
+struct StepContext {
+  const ConversionSettings& settings;
+  const ConversionJob& job;
+  FileConversion& file;
+};
+
+ImageHandle RotateImage(ImageHandle image, const StepContext& context);
+ImageHandle ResizeImage(ImageHandle image, const StepContext& context);
+ImageHandle FlipImage(ImageHandle image, const StepContext& context);
+ImageHandle AdjustColours(ImageHandle image, const StepContext& context);
+ImageHandle ApplyGreyscale(ImageHandle image, const StepContext& context);
+ImageHandle ApplyThreshold(ImageHandle image, const StepContext& context);
+ImageHandle DrawFrame(ImageHandle image, const StepContext& context);
+ImageHandle DrawWatermark(ImageHandle image, const StepContext& context);
+
+}  // namespace lumafold

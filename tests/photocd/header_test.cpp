@@ -1,0 +1,133 @@
+// The Photo CD header reader: declared and usable level, rotation, and
+// refusal of files that are not whole Image Pacs.
+#include "photocd/photocd.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "support/test_files.h"
+
+namespace lumafold {
+namespace {
+
+using namespace test_files;
+
+// An Image Pac header with the given attribute byte and stop sectors,
+// padded (sparsely) to `size` bytes.
+std::string SyntheticPac(const Scratch& scratch, const std::string& name, unsigned char attribute,
+                         unsigned fourBaseStop, unsigned sixteenBaseStop, off_t size) {
+  std::string bytes(0x0E10, '\0');
+  bytes.replace(0x800, 7, "PCD_IPI");
+  bytes[0x0E02] = static_cast<char>(attribute);
+  bytes[0x0E03] = static_cast<char>(fourBaseStop >> 8);
+  bytes[0x0E04] = static_cast<char>(fourBaseStop & 0xFF);
+  bytes[0x0E05] = static_cast<char>(sixteenBaseStop >> 8);
+  bytes[0x0E06] = static_cast<char>(sixteenBaseStop & 0xFF);
+  const std::string path = scratch / name;
+  WriteFile(path, bytes);
+  EXPECT_EQ(::truncate(path.c_str(), size), 0);
+  return path;
+}
+
+TEST(PhotoCdHeader, SamplesDeclareAndHoldTheirLevels) {
+  const auto sixteen = ReadPhotoCdHeader(Sample("kodim05-16base.pcd"));
+  ASSERT_TRUE(sixteen.ok());
+  EXPECT_EQ(sixteen.header.declaredLevel, PhotoCdLevel::SixteenBase);
+  EXPECT_EQ(sixteen.header.usableLevel, PhotoCdLevel::SixteenBase);
+  EXPECT_EQ(HighestIndex(sixteen.header), 5);
+  EXPECT_EQ(sixteen.header.rotation, 0);
+  EXPECT_EQ(sixteen.header.firstSectorOrientationByte & 0x3F, 8);
+
+  const auto four = ReadPhotoCdHeader(Sample("kodim13-4base.pcd"));
+  ASSERT_TRUE(four.ok());
+  EXPECT_EQ(four.header.usableLevel, PhotoCdLevel::FourBase);
+  EXPECT_EQ(HighestIndex(four.header), 4);
+
+  const auto portrait = ReadPhotoCdHeader(Sample("kodim19.pcd"));
+  ASSERT_TRUE(portrait.ok());
+  EXPECT_EQ(portrait.header.usableLevel, PhotoCdLevel::Base);
+  EXPECT_EQ(HighestIndex(portrait.header), 3);
+  EXPECT_EQ(portrait.header.rotation, 1);
+
+  EXPECT_EQ(ReadPhotoCdHeader(DecoderData("rotate-180.pcd")).header.rotation, 2);
+  EXPECT_EQ(ReadPhotoCdHeader(DecoderData("rotate-270.pcd")).header.rotation, 3);
+}
+
+TEST(PhotoCdHeader, TruncatedFilesFallToTheHighestWholeLevel) {
+  const auto cutIn16Base = ReadPhotoCdHeader(Hostile("truncated-16base.pcd"));
+  ASSERT_TRUE(cutIn16Base.ok());
+  EXPECT_EQ(cutIn16Base.header.declaredLevel, PhotoCdLevel::SixteenBase);
+  EXPECT_EQ(cutIn16Base.header.usableLevel, PhotoCdLevel::FourBase);
+
+  const auto cutIn4Base = ReadPhotoCdHeader(DecoderData("truncated-16base.pcd"));
+  ASSERT_TRUE(cutIn4Base.ok());
+  EXPECT_EQ(cutIn4Base.header.usableLevel, PhotoCdLevel::Base);
+
+  Scratch scratch;
+  const off_t sector = 2048;
+  // 16Base stop 1466 = the file's length in sectors; one sector short loses 16Base.
+  EXPECT_EQ(ReadPhotoCdHeader(SyntheticPac(scratch, "whole", 0x08, 602, 1466, 1466 * sector))
+                .header.usableLevel,
+            PhotoCdLevel::SixteenBase);
+  EXPECT_EQ(ReadPhotoCdHeader(SyntheticPac(scratch, "short", 0x08, 602, 1466, 1465 * sector))
+                .header.usableLevel,
+            PhotoCdLevel::FourBase);
+  EXPECT_EQ(ReadPhotoCdHeader(SyntheticPac(scratch, "short4", 0x08, 602, 1466, 601 * sector))
+                .header.usableLevel,
+            PhotoCdLevel::Base);
+  // Base needs 786,432 bytes.
+  EXPECT_EQ(ReadPhotoCdHeader(SyntheticPac(scratch, "base", 0x00, 0, 0, 786432)).status,
+            PhotoCdHeaderStatus::Ok);
+  EXPECT_EQ(ReadPhotoCdHeader(SyntheticPac(scratch, "nobase", 0x00, 0, 0, 786431)).status,
+            PhotoCdHeaderStatus::TooShort);
+}
+
+TEST(PhotoCdHeader, LevelAndRotationBitsAndImplausibleStopSectors) {
+  Scratch scratch;
+  const off_t big = 3000 * 2048;
+  // Level 3 is undefined and counts as 16Base; bits 0-1 are the rotation.
+  const auto undefined = ReadPhotoCdHeader(SyntheticPac(scratch, "l3", 0x0F, 602, 1466, big));
+  ASSERT_TRUE(undefined.ok());
+  EXPECT_EQ(undefined.header.declaredLevel, PhotoCdLevel::SixteenBase);
+  EXPECT_EQ(undefined.header.usableLevel, PhotoCdLevel::SixteenBase);
+  EXPECT_EQ(undefined.header.rotation, 3);
+  // A 4Base that claims no stop sector, or one inside Base, is not there.
+  EXPECT_EQ(ReadPhotoCdHeader(SyntheticPac(scratch, "zero", 0x04, 0, 0, big)).header.usableLevel,
+            PhotoCdLevel::Base);
+  EXPECT_EQ(
+      ReadPhotoCdHeader(SyntheticPac(scratch, "inside", 0x04, 300, 0, big)).header.usableLevel,
+      PhotoCdLevel::Base);
+  // A 16Base stop before the 4Base stop: 4Base only.
+  EXPECT_EQ(
+      ReadPhotoCdHeader(SyntheticPac(scratch, "backwards", 0x08, 602, 500, big)).header.usableLevel,
+      PhotoCdLevel::FourBase);
+  // Base declared: stop sectors are not looked at.
+  EXPECT_EQ(
+      ReadPhotoCdHeader(SyntheticPac(scratch, "basedecl", 0x01, 602, 1466, big)).header.usableLevel,
+      PhotoCdLevel::Base);
+}
+
+TEST(PhotoCdHeader, RefusesWhatIsNotAWholeImagePac) {
+  for (const char* name :
+       {"empty.pcd", "png-renamed.pcd", "svg-external.pcd", "mvg-drawing.pcd", "postscript.pcd",
+        "random-bytes.pcd", "no-signature.pcd", "one-sector.pcd"}) {
+    EXPECT_EQ(ReadPhotoCdHeader(Hostile(name)).status, PhotoCdHeaderStatus::NotPhotoCd) << name;
+  }
+  EXPECT_EQ(ReadPhotoCdHeader(Hostile("truncated-base.pcd")).status, PhotoCdHeaderStatus::TooShort);
+  EXPECT_EQ(ReadPhotoCdHeader(Hostile("truncated-in-header.pcd")).status,
+            PhotoCdHeaderStatus::TooShort);
+
+  Scratch scratch;
+  EXPECT_EQ(ReadPhotoCdHeader(scratch / "missing.pcd").status, PhotoCdHeaderStatus::Unreadable);
+  EXPECT_EQ(ReadPhotoCdHeader(scratch.path()).status, PhotoCdHeaderStatus::Unreadable);
+  // A FIFO named like a Photo CD file must not hang the batch.
+  const std::string fifo = scratch / "fifo.pcd";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_EQ(ReadPhotoCdHeader(fifo).status, PhotoCdHeaderStatus::Unreadable);
+}
+
+}  // namespace
+}  // namespace lumafold
