@@ -192,7 +192,7 @@ TEST_F(DecodeTest, TheBitmapIntermediateGivesWhatTheTgaGaveAndGreyStaysEightBits
   EXPECT_EQ(lastBitDepth_, 8) << "the grey file";
 }
 
-TEST_F(DecodeTest, BuiltInDecoderAgreesWithTheConverterOnOrientation) {
+TEST_F(DecodeTest, FreeImageFallbackAgreesWithTheConverterOnOrientation) {
   useConverter();
   const Strings files = {Sample("kodim23.pcd"),        Sample("kodim19.pcd"),
                          Sample("kodim05-16base.pcd"), Sample("kodim13-4base.pcd"),
@@ -205,13 +205,13 @@ TEST_F(DecodeTest, BuiltInDecoderAgreesWithTheConverterOnOrientation) {
   noConverter();
   for (std::size_t i = 0; i < files.size(); ++i) {
     SCOPED_TRACE(files[i]);
-    const DecodedImage builtIn = decode(files[i]);
-    ASSERT_TRUE(builtIn.image);
-    EXPECT_EQ(builtIn.source, DecodeSource::FreeImageLoader);
+    const DecodedImage fallback = decode(files[i]);
+    ASSERT_TRUE(fallback.image);
+    EXPECT_EQ(fallback.source, DecodeSource::FreeImageLoader);
     const bool portrait =
         FreeImage_GetHeight(external[i].image.get()) > FreeImage_GetWidth(external[i].image.get());
-    ExpectSize(builtIn, portrait ? 512 : 768, portrait ? 768 : 512);
-    EXPECT_GT(Correlation(builtIn.image.get(), external[i].image.get()), 0.9);
+    ExpectSize(fallback, portrait ? 512 : 768, portrait ? 768 : 512);
+    EXPECT_GT(Correlation(fallback.image.get(), external[i].image.get()), 0.9);
   }
   EXPECT_TRUE(runs().empty()) << "the stand-in was not the converter any more";
 }
@@ -295,7 +295,7 @@ TEST_F(DecodeTest, WrongShapedResultsEndAtTheIndexTheirShapeCallsFor) {
   EXPECT_EQ(runs(), (Strings{"3", "2"}));
 }
 
-TEST_F(DecodeTest, MissingOrHangingConverterFallsBackToTheBuiltInDecoder) {
+TEST_F(DecodeTest, MissingOrHangingConverterFallsBackToFreeImage) {
   noConverter();
   const DecodedImage missing = decode(Sample("kodim05-16base.pcd"));
   ExpectSize(missing, 768, 512);

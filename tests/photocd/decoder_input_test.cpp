@@ -122,8 +122,8 @@ TEST(PcdDecoderInputTest, DamagedHuffmanDataOrTablesFallBackToTheLevelBelow) {
     EXPECT_TRUE(damaged.picture.rgb8 == clean.picture.rgb8);
   }
 
-  // Garbage where the 16Base code tables should be: every byte value in
-  // turn at the first entry's code length.
+  // Garbage where the 16Base code tables should be: the lowest, a middling
+  // and the highest byte value at the first entry's code length.
   std::vector<std::uint8_t> bytes = ReadBytes(DecoderData("16base-kodak.pcd"));
   const std::size_t stop = static_cast<std::size_t>(bytes[0x0E03] << 8 | bytes[0x0E04]);
   for (int value : {0, 16, 255}) {

@@ -50,12 +50,16 @@ TEST(PcdDecoderPictureTest, MatchesTheEncodedPictureAtEveryResidualLevel) {
     const char* file;
     const char* reference;
     Level level;
-    int left, top;  // where the reference crop lies
+    int left, top;   // where the reference crop lies
+    double leastDb;  // just under today's figure: an interpolation that
+                     // truncates instead of rounding loses 0.7 dB at 4Base
   };
+  // Base and 4Base carry chroma at half size only, so their fine colour
+  // edges are softened.
   const Case cases[] = {
-      {"base-kodak.pcd", "base-kodak-ref.png", Level::Base, 0, 0},
-      {"4base-kodak.pcd", "4base-kodak-ref-crop.png", Level::FourBase, 384, 256},
-      {"16base-kodak.pcd", "16base-kodak-ref-crop.png", Level::SixteenBase, 1152, 768},
+      {"base-kodak.pcd", "base-kodak-ref.png", Level::Base, 0, 0, 46},
+      {"4base-kodak.pcd", "4base-kodak-ref-crop.png", Level::FourBase, 384, 256, 46.5},
+      {"16base-kodak.pcd", "16base-kodak-ref-crop.png", Level::SixteenBase, 1152, 768, 51},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.file);
@@ -73,10 +77,8 @@ TEST(PcdDecoderPictureTest, MatchesTheEncodedPictureAtEveryResidualLevel) {
     const double psnr = Psnr(decoded, reference, 240);
     std::printf("%s: mean %.2f / reference %.2f = %.4f, PSNR below 240 %.1f dB, whole %.1f dB\n",
                 c.file, Mean(decoded), Mean(reference), ratio, psnr, Psnr(decoded, reference));
-    EXPECT_NEAR(ratio, 1.0, 0.02);
-    // Base and 4Base carry chroma at half size only, so their fine colour
-    // edges are softened.
-    EXPECT_GE(psnr, c.level == Level::SixteenBase ? 45 : 40);
+    EXPECT_NEAR(ratio, 1.0, 0.002);
+    EXPECT_GE(psnr, c.leastDb);
   }
 }
 
@@ -145,10 +147,14 @@ TEST(PcdDecoderPictureTest, RealScansComeOutUprightAndCloseToKodaksRenderings) {
     const char* sample;
     const char* rendering;
     int width, height;
+    double leastDb;  // just under today's figure
   };
+  // Kodak's rendering is not ours (its tone curve differs), so this shows
+  // orientation and level, not exactness: a decoder with truncating
+  // interpolation scores a little higher here.
   const Case cases[] = {
-      {"couple-on-beach.pcd", "couple-on-beach-rendering.png", 3072, 2048},
-      {"portrait-in-red.pcd", "portrait-in-red-rendering.png", 2048, 3072},
+      {"couple-on-beach.pcd", "couple-on-beach-rendering.png", 3072, 2048, 28.5},
+      {"portrait-in-red.pcd", "portrait-in-red-rendering.png", 2048, 3072, 29},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.sample);
@@ -171,7 +177,7 @@ TEST(PcdDecoderPictureTest, RealScansComeOutUprightAndCloseToKodaksRenderings) {
     std::printf("%s: mean %.2f / rendering %.2f = %.4f, PSNR %.1f dB\n", c.sample, Mean(shrunk),
                 Mean(rendering), ratio, psnr);
     EXPECT_NEAR(ratio, 1.0, 0.05);
-    EXPECT_GE(psnr, 28);
+    EXPECT_GE(psnr, c.leastDb);
 
     // 16-bit values carry far more than 256 levels.
     std::vector<char> seen(65536, 0);
