@@ -162,7 +162,7 @@ bool SamePixels(FIBITMAP* a, FIBITMAP* b) {
   return true;
 }
 
-TEST_F(DecodeTest, TheBitmapIntermediateGivesWhatTheTgaGaveAndGreyStaysEightBits) {
+TEST_F(DecodeTest, TheBitmapIntermediateGivesWhatTheTgaGaveAndGreyStaysEightBitsWithEitherDecoder) {
   // A Photo CD file whose pixels are all grey: ImageMagick stored it in the
   // TGA as 8-bit grey, and the automatic output depth follows that.
   const std::string png = scratch_ / "grey.png";
@@ -190,6 +190,20 @@ TEST_F(DecodeTest, TheBitmapIntermediateGivesWhatTheTgaGaveAndGreyStaysEightBits
     EXPECT_TRUE(SamePixels(decoded.image.get(), before.get()));
   }
   EXPECT_EQ(lastBitDepth_, 8) << "the grey file";
+
+  // The program's own decoder gives 24 bits; the grey file comes back to 8
+  // there too, so that the automatic output depth (a one-channel JPEG) does
+  // not depend on the decoder. A colour file stays 24.
+  options_.external = false;
+  for (const auto& [path, bpp] : std::vector<std::pair<std::string, unsigned>>{
+           {grey, 8}, {Sample("kodim23.pcd"), 24}}) {
+    SCOPED_TRACE(path);
+    const DecodedImage own = decode(path);
+    ASSERT_TRUE(own.image);
+    EXPECT_EQ(own.source, DecodeSource::PhotoCdDecoder);
+    EXPECT_EQ(FreeImage_GetBPP(own.image.get()), bpp);
+    EXPECT_EQ(lastBitDepth_, static_cast<std::int32_t>(bpp));
+  }
 }
 
 TEST_F(DecodeTest, FreeImageFallbackAgreesWithTheConverterOnOrientation) {
