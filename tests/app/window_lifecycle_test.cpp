@@ -70,17 +70,23 @@ TEST(WindowSignals, TermOnTheIdleWindowRecordsItsPlacement) {
   const std::string config = ConfigPath(folder);
   mkdir((folder.path() + "/Quorvane").c_str(), 0700);
   mkdir((folder.path() + "/Quorvane/lumafold").c_str(), 0700);
-  // Never checks for updates; a window size the program did not choose.
-  std::ofstream(config) << "[General]\r\nUpdate Range = 5\r\nSave Window Position = 1\r\n"
-                           "[Window]\r\nWidth = 640\r\nHeight = 420\r\n";
+  // Never checks for updates; a window size the program did not choose,
+  // and no "CFG" or "IsMaximized": only the program's own save writes them.
+  const std::string given =
+      "[General]\r\nUpdate Range = 5\r\nSave Window Position = 1\r\n"
+      "[Window]\r\nWidth = 640\r\nHeight = 420\r\n";
+  std::ofstream(config) << given;
   ProgramOptions options = OffscreenWindow(folder);
   TerminateAfterStart(options);
   const ProgramRun run = RunProgram(ProgramPath(), {}, options);
   ASSERT_FALSE(run.timedOut) << run.err;
   EXPECT_EQ(run.status, 0) << run.err;
   const std::string written = ReadText(config);
-  EXPECT_NE(written.find("Width = 640\r\n"), std::string::npos) << written;
-  EXPECT_NE(written.find("Height = 420\r\n"), std::string::npos) << written;
+  EXPECT_NE(written.find("[General]\r\nCFG = 17\r\n"), std::string::npos) << written;
+  // The window opened at the size the file gave and recorded that size.
+  EXPECT_NE(written.find("[Window]\r\nIsMaximized = 0\r\nWidth = 640\r\nHeight = 420\r\n"),
+            std::string::npos)
+      << written;
 }
 
 TEST(WindowStart, AnUnreachableDisplayIsExplainedForTheWindowAndThePrompt) {
