@@ -6,6 +6,7 @@
 // ending). Only src/cli includes this.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -48,6 +49,12 @@ struct ResolvedInput {
   std::string path;  // the file's full path, or the folder's ending with "/"
 };
 
+// The longest side in pixels a resize is made to: JPEG, WebP and most
+// readers stop at 65535, and a scan scaled to more with its aspect kept
+// would need tens of gigabytes, so the image library's refusal would drop
+// the resize unseen, file by file.
+inline constexpr std::int32_t kLargestSide = 65535;
+
 class Batch {
  public:
   Batch(AppContext& context, const ParseOutcome& parsed, Console& console)
@@ -77,6 +84,20 @@ class Batch {
     return context_.formats.keywordName(set, value);
   }
 
+  // An input that cannot be converted, told as "PATH: why": one line on
+  // standard error, and the batch ends in status 2 (or 1) for it.
+  void InputFailed(const std::string& pathAndReason) {
+    console_.Note("Not converted: " + pathAndReason);
+    ++inputFailures_;
+  }
+
+  // The text a conversion option was given as, or `shown` when it was not.
+  std::string Given(const std::string& name, std::string shown) const {
+    const auto found = parsed_.given.find(name);
+    return found != parsed_.given.end() ? found->second : shown;
+  }
+  std::vector<std::string> RunWarnings() const;
+
   bool ResolveInput(const std::string& given, ResolvedInput& input, Failure& failure);
   bool ResolveInputs(Failure& failure);
   bool ResolveOutput(Failure& failure);
@@ -101,6 +122,7 @@ class Batch {
   std::vector<ResolvedInput> inputs_;
   Shard shard_;
   int beforeShard_ = 0;  // files in the whole input set, before --shard
+  std::atomic<int> inputFailures_{0};  // inputs that never entered the set
   SignalWatch signals_{context_.progress};
 };
 

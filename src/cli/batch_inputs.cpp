@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <mutex>
+#include <optional>
 
 #include "engine/run/input_import.h"
 #include "cli/batch_run.h"
@@ -33,16 +34,31 @@ bool Batch::ResolveInput(const std::string& given, ResolvedInput& input, Failure
 }
 
 // Every input is checked before anything is imported, in the order given;
-// the first decides the job's input fields (and so the default output
-// folder), as a single -i does.
+// the first that exists decides the job's input fields (and so the default
+// output folder), as a single -i does. Among several inputs (a shell
+// pattern's files) one that cannot serve fails alone, named, as a file
+// that fails to convert does; a lone -i keeps its "Error: " line, and so
+// does a set in which none can serve.
 bool Batch::ResolveInputs(Failure& failure) {
   std::vector<std::string> given = parsed_.inputs;
   if (given.empty()) given.push_back(job_.inputFolder);
+  std::optional<Failure> firstFailure;
+  std::vector<Failure> failed;
   for (const std::string& text : given) {
     ResolvedInput input;
-    if (!ResolveInput(text, input, failure)) return false;
-    inputs_.push_back(std::move(input));
+    Failure why;
+    if (ResolveInput(text, input, why)) {
+      inputs_.push_back(std::move(input));
+      continue;
+    }
+    if (!firstFailure) firstFailure = why;
+    failed.push_back(why);
   }
+  if (inputs_.empty()) {
+    failure = *firstFailure;
+    return false;
+  }
+  for (const Failure& why : failed) InputFailed(why.detail);
   const ResolvedInput& first = inputs_.front();
   if (first.isFile) {
     job_.inputPath = first.path;

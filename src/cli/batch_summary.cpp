@@ -37,7 +37,7 @@ int Batch::Convert(int added) {
     console_.Line(catalog.text("Msg", "Conversion is not complete"));
   }
   if (converted == 0) return kExitFailed;
-  return converted < added ? kExitSomeFailed : kExitAllConverted;
+  return converted < added || inputFailures_ > 0 ? kExitSomeFailed : kExitAllConverted;
 }
 
 }  // namespace lumafold::batch
