@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -79,14 +80,28 @@ TEST(ShellHabits, EveryFileOfAShellPatternIsConverted) {
   EXPECT_NE(loud.out.find("Files converted: 6 of 6\n"), std::string::npos) << loud.out;
 }
 
-TEST(ShellHabits, OneBadInputAmongManyIsNamedAndNothingIsConverted) {
+// A shell pattern's files: one that cannot be read (missing, empty, a FIFO,
+// a link to nothing) fails alone, named, and the others convert (status 2);
+// when none can serve, the lone input's "Error: " line ends the run.
+TEST(ShellHabits, OneBadInputAmongManyFailsAloneAndTheOthersConvert) {
   ScratchFolder work("lumafold-glob");
   CopySample("kodim23.pcd", work.path() + "/a.pcd");
-  const RunResult run = RunIn(work.path(), {"a.pcd", "missing.pcd", "-o", "."});
-  EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.err, "Error: Invalid input file\n  " + work.path() +
-                         "/missing.pcd: No such file or directory\n");
-  EXPECT_FALSE(fs::exists(work.path() + "/a.bmp"));
+  std::ofstream(work.path() + "/empty.pcd").close();
+  ASSERT_EQ(mkfifo((work.path() + "/fifo.pcd").c_str(), 0600), 0);
+  fs::create_symlink(work.path() + "/gone.pcd", work.path() + "/dangling.pcd");
+  const RunResult run = RunIn(work.path(), {"-q", "a.pcd", "missing.pcd", "empty.pcd", "fifo.pcd",
+                                            "dangling.pcd", "-o", "."});
+  EXPECT_EQ(run.status, 2);
+  const std::string w = work.path();
+  EXPECT_EQ(run.err, "Not converted: " + w + "/missing.pcd: No such file or directory\n" +
+                         "Not converted: " + w + "/empty.pcd: the file is empty\n" +
+                         "Not converted: " + w + "/fifo.pcd: not a regular file\n" +
+                         "Not converted: " + w + "/dangling.pcd: a symbolic link to nothing\n");
+  EXPECT_TRUE(fs::exists(w + "/a.bmp"));
+
+  const RunResult none = RunIn(work.path(), {"-q", "missing.pcd", "empty.pcd", "-o", "."});
+  EXPECT_EQ(none.status, 1);
+  EXPECT_EQ(none.err, "Error: Invalid input file\n  " + w + "/missing.pcd: No such file or directory\n");
 }
 
 // Holds the window's instance guard, as an open window does.

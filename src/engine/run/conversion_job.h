@@ -76,6 +76,11 @@ struct ConversionJob {
   // Receives warnings about the run (a fallback decode, an output written
   // twice) in command-line mode; empty: none are given.
   TraceSink warning;
+  // Told about each input that cannot even enter the set: a list file's
+  // missing or unreadable entry, a file of an input extension that is
+  // empty, not a regular file or a link to nothing, a folder that cannot be
+  // listed. Empty: they are skipped unseen, as the window has them.
+  FailureSink inputFailed;
 
   // Filled by the worker when a run starts.
   std::shared_ptr<const InputIdentities> inputIdentities;

@@ -42,12 +42,22 @@ bool FirstVisit(const std::string& folder, VisitedFolders& visited) {
   return visited.emplace(info.st_dev, info.st_ino).second;
 }
 
+void ReportInputFailed(const AppContext& context, const std::string& path,
+                       const std::string& reason) {
+  if (context.job.inputFailed) context.job.inputFailed(path, reason);
+}
+
 // Calls `entry(name)` for each entry of the folder in the order the file
 // system returns them, "." and ".." left out, while `entry` returns true.
+// A folder that cannot be listed (no permission) is a failed input, never
+// an empty one: its files would otherwise vanish from the count.
 template <typename Entry>
-void ListFolder(const std::string& folder, Entry entry) {
+void ListFolder(const AppContext& context, const std::string& folder, Entry entry) {
   DIR* listing = opendir(folder.c_str());
-  if (!listing) return;
+  if (!listing) {
+    ReportInputFailed(context, folder, std::strerror(errno));
+    return;
+  }
   while (const dirent* item = readdir(listing)) {
     const std::string name = item->d_name;
     if (name == "." || name == "..") continue;
@@ -88,7 +98,7 @@ class TreeWalk {
       return;
     }
     if (!FirstVisit(folder, visited_)) return;
-    ListFolder(folder, [&](const std::string& name) {
+    ListFolder(context_, folder, [&](const std::string& name) {
       Entry(folder + name);
       return true;
     });
@@ -186,14 +196,29 @@ std::string RelativeSubfolder(const std::string& path, const std::string& base) 
 bool AddInputFile(AppContext& context, const std::string& path, const AddedFileSink& added) {
   // A folder named x.pcd, a missing path or an empty file can never convert,
   // so none of them enters the set.
+  // Of those, a file named as an input (x.pcd) is a failed input, so
+  // that the batch's count does not silently lose it.
   struct stat info {};
   if (stat(path.c_str(), &info) != 0) {
     // Whether it is a folder or a file cannot even be asked.
-    if (errno == ENAMETOOLONG) ReportTooLong(context, path);
+    const int error = errno;
+    if (error == ENAMETOOLONG) {
+      ReportTooLong(context, path);
+    } else if (context.formats.isAcceptedInput(path)) {
+      struct stat own {};
+      const bool dangling = error == ENOENT && lstat(path.c_str(), &own) == 0 && S_ISLNK(own.st_mode);
+      ReportInputFailed(context, path,
+                        dangling ? "a symbolic link to nothing" : std::strerror(error));
+    }
     return false;
   }
-  if (!S_ISREG(info.st_mode) || info.st_size == 0) return false;
   if (!context.formats.isAcceptedInput(path)) return false;
+  if (!S_ISREG(info.st_mode) || info.st_size == 0) {
+    if (!S_ISDIR(info.st_mode))
+      ReportInputFailed(context, path,
+                        S_ISREG(info.st_mode) ? "the file is empty" : "not a regular file");
+    return false;
+  }
   const FileIdentity identity{static_cast<std::uint64_t>(info.st_dev),
                               static_cast<std::uint64_t>(info.st_ino)};
   if (!context.inputs.add(path, RelativeSubfolder(path, context.job.inputFolder), identity))
@@ -214,7 +239,7 @@ void FolderImport(AppContext& context, const AddedFileSink& added) {
   TreeWalk walk(context, added);
   walk.Enter(folder);
   bool stopped = false;
-  ListFolder(folder, [&](const std::string& name) {
+  ListFolder(context, folder, [&](const std::string& name) {
     // The window's break question holds the import here, between entries.
     context.progress.waitWhilePaused();
     if (!context.progress.running) {
@@ -232,6 +257,7 @@ void FolderImport(AppContext& context, const AddedFileSink& added) {
 void ListFileImport(AppContext& context, const AddedFileSink& added) {
   int total = 0;
   std::ifstream file(context.job.inputPath, std::ios::binary);
+  if (!file) ReportInputFailed(context, context.job.inputPath, std::strerror(errno));
   if (file) {
     std::string line;
     bool first = true;
@@ -242,7 +268,11 @@ void ListFileImport(AppContext& context, const AddedFileSink& added) {
       const std::size_t begin = line.find_first_not_of(' ');
       if (begin == std::string::npos) continue;
       const std::string path = FullPath(line.substr(begin, line.find_last_not_of(' ') - begin + 1));
-      if (!Exists(path)) continue;
+      if (!Exists(path)) {
+        // A name in a list is a file the user asked for.
+        ReportInputFailed(context, path, std::strerror(errno));
+        continue;
+      }
       context.progress.waitWhilePaused();
       if (!context.progress.running) break;
       CountProcessed(context.progress);

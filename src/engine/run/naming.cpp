@@ -237,6 +237,12 @@ std::time_t FromLocalSeconds(std::int64_t localSeconds) {
   return std::mktime(&fields);
 }
 
+std::vector<std::string> NamingTokens() {
+  std::vector<std::string> names;
+  for (const Token& token : Tokens()) names.emplace_back(token.text);
+  return names;
+}
+
 std::string OutputFileName(const StepContext& context) {
   std::string mask = context.settings.advanced.filenameMask;
   if (mask.empty()) mask = "%filename%.%ext%";
