@@ -35,20 +35,20 @@ std::string SyntheticPac(const Scratch& scratch, const std::string& name, unsign
 TEST(PhotoCdHeader, SamplesDeclareAndHoldTheirLevels) {
   const auto sixteen = ReadPhotoCdHeader(Sample("kodim05-16base.pcd"));
   ASSERT_TRUE(sixteen.ok());
-  EXPECT_EQ(sixteen.header.declaredLevel, PhotoCdLevel::SixteenBase);
-  EXPECT_EQ(sixteen.header.usableLevel, PhotoCdLevel::SixteenBase);
+  EXPECT_EQ(sixteen.header.declared, pcd::Level::SixteenBase);
+  EXPECT_EQ(sixteen.header.whole, pcd::Level::SixteenBase);
   EXPECT_EQ(HighestIndex(sixteen.header), 5);
   EXPECT_EQ(sixteen.header.rotation, 0);
   EXPECT_EQ(sixteen.header.firstSectorOrientationByte & 0x3F, 8);
 
   const auto four = ReadPhotoCdHeader(Sample("kodim13-4base.pcd"));
   ASSERT_TRUE(four.ok());
-  EXPECT_EQ(four.header.usableLevel, PhotoCdLevel::FourBase);
+  EXPECT_EQ(four.header.whole, pcd::Level::FourBase);
   EXPECT_EQ(HighestIndex(four.header), 4);
 
   const auto portrait = ReadPhotoCdHeader(Sample("kodim19.pcd"));
   ASSERT_TRUE(portrait.ok());
-  EXPECT_EQ(portrait.header.usableLevel, PhotoCdLevel::Base);
+  EXPECT_EQ(portrait.header.whole, pcd::Level::Base);
   EXPECT_EQ(HighestIndex(portrait.header), 3);
   EXPECT_EQ(portrait.header.rotation, 1);
 
@@ -59,25 +59,25 @@ TEST(PhotoCdHeader, SamplesDeclareAndHoldTheirLevels) {
 TEST(PhotoCdHeader, TruncatedFilesFallToTheHighestWholeLevel) {
   const auto cutIn16Base = ReadPhotoCdHeader(Hostile("truncated-16base.pcd"));
   ASSERT_TRUE(cutIn16Base.ok());
-  EXPECT_EQ(cutIn16Base.header.declaredLevel, PhotoCdLevel::SixteenBase);
-  EXPECT_EQ(cutIn16Base.header.usableLevel, PhotoCdLevel::FourBase);
+  EXPECT_EQ(cutIn16Base.header.declared, pcd::Level::SixteenBase);
+  EXPECT_EQ(cutIn16Base.header.whole, pcd::Level::FourBase);
 
   const auto cutIn4Base = ReadPhotoCdHeader(DecoderData("truncated-16base.pcd"));
   ASSERT_TRUE(cutIn4Base.ok());
-  EXPECT_EQ(cutIn4Base.header.usableLevel, PhotoCdLevel::Base);
+  EXPECT_EQ(cutIn4Base.header.whole, pcd::Level::Base);
 
   Scratch scratch;
   const off_t sector = 2048;
   // 16Base stop 1466 = the file's length in sectors; one sector short loses 16Base.
   EXPECT_EQ(ReadPhotoCdHeader(SyntheticPac(scratch, "whole", 0x08, 602, 1466, 1466 * sector))
-                .header.usableLevel,
-            PhotoCdLevel::SixteenBase);
+                .header.whole,
+            pcd::Level::SixteenBase);
   EXPECT_EQ(ReadPhotoCdHeader(SyntheticPac(scratch, "short", 0x08, 602, 1466, 1465 * sector))
-                .header.usableLevel,
-            PhotoCdLevel::FourBase);
+                .header.whole,
+            pcd::Level::FourBase);
   EXPECT_EQ(ReadPhotoCdHeader(SyntheticPac(scratch, "short4", 0x08, 602, 1466, 601 * sector))
-                .header.usableLevel,
-            PhotoCdLevel::Base);
+                .header.whole,
+            pcd::Level::Base);
   // Base needs 786,432 bytes.
   EXPECT_EQ(ReadPhotoCdHeader(SyntheticPac(scratch, "base", 0x00, 0, 0, 786432)).status,
             PhotoCdHeaderStatus::Ok);
@@ -91,23 +91,23 @@ TEST(PhotoCdHeader, LevelAndRotationBitsAndImplausibleStopSectors) {
   // Level 3 is undefined and counts as 16Base; bits 0-1 are the rotation.
   const auto undefined = ReadPhotoCdHeader(SyntheticPac(scratch, "l3", 0x0F, 602, 1466, big));
   ASSERT_TRUE(undefined.ok());
-  EXPECT_EQ(undefined.header.declaredLevel, PhotoCdLevel::SixteenBase);
-  EXPECT_EQ(undefined.header.usableLevel, PhotoCdLevel::SixteenBase);
+  EXPECT_EQ(undefined.header.declared, pcd::Level::SixteenBase);
+  EXPECT_EQ(undefined.header.whole, pcd::Level::SixteenBase);
   EXPECT_EQ(undefined.header.rotation, 3);
   // A 4Base that claims no stop sector, or one inside Base, is not there.
-  EXPECT_EQ(ReadPhotoCdHeader(SyntheticPac(scratch, "zero", 0x04, 0, 0, big)).header.usableLevel,
-            PhotoCdLevel::Base);
+  EXPECT_EQ(ReadPhotoCdHeader(SyntheticPac(scratch, "zero", 0x04, 0, 0, big)).header.whole,
+            pcd::Level::Base);
   EXPECT_EQ(
-      ReadPhotoCdHeader(SyntheticPac(scratch, "inside", 0x04, 300, 0, big)).header.usableLevel,
-      PhotoCdLevel::Base);
+      ReadPhotoCdHeader(SyntheticPac(scratch, "inside", 0x04, 300, 0, big)).header.whole,
+      pcd::Level::Base);
   // A 16Base stop before the 4Base stop: 4Base only.
   EXPECT_EQ(
-      ReadPhotoCdHeader(SyntheticPac(scratch, "backwards", 0x08, 602, 500, big)).header.usableLevel,
-      PhotoCdLevel::FourBase);
+      ReadPhotoCdHeader(SyntheticPac(scratch, "backwards", 0x08, 602, 500, big)).header.whole,
+      pcd::Level::FourBase);
   // Base declared: stop sectors are not looked at.
   EXPECT_EQ(
-      ReadPhotoCdHeader(SyntheticPac(scratch, "basedecl", 0x01, 602, 1466, big)).header.usableLevel,
-      PhotoCdLevel::Base);
+      ReadPhotoCdHeader(SyntheticPac(scratch, "basedecl", 0x01, 602, 1466, big)).header.whole,
+      pcd::Level::Base);
 }
 
 TEST(PhotoCdHeader, RefusesWhatIsNotAWholeImagePac) {
