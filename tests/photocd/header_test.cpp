@@ -6,6 +6,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
+#include <optional>
+
 #include <gtest/gtest.h>
 
 #include "support/test_files.h"
@@ -131,3 +134,96 @@ TEST(PhotoCdHeader, RefusesWhatIsNotAWholeImagePac) {
 
 }  // namespace
 }  // namespace lumafold
+
+namespace {
+
+// Every information field as text, "-" when the file does not give it.
+std::string Shown(const std::optional<int>& value) {
+  return value ? std::to_string(*value) : "-";
+}
+std::string Shown(const std::optional<std::int64_t>& value) {
+  return value ? std::to_string(*value) : "-";
+}
+std::string Shown(const std::optional<pcd::Version>& value) {
+  return value ? std::to_string(value->major) + "." + std::to_string(value->minor) : "-";
+}
+std::string Shown(const std::string& value) { return value.empty() ? "-" : value; }
+
+std::vector<std::pair<std::string, std::string>> Fields(const pcd::Information& i) {
+  return {{"specification", Shown(i.specificationVersion)},
+          {"software", Shown(i.softwareRelease)},
+          {"magnification", Shown(i.magnification)},
+          {"scanned", Shown(i.scanningTime)},
+          {"modified", Shown(i.modificationTime)},
+          {"medium", Shown(i.medium)},
+          {"product", Shown(i.productType)},
+          {"vendor", Shown(i.scannerVendor)},
+          {"scanner", Shown(i.scannerProduct)},
+          {"firmware", Shown(i.scannerFirmware)},
+          {"firmware date", Shown(i.scannerFirmwareDate)},
+          {"serial", Shown(i.scannerSerial)},
+          {"pixel size", Shown(i.pixelSize)},
+          {"workstation", Shown(i.workstation)},
+          {"character set", Shown(i.characterSet)},
+          {"photofinisher", Shown(i.photofinisher)},
+          {"scene balance", i.sceneBalance ? "yes" : "no"},
+          {"revision", Shown(i.sceneBalanceRevision)},
+          {"command", Shown(i.sceneBalanceCommand)},
+          {"film term", Shown(i.filmTermNumber)},
+          {"copyright", Shown(i.copyrightStatus)},
+          {"rights file", Shown(i.rightsFile)}};
+}
+
+}  // namespace
+
+TEST(PhotoCdHeader, InformationFieldsOfRealAndFilledHeaders) {
+  Scratch scratch;
+  const std::string filled = scratch / "filled.pcd";
+  ASSERT_EQ(std::system(("/usr/bin/python3 " + SourcePath("tests/data/information/fill-header.py") +
+                         " " + Sample("kodim13-4base.pcd") + " " + filled)
+                            .c_str()),
+            0);
+  struct Case {
+    std::string path;
+    std::vector<std::string> expected;  // in the order of Fields()
+  } cases[] = {
+      // A lab disc's header with every field (facts sheet layout); the
+      // photofinisher's name is ISO 8859-1 and comes out as UTF-8.
+      {filled,
+       {"2.1", "3.5", "150", "992597400", "992685600", "0", "080/11 SPD 0100", "KODAK /4220",
+        "FilmScanner 2000", "2.13", "03/14/00", "SN-004711", "1148", "Eastman Kodak", "4",
+        "Fotolabor M\xC3\xBCller, 030 1234567", "yes", "6.7", "0", "72", "1", "RIGHTS.USE"}},
+      // Kodak's sampler disc: times, pixel size and rights; placeholders
+      // ("X.YY", "MM/DD/YY") and FF-filled fields are not values.
+      {Sample("couple-on-beach.pcd"),
+       {"0.6", "-", "100", "692375999", "692375999", "-", "-", "-", "-", "-", "-", "-", "1172",
+        "-", "1", "-", "no", "-", "-", "-", "1", "RIGHTS.USE"}},
+      // ImageMagick's writer leaves zeros: no times, no strings.
+      {Sample("kodim01.pcd"),
+       {"6.0", "0.0", "-", "-", "-", "0", "-", "-", "-", "-", "-", "-", "-", "-", "-", "-", "no",
+        "-", "-", "-", "-", "-"}},
+  };
+  for (const Case& c : cases) {
+    const auto read = pcd::ReadHeader(c.path);
+    ASSERT_TRUE(read.ok()) << c.path;
+    const auto fields = Fields(read.header.information);
+    ASSERT_EQ(fields.size(), c.expected.size());
+    for (std::size_t i = 0; i < fields.size(); ++i)
+      EXPECT_EQ(fields[i].second, c.expected[i]) << c.path << ": " << fields[i].first;
+  }
+  EXPECT_STREQ(pcd::FilmName(72), "Kodak Gold 100 Gen 2");
+  EXPECT_EQ(pcd::FilmName(71), nullptr);
+}
+
+TEST(PhotoCdHeader, AttributeByteCarriesExtensionAndCompressionClass) {
+  Scratch scratch;
+  // 0x78: class 4 (bits 5-6 = 3), extension (bit 4), 16Base (bits 2-3 = 2).
+  const auto read = ReadPhotoCdHeader(SyntheticPac(scratch, "pro", 0x78, 602, 1466, 1466 * 2048));
+  ASSERT_TRUE(read.ok());
+  EXPECT_EQ(read.header.compressionClass, 4);
+  EXPECT_TRUE(read.header.extension);
+  EXPECT_EQ(read.header.whole, pcd::Level::SixteenBase);
+  const auto plain = ReadPhotoCdHeader(Sample("couple-on-beach.pcd"));
+  EXPECT_EQ(plain.header.compressionClass, 1);
+  EXPECT_FALSE(plain.header.extension);
+}
