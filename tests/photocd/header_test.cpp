@@ -132,10 +132,6 @@ TEST(PhotoCdHeader, RefusesWhatIsNotAWholeImagePac) {
   EXPECT_EQ(ReadPhotoCdHeader(fifo).status, PhotoCdHeaderStatus::Unreadable);
 }
 
-}  // namespace
-}  // namespace lumafold
-
-namespace {
 
 // Every information field as text, "-" when the file does not give it.
 std::string Shown(const std::optional<int>& value) {
@@ -173,8 +169,6 @@ std::vector<std::pair<std::string, std::string>> Fields(const pcd::Information& 
           {"copyright", Shown(i.copyrightStatus)},
           {"rights file", Shown(i.rightsFile)}};
 }
-
-}  // namespace
 
 TEST(PhotoCdHeader, InformationFieldsOfRealAndFilledHeaders) {
   Scratch scratch;
@@ -227,3 +221,6 @@ TEST(PhotoCdHeader, AttributeByteCarriesExtensionAndCompressionClass) {
   EXPECT_EQ(plain.header.compressionClass, 1);
   EXPECT_FALSE(plain.header.extension);
 }
+
+}  // namespace
+}  // namespace lumafold
