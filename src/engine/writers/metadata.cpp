@@ -26,6 +26,7 @@
 #include <memory>
 #include <mutex>
 #include <sstream>
+#include <stdexcept>
 
 #include "engine/writers/write_output.h"
 #include "settings/product.h"
@@ -231,141 +232,118 @@ bool SetChunk(WebPMux* mux, const char* fourcc, const void* bytes, std::size_t s
   return WebPMuxSetChunk(mux, fourcc, &data, 1) == WEBP_MUX_OK;
 }
 
-bool TagWebp(const std::string& path, PixelMeaning meaning, const pcd::Information* info,
-             bool keepMetadata, std::string& problem) {
+// Reads the finished file, lets `tag` return its tagged bytes (it throws
+// what its library reports), and writes them back whole.
+template <typename Tag>
+bool Retag(const std::string& path, std::string& problem, Tag&& tag) {
   std::string bytes;
   if (!ReadWholeFile(path, bytes)) {
     problem = "cannot read the written file back";
     return false;
   }
-  Exiv2::Blob exif;
-  std::string xmp;
+  std::string tagged;
   try {
-    // An empty image of the library's own is the holder of the tags.
-    Exiv2::Image::AutoPtr holder = Exiv2::ImageFactory::create(Exiv2::ImageType::xmp);
-    FillTags(*holder, info, keepMetadata);
-    if (!holder->exifData().empty())
-      Exiv2::ExifParser::encode(exif, Exiv2::littleEndian, holder->exifData());
-    if (!holder->xmpData().empty() && Exiv2::XmpParser::encode(xmp, holder->xmpData()) != 0) {
-      problem = "the XMP packet could not be made";
-      return false;
-    }
+    tagged = tag(bytes);
   } catch (const std::exception& error) {
     problem = error.what();
     return false;
   }
+  if (tagged.empty() ||
+      !WriteWholeFile(path, reinterpret_cast<const unsigned char*>(tagged.data()), tagged.size())) {
+    problem = "cannot write the tagged file";
+    return false;
+  }
+  return true;
+}
+
+std::string WebpTagged(const std::string& bytes, PixelMeaning meaning,
+                       const pcd::Information* info, bool keepMetadata) {
+  Exiv2::Blob exif;
+  std::string xmp;
+  // An empty image of the library's own is the holder of the tags.
+  Exiv2::Image::AutoPtr holder = Exiv2::ImageFactory::create(Exiv2::ImageType::xmp);
+  FillTags(*holder, info, keepMetadata);
+  if (!holder->exifData().empty())
+    Exiv2::ExifParser::encode(exif, Exiv2::littleEndian, holder->exifData());
+  if (!holder->xmpData().empty() && Exiv2::XmpParser::encode(xmp, holder->xmpData()) != 0)
+    throw std::runtime_error("the XMP packet could not be made");
   const std::vector<std::uint8_t> profile = ProfileFor(meaning);
   const WebPData file{reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()};
   std::unique_ptr<WebPMux, MuxDeleter> mux(WebPMuxCreate(&file, 1));
   if (!mux || !SetChunk(mux.get(), "ICCP", profile.data(), profile.size()) ||
       !SetChunk(mux.get(), "EXIF", exif.data(), exif.size()) ||
-      !SetChunk(mux.get(), "XMP ", xmp.data(), xmp.size())) {
-    problem = "libwebpmux could not place the chunks";
-    return false;
-  }
+      !SetChunk(mux.get(), "XMP ", xmp.data(), xmp.size()))
+    throw std::runtime_error("libwebpmux could not place the chunks");
   WebPData assembled{};
-  if (WebPMuxAssemble(mux.get(), &assembled) != WEBP_MUX_OK) {
-    problem = "libwebpmux could not assemble the file";
-    return false;
-  }
-  const bool written = WriteWholeFile(path, assembled.bytes, assembled.size);
+  if (WebPMuxAssemble(mux.get(), &assembled) != WEBP_MUX_OK)
+    throw std::runtime_error("libwebpmux could not assemble the file");
+  std::string out(reinterpret_cast<const char*>(assembled.bytes), assembled.size);
   WebPDataClear(&assembled);
-  if (!written) problem = "cannot write the tagged file";
-  return written;
+  return out;
 }
 
-bool TagWithExiv2(const std::string& path, PixelMeaning meaning, const pcd::Information* info,
-                  bool keepMetadata, std::string& problem) {
-  std::string bytes;
-  if (!ReadWholeFile(path, bytes)) {
-    problem = "cannot read the written file back";
-    return false;
+std::string Exiv2Tagged(const std::string& bytes, PixelMeaning meaning,
+                        const pcd::Information* info, bool keepMetadata) {
+  Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(
+      reinterpret_cast<const Exiv2::byte*>(bytes.data()), static_cast<long>(bytes.size()));
+  if (!image.get()) throw std::runtime_error("the file type is not known to exiv2");
+  image->readMetadata();
+  FillTags(*image, info, keepMetadata);
+  const std::vector<std::uint8_t> profile = ProfileFor(meaning);
+  if (!profile.empty()) {
+    Exiv2::DataBuf buffer(profile.data(), static_cast<long>(profile.size()));
+    image->setIccProfile(buffer, true);
   }
-  try {
-    Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(
-        reinterpret_cast<const Exiv2::byte*>(bytes.data()), static_cast<long>(bytes.size()));
-    if (!image.get()) {
-      problem = "the file type is not known to exiv2";
-      return false;
-    }
-    image->readMetadata();
-    FillTags(*image, info, keepMetadata);
-    const std::vector<std::uint8_t> profile = ProfileFor(meaning);
-    if (!profile.empty()) {
-      Exiv2::DataBuf buffer(profile.data(), static_cast<long>(profile.size()));
-      image->setIccProfile(buffer, true);
-    }
-    image->writeMetadata();
-    Exiv2::BasicIo& io = image->io();
-    io.seek(0, Exiv2::BasicIo::beg);
-    const Exiv2::DataBuf tagged = io.read(static_cast<long>(io.size()));
-    if (tagged.size_ <= 0 ||
-        !WriteWholeFile(path, tagged.pData_, static_cast<std::size_t>(tagged.size_))) {
-      problem = "cannot write the tagged file";
-      return false;
-    }
-  } catch (const std::exception& error) {
-    problem = error.what();
-    return false;
-  }
-  return true;
+  image->writeMetadata();
+  Exiv2::BasicIo& io = image->io();
+  io.seek(0, Exiv2::BasicIo::beg);
+  const Exiv2::DataBuf tagged = io.read(static_cast<long>(io.size()));
+  if (tagged.size_ <= 0) return {};
+  return std::string(reinterpret_cast<const char*>(tagged.pData_),
+                     static_cast<std::size_t>(tagged.size_));
 }
 
 void AddExrString(Imf::Header& header, const char* name, const std::string& value) {
   if (!value.empty()) header.insert(name, Imf::StringAttribute(value));
 }
 
-bool TagExr(const std::string& path, const pcd::Information* info, bool keepMetadata,
-            std::string& problem) {
-  try {
-    std::ostringstream tagged(std::ios::binary);
-    {
-      Imf::InputFile input(path.c_str());
-      Imf::Header header = input.header();
-      // The linear values are sRGB/Rec. 709 light with a D65 white.
-      Imf::addChromaticities(header, Imf::Chromaticities(Imath::V2f(0.64f, 0.33f),
-                                                         Imath::V2f(0.30f, 0.60f),
-                                                         Imath::V2f(0.15f, 0.06f),
-                                                         Imath::V2f(0.3127f, 0.3290f)));
-      if (keepMetadata) {
-        AddExrString(header, "software", TitleLine());
-        if (info) {
-          if (info->scanningTime) {
-            Imf::addCapDate(header, ExifTime(*info->scanningTime));
-            Imf::addUtcOffset(header, 0.0f);
-          }
-          AddExrString(header, "owner", RightsText(*info));
-          AddExrString(header, "comments", ScanDescription(*info));
-          AddExrString(header, "scannerMake", info->scannerVendor);
-          AddExrString(header, "scannerModel", info->scannerProduct);
-          AddExrString(header, "scannerSerialNumber", info->scannerSerial);
-          if (info->modificationTime)
-            AddExrString(header, "modificationDate", ExifTime(*info->modificationTime));
-          if (info->medium) AddExrString(header, "medium", pcd::MediumName(*info->medium));
-          AddExrString(header, "film", FilmText(*info));
-          AddExrString(header, "photofinisher", info->photofinisher);
-          if (info->sceneBalanceCommand)
-            AddExrString(header, "sceneBalance", pcd::SceneBalanceName(*info->sceneBalanceCommand));
-        }
+std::string ExrTagged(const std::string& bytes, const pcd::Information* info, bool keepMetadata) {
+  Imf::StdISStream source;
+  source.str(bytes);
+  Imf::InputFile input(source);
+  Imf::Header header = input.header();
+  // The linear values are sRGB/Rec. 709 light with a D65 white.
+  Imf::addChromaticities(header, Imf::Chromaticities(Imath::V2f(0.64f, 0.33f),
+                                                     Imath::V2f(0.30f, 0.60f),
+                                                     Imath::V2f(0.15f, 0.06f),
+                                                     Imath::V2f(0.3127f, 0.3290f)));
+  if (keepMetadata) {
+    AddExrString(header, "software", TitleLine());
+    if (info) {
+      if (info->scanningTime) {
+        Imf::addCapDate(header, ExifTime(*info->scanningTime));
+        Imf::addUtcOffset(header, 0.0f);
       }
-      Imf::StdOSStream stream;
-      {
-        Imf::OutputFile output(stream, header);
-        output.copyPixels(input);
-      }
-      const std::string out = stream.str();
-      tagged.write(out.data(), static_cast<std::streamsize>(out.size()));
+      AddExrString(header, "owner", RightsText(*info));
+      AddExrString(header, "comments", ScanDescription(*info));
+      AddExrString(header, "scannerMake", info->scannerVendor);
+      AddExrString(header, "scannerModel", info->scannerProduct);
+      AddExrString(header, "scannerSerialNumber", info->scannerSerial);
+      if (info->modificationTime)
+        AddExrString(header, "modificationDate", ExifTime(*info->modificationTime));
+      if (info->medium) AddExrString(header, "medium", pcd::MediumName(*info->medium));
+      AddExrString(header, "film", FilmText(*info));
+      AddExrString(header, "photofinisher", info->photofinisher);
+      if (info->sceneBalanceCommand)
+        AddExrString(header, "sceneBalance", pcd::SceneBalanceName(*info->sceneBalanceCommand));
     }
-    const std::string out = tagged.str();
-    if (!WriteWholeFile(path, reinterpret_cast<const unsigned char*>(out.data()), out.size())) {
-      problem = "cannot write the tagged file";
-      return false;
-    }
-  } catch (const std::exception& error) {
-    problem = error.what();
-    return false;
   }
-  return true;
+  Imf::StdOSStream stream;
+  {
+    Imf::OutputFile output(stream, header);
+    output.copyPixels(input);
+  }
+  return stream.str();
 }
 
 }  // namespace
@@ -422,10 +400,12 @@ bool OutputTakesMetadata(std::string_view key) {
 bool TagOutput(const std::string& path, std::string_view outputKey, PixelMeaning meaning,
                const pcd::Information* information, bool keepMetadata, std::string& problem) {
   if (!OutputTakesMetadata(outputKey)) return true;
-  if (outputKey == "exr") return TagExr(path, information, keepMetadata, problem);
-  if (outputKey == "webp" && !kExiv2PlacesChunks)
-    return TagWebp(path, meaning, information, keepMetadata, problem);
-  return TagWithExiv2(path, meaning, information, keepMetadata, problem);
+  return Retag(path, problem, [&](const std::string& bytes) {
+    if (outputKey == "exr") return ExrTagged(bytes, information, keepMetadata);
+    if (outputKey == "webp" && !kExiv2PlacesChunks)
+      return WebpTagged(bytes, meaning, information, keepMetadata);
+    return Exiv2Tagged(bytes, meaning, information, keepMetadata);
+  });
 }
 
 }  // namespace lumafold
