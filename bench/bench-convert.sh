@@ -25,9 +25,10 @@ if [ -z "${LUMAFOLD_BIN:-}" ]; then
     cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DLUMAFOLD_BUILD_UI=OFF \
       -DLUMAFOLD_BUILD_TESTS=OFF >/dev/null
   fi
-  cmake --build "$build" --target lumafold-bench -j 2 >/dev/null
+  cmake --build "$build" --target lumafold-bench lumafold -j 2 >/dev/null
   driver="$build/bench/lumafold-bench"
 fi
+LUMAFOLD_INFO_BIN=${LUMAFOLD_BIN:-$build/src/app/lumafold}
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/lumafold-bench-XXXXXX")
 trap 'rm -rf "$work"' EXIT

@@ -48,6 +48,7 @@ export XDG_RUNTIME_DIR="$work/run" XDG_CONFIG_HOME="$work/config"
 mkdir -m 700 "$work/run"
 
 # highest_index FILE: the sub-image index the file really holds.
+LUMAFOLD_INFO_BIN=$LUMAFOLD_BIN
 . "$root/bench/photo-cd-levels.sh"
 
 mkdir "$work/batch"

@@ -24,7 +24,7 @@ using namespace lumafold;
 
 namespace {
 
-constexpr std::size_t kSector = 2048;
+constexpr std::size_t kSector = pcd::kSectorSize;
 constexpr std::size_t kHeadSectors = 384;
 
 const std::vector<std::uint8_t>& Head() {
@@ -52,20 +52,13 @@ const std::vector<std::uint8_t>& Head() {
   return head;
 }
 
+// The level whose stored size has this longer side (the picture may be upright).
 pcd::Level SizeLevel(int width, int height) {
   const int longer = width > height ? width : height;
-  switch (longer) {
-    case 192:
-      return pcd::Level::Base16;
-    case 384:
-      return pcd::Level::Base4;
-    case 768:
-      return pcd::Level::Base;
-    case 1536:
-      return pcd::Level::FourBase;
-    default:
-      return pcd::Level::SixteenBase;
-  }
+  for (int level = 0; level < static_cast<int>(pcd::Level::SixteenBase); ++level)
+    if (pcd::SizeOf(static_cast<pcd::Level>(level)).width == longer)
+      return static_cast<pcd::Level>(level);
+  return pcd::Level::SixteenBase;
 }
 
 int FuzzRows(const std::uint8_t* data, std::size_t size) {

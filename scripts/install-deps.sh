@@ -8,6 +8,7 @@ packages=(
   dpkg-dev file
   libfreeimage-dev libdevil-dev libjxr-dev libjxr-tools imagemagick
   libpng-dev libtiff-dev
+  libexiv2-dev liblcms2-dev libopenexr-dev libwebp-dev
   libcairo2-dev libpango1.0-dev fonts-liberation fonts-dejavu-core
   libarchive-dev qt6-base-dev libgtest-dev
   xvfb xauth
@@ -16,6 +17,8 @@ packages=(
   # (ImageMagick's OpenEXR coder lives in the -extra package; exrheader in
   # openexr; PIL reads what this ImageMagick misreads).
   libmagickcore-6.q16-6-extra python3-pil libimage-exiftool-perl openexr
+  # lcms's transicc and tificc check the outputs' colour profiles.
+  liblcms2-utils
 )
 if [ "${LUMAFOLD_FUZZ_DEPS:-0}" = 1 ]; then
   packages+=(clang libclang-rt-14-dev)

@@ -7,6 +7,7 @@
 #include "cli/command_line.h"
 #include "cli/completion.h"
 #include "cli/help_text.h"
+#include "cli/image_info.h"
 #include "cli/option_parser.h"
 #include "engine/app_context.h"
 #include "engine/image_libraries.h"
@@ -97,6 +98,8 @@ int Run(AppContext& context, InstanceGuard& guard, int argc, char** argv) {
       return ShowUninstallPrompt(context, argc, argv);
     case StartMode::kCompletion:
       return PrintCompletion(context, parameters.front());
+    case StartMode::kInfo:
+      return RunInfo(parameters.front(), {parameters.begin() + 1, parameters.end()});
     case StartMode::kWindow:
     case StartMode::kCommandLine:
       break;
@@ -129,6 +132,7 @@ StartMode SelectStartMode(const std::vector<std::string>& parameters) {
   if (key == "-V" || key == "--VERSION") return StartMode::kVersion;
   if (key == "-H" || key == "-?" || key == "--HELP") return StartMode::kHelp;
   if (key == "--COMPLETION") return StartMode::kCompletion;
+  if (key == "--INFO") return StartMode::kInfo;
   return StartMode::kCommandLine;
 }
 

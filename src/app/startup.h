@@ -17,6 +17,7 @@ enum class StartMode {
   kVersion,      // -v or --version
   kUninstall,    // -u
   kCompletion,   // --completion=SHELL: the shell completion script
+  kInfo,         // --info[=json] FILE...: what each file says about itself
 };
 
 StartMode SelectStartMode(const std::vector<std::string>& parameters);

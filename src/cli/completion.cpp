@@ -41,6 +41,8 @@ std::vector<Completion> Completions(const FormatRegistry& formats) {
       {"--version", {}},
       {"--profile=", {std::string(kFiles)}},
       {"--shard=", {}},
+      {"--info", {}},
+      {"--info=", {"json", "text"}},
   };
   for (const ConversionOptionInfo& option : ConversionOptions()) {
     Completion entry{ToLowerAscii(option.name) + (option.takesValue ? "=" : ""), {}};

@@ -41,6 +41,7 @@ constexpr std::string_view kHelpTemplate[] = {
     "  --invert                  Invert output image",
     "  --greyscale               Greyscale output image",
     "  --pcd-decoder=STR         Set Photo CD decoder, STR = (builtin | external)",
+    "  --metadata=STR            Set scan metadata in outputs, STR = (keep | strip)",
     "  --profile=FILE            Set configuration file with required settings",
     "    ...                     Refer documentation for all available options",
     " ",
@@ -50,6 +51,7 @@ constexpr std::string_view kHelpTemplate[] = {
     "  -d, --debug               Print debug information to stdout",
     "  -p, --pause               Pause at exit",
     "  -v, --version             Display version information and exit",
+    "  --info[=json] FILE...     Print what each Photo CD file says about itself",
 };
 
 // Lines 4 to 6 show an input file, line 9 the output format.

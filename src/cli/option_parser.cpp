@@ -66,6 +66,8 @@ const ConversionOption kConversionOptions[] = {
      [](auto& s, auto& v) { s.input.tiffFrameLoading = v.number; }},
 
     // Output
+    {"--METADATA", Kind::Keyword, KeywordSet::Metadata,
+     [](auto& s, auto& v) { s.output.keepMetadata = static_cast<std::int8_t>(v.number); }},
     {"--BMP-BPP", Kind::Number, kNoKeywords, [](auto& s, auto& v) { s.output.bmpBpp = v.number; }},
     {"--BMP-COMPRESSION", Kind::Keyword, KeywordSet::Compression,
      [](auto& s, auto& v) { s.output.bmpCompression = v.number; }},

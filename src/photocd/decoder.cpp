@@ -33,22 +33,6 @@ constexpr std::size_t kFourBaseDataSector = 389;
 constexpr std::size_t kSixteenBaseTableOffset = 12;  // sectors after its ICA sector
 constexpr std::size_t kSixteenBaseDataOffset = 14;
 
-const char* NameOf(Level level) {
-  switch (level) {
-    case Level::Base16:
-      return "Base/16";
-    case Level::Base4:
-      return "Base/4";
-    case Level::Base:
-      return "Base";
-    case Level::FourBase:
-      return "4Base";
-    case Level::SixteenBase:
-      return "16Base";
-  }
-  return "?";
-}
-
 std::span<const std::uint8_t> Slice(std::span<const std::uint8_t> file, std::size_t from,
                                     std::size_t to) {
   to = std::min(to, file.size());
@@ -140,7 +124,7 @@ Attempt BuildResidualLevel(std::span<const std::uint8_t> file, std::size_t table
 }
 
 std::string NotUsed(Level level, const std::string& why) {
-  return std::string(NameOf(level)) + " not used: " + why;
+  return std::string(LevelName(level)) + " not used: " + why;
 }
 
 }  // namespace

@@ -19,14 +19,8 @@
 
 namespace lumafold::pcd::detail {
 
-inline constexpr std::size_t kSectorSize = 2048;
-
-// Luma size of a level as stored (landscape); chroma is half of it each way.
-struct LevelSize {
-  int width = 0;
-  int height = 0;
-};
-LevelSize SizeOf(Level level);
+// The sector size, LevelSize and SizeOf come with the header parser (photocd.h).
+using pcd::kSectorSize;
 
 // Leaves new elements uninitialised: the planes and the file's bytes are
 // written whole right after they are sized, and zeroing tens of megabytes
@@ -79,15 +73,10 @@ void SizeBuffer(std::vector<T, Allocator>& buffer, std::size_t count);
 
 // --- container ---------------------------------------------------------------
 
-struct Container {
-  Level declared = Level::Base;       // highest level the attribute byte claims
-  int rotation = 0;                   // quarter turns the picture is stored clockwise
-  std::uint32_t fourBaseStop = 0;     // first sector after the 4Base data
-  std::uint32_t sixteenBaseStop = 0;  // first sector after the 16Base data
-};
+using Container = Attributes;
 
-// Reads the signature and the first image component attribute record; false
-// with `error` set when the bytes are not an Image Pac.
+// The header parser's attributes; false with `error` set when the bytes are
+// not an Image Pac.
 bool ReadContainer(std::span<const std::uint8_t> file, Container& container, std::string& error);
 
 // A level's luma and its two half-size chroma planes, 8-bit PhotoYCC.

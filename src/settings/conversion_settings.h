@@ -88,6 +88,9 @@ struct OutputSettings {
   std::int32_t wbmpBpp = 0;
   std::int32_t webpBpp = 0;
   std::int32_t xpmBpp = 0;
+  // 1: the outputs carry what the Image Pac says about the scan (times,
+  // scanner, film, rights) as EXIF and XMP; 0: they carry none of it.
+  std::int8_t keepMetadata = 1;
 
   // The "<KEY> BPP" field of an output format key ("jpg" -> jpgBpp);
   // nullptr for a key that is not one of the 23 output formats.

@@ -56,6 +56,7 @@ enum class KeywordSet {
   FrameType,
   WatermarkType,
   PcdDecoder,
+  Metadata,
 };
 
 // Looks up a catalog text by group and key.

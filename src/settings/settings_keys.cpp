@@ -118,6 +118,7 @@ constexpr SettingKey kKeys[] = {
     LF_FORMAT("Output", "WBMP BPP", T::Int32, output.wbmpBpp, Int(0), "wbmp"),
     LF_FORMAT("Output", "WEBP BPP", T::Int32, output.webpBpp, Int(0), "webp"),
     LF_FORMAT("Output", "XPM BPP", T::Int32, output.xpmBpp, Int(0), "xpm"),
+    LF_ENUM("Output", "Keep Metadata", T::Int8, output.keepMetadata, Int(1), K::Metadata),
 
     LF_KEY("Transform", "Do Image Rotation", T::Int8, transform.doImageRotation, Int(0)),
     LF_ENUM("Transform", "Image Rotation Type", T::Int8, transform.imageRotationType, Int(0),

@@ -45,8 +45,8 @@ PictureFacts ReadPictureFacts(const std::string& path) {
   // Every Image Pac holds the three small levels; the header says whether
   // the file really holds the large ones.
   facts.levels = {"Base/16", "Base/4", "Base"};
-  if (header.header.usableLevel >= PhotoCdLevel::FourBase) facts.levels << "4Base";
-  if (header.header.usableLevel >= PhotoCdLevel::SixteenBase) facts.levels << "16Base";
+  if (header.header.whole >= pcd::Level::FourBase) facts.levels << "4Base";
+  if (header.header.whole >= pcd::Level::SixteenBase) facts.levels << "16Base";
   return facts;
 }
 

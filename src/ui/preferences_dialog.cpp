@@ -354,7 +354,11 @@ QWidget* PreferencesDialog::buildOutput() {
            settings_.output.format = outputFormatBox_->currentData().toString().toStdString();
        }});
 
-  const QRect panelRect(0, kRowHeight, kPageAreaRect.width(), kPageAreaRect.height() - kRowHeight);
+  // One row for every format: whether the outputs carry the scan's
+  // metadata. The catalog predates it, so an English text stands in.
+  rows.checkLabelled(rows.textOr("Keep Metadata", "Keep Metadata:"), settings_.output.keepMetadata);
+  const int panelTop = 2 * kRowHeight;  // below the format and metadata rows
+  const QRect panelRect(0, panelTop, kPageAreaRect.width(), kPageAreaRect.height() - panelTop);
   OutputSettings& out = settings_.output;
   for (const std::string& key : formats.outputOrder()) {
     auto* panelWidget = new QWidget(page);

@@ -22,9 +22,9 @@ TEST(SettingsKeyTable, EveryKeyOnceWithItsOwnField) {
     EXPECT_TRUE(names.insert(std::string(key.section) + "/" + key.key).second) << key.key;
     EXPECT_TRUE(fields.insert(Address(key, settings)).second) << key.key;
   }
-  // 132 keys of the settings file plus "Jobs", "PCD Decoder" and
-  // "Show Thumbnails".
-  EXPECT_EQ(SettingsKeys().size(), 135u);
+  // 132 keys of the settings file plus "Jobs", "PCD Decoder",
+  // "Show Thumbnails" and "Keep Metadata".
+  EXPECT_EQ(SettingsKeys().size(), 136u);
 }
 
 TEST(SettingsKeyTable, SectionsAreContiguousAndInWrittenOrder) {

@@ -17,6 +17,7 @@
 
 #include "engine/image_libraries.h"
 #include "engine/run/run_leftovers.h"
+#include "engine/writers/metadata.h"
 
 namespace lumafold {
 namespace {
@@ -120,6 +121,52 @@ bool HasAlphaChannel(FIBITMAP* image) {
   return FreeImage_GetImageType(image) == FIT_BITMAP && FreeImage_GetBPP(image) == 32;
 }
 
+// What the pixels about to be written mean; taken before the writer runs,
+// since the DevIL path releases the image.
+PixelMeaning MeaningOf(FIBITMAP* image, const ConversionJob& job) {
+  // CMYK inks and LogLuv's CIE colour are no sRGB numbers.
+  if (job.outputExtension == "tiff" && (job.saveFlags & (TIFF_CMYK | TIFF_LOGLUV)) != 0)
+    return PixelMeaning::None;
+  switch (FreeImage_GetImageType(image)) {
+    case FIT_RGBF:
+    case FIT_RGBAF:
+      return PixelMeaning::LinearFloat;
+    case FIT_UINT16:
+      return PixelMeaning::Grey;
+    case FIT_RGB16:
+    case FIT_RGBA16:
+      return PixelMeaning::Srgb;
+    case FIT_BITMAP:
+      switch (FreeImage_GetColorType(image)) {
+        case FIC_MINISBLACK:
+          return PixelMeaning::Grey;
+        case FIC_RGB:
+        case FIC_RGBALPHA:
+        case FIC_PALETTE:
+          return PixelMeaning::Srgb;
+        default:
+          return PixelMeaning::None;
+      }
+    default:
+      return PixelMeaning::None;
+  }
+}
+
+// The scan's facts and the colour profile, into the finished temporary
+// file. A file the library cannot tag keeps its picture; the trace says why.
+void TagWrittenFile(const std::string& path, PixelMeaning meaning, const StepContext& context) {
+  const std::string& key = context.job.outputExtension;
+  if (!OutputTakesMetadata(key)) return;
+  const bool keep = context.settings.output.keepMetadata != 0;
+  pcd::HeaderResult header;
+  if (keep) header = pcd::ReadHeader(context.file.inputPath);
+  const pcd::Information* information = header.ok() ? &header.header.information : nullptr;
+  std::string problem;
+  if (!TagOutput(path, key, meaning, information, keep, problem))
+    ReportLibraryMessage(key == "exr" ? "OpenEXR" : "exiv2",
+                         "the metadata could not be written: " + problem);
+}
+
 bool WriteTo(ImageHandle& image, const StepContext& context, const std::string& path) {
   const ConversionJob& job = context.job;
   const std::string& key = job.outputExtension;
@@ -208,12 +255,14 @@ bool WriteOutput(ImageHandle& image, const StepContext& context) {
     return false;
   }
   errno = 0;
+  const PixelMeaning meaning = MeaningOf(image.get(), context.job);
   if (!WriteTo(image, context, temporary->path())) {
     const int error = errno;
     file.failureReason = "the " + context.job.outputExtension + " writer failed";
     if (error != 0) file.failureReason += std::string(": ") + std::strerror(error);
     return false;
   }
+  TagWrittenFile(temporary->path(), meaning, context);
   // A failed rename (the output name taken by a directory, say) is a failed
   // file: reporting success would point the user at a file that is not
   // there. The held file of several workers is replaced as planned; only
