@@ -41,6 +41,7 @@ constexpr std::string_view kHelpTemplate[] = {
     "  --invert                  Invert output image",
     "  --greyscale               Greyscale output image",
     "  --pcd-decoder=STR         Set Photo CD decoder, STR = (builtin | external)",
+    "  --pcd-highlights=STR      Set Photo CD highlights, STR = (rolloff | keep)",
     "  --profile=FILE            Set configuration file with required settings",
     "    ...                     Refer documentation for all available options",
     " ",

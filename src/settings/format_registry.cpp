@@ -157,6 +157,7 @@ constexpr Keyword kFileTimestamp[] = {{"CURRENT", 0}, {"ORIGINAL", 1}, {"CUSTOM"
 constexpr Keyword kFrameType[] = {{"NONE", 0}, {"SOLID", 1}};
 constexpr Keyword kWatermarkType[] = {{"NONE", 0}, {"TEXT", 1}, {"IMAGE", 2}};
 constexpr Keyword kPcdDecoder[] = {{"BUILTIN", 0}, {"EXTERNAL", 1}};
+constexpr Keyword kPcdHighlights[] = {{"ROLLOFF", 0}, {"KEEP", 1}};
 
 std::span<const Keyword> KeywordsOf(KeywordSet set) {
   switch (set) {
@@ -206,6 +207,8 @@ std::span<const Keyword> KeywordsOf(KeywordSet set) {
       return kWatermarkType;
     case KeywordSet::PcdDecoder:
       return kPcdDecoder;
+    case KeywordSet::PcdHighlights:
+      return kPcdHighlights;
   }
   return {};
 }

@@ -56,6 +56,7 @@ enum class KeywordSet {
   FrameType,
   WatermarkType,
   PcdDecoder,
+  PcdHighlights,
 };
 
 // Looks up a catalog text by group and key.
