@@ -284,8 +284,10 @@ ResidualStream ApplyResiduals(std::span<const std::uint8_t> data,
       result.ranOut = true;
       break;
     }
-    // A row that ends where the data does is whole; the loop then stops.
-    if (!reader.NearEnd() && !HeaderAt(reader).sync) {
+    // A row that ends where the data does is whole, and so is the last of
+    // the chroma rows behind the end mark, which nothing need follow; the
+    // loop then stops.
+    if (!endSeen && !reader.NearEnd() && !HeaderAt(reader).sync) {
       note("a row does not end where the next row sync should be");
       if (!resynchronise()) break;
       continue;
