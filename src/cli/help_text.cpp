@@ -42,6 +42,7 @@ constexpr std::string_view kHelpTemplate[] = {
     "  --greyscale               Greyscale output image",
     "  --pcd-decoder=STR         Set Photo CD decoder, STR = (builtin | external)",
     "  --metadata=STR            Set scan metadata in outputs, STR = (keep | strip)",
+    "  --pcd-highlights=STR      Set Photo CD highlights, STR = (rolloff | keep)",
     "  --profile=FILE            Set configuration file with required settings",
     "    ...                     Refer documentation for all available options",
     " ",

@@ -43,7 +43,7 @@ constexpr KeywordSet kNoKeywords = KeywordSet::DdsLoadAs;
 // int8 field keeps its low byte, as the field's width dictates.
 const ConversionOption kConversionOptions[] = {
     // Input: stored and shown, although Photo CD decoding reads only the
-    // choice of decoder.
+    // choice of decoder and of its highlight rendering.
     {"--DDS-LOAD-AS", Kind::Keyword, KeywordSet::DdsLoadAs,
      [](auto& s, auto& v) { s.input.ddsLoadAs = v.number; }},
     {"--GIF-FRAME-LOADING", Kind::Keyword, KeywordSet::FrameLoading,
@@ -52,6 +52,8 @@ const ConversionOption kConversionOptions[] = {
      [](auto& s, auto& v) { s.input.icoFrameLoading = v.number; }},
     {"--PCD-DECODER", Kind::Keyword, KeywordSet::PcdDecoder,
      [](auto& s, auto& v) { s.input.pcdDecoder = v.number; }},
+    {"--PCD-HIGHLIGHTS", Kind::Keyword, KeywordSet::PcdHighlights,
+     [](auto& s, auto& v) { s.input.pcdHighlights = v.number; }},
     {"--RAW-LOAD-AS", Kind::Keyword, KeywordSet::RawLoadAs,
      [](auto& s, auto& v) { s.input.rawLoadAs = v.number; }},
     {"--RAW-HEADER-SIZE", Kind::Number, kNoKeywords,

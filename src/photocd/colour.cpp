@@ -7,7 +7,10 @@
 // conversion from the CCIR 709 curve to sRGB (1.09-1.17), and synthetic files
 // carry sRGB values outright. Reference white becomes display white; above
 // it the values roll off smoothly into the top of the range instead of
-// clipping. Linear light undoes the sRGB curve (extended past 1).
+// clipping. Kept highlights instead scale R'G'B' so that the top of the
+// luma code (1.402) is the top of the range, with nothing rolled off.
+// Linear light undoes the sRGB curve, extended past 1 and mirrored below 0,
+// so that colours outside the sRGB gamut keep their negative channels.
 //
 // Chroma is brought up to luma size with the same co-sited interpolation as
 // the level chain, kept at two extra bits, and all sums run in fixed point
@@ -34,8 +37,10 @@ double RollOff(double v) {
   return kKnee + (1.0 - kKnee) * (1.0 - std::exp(-(v - kKnee) / (1.0 - kKnee)));
 }
 
+double Kept(double v) { return std::clamp(v / kKeptHighlightsTop, 0.0, 1.0); }
+
 double SrgbToLinear(double v) {
-  if (v <= 0.0) return 0.0;
+  if (v < 0.0) return -SrgbToLinear(-v);
   if (v <= 0.04045) return v / 12.92;
   return std::pow((v + 0.055) / 1.055, 2.4);
 }
@@ -48,9 +53,12 @@ struct Tables {
   int blue[kChromaSteps];  // from chroma1
   std::vector<std::uint16_t> display16;
   std::vector<std::uint8_t> display8;
+  std::vector<std::uint16_t> kept16;
+  std::vector<std::uint8_t> kept8;
   std::vector<float> linear;
 
-  Tables() : display16(kSteps), display8(kSteps), linear(kSteps) {
+  Tables()
+      : display16(kSteps), display8(kSteps), kept16(kSteps), kept8(kSteps), linear(kSteps) {
     for (int l = 0; l < 256; ++l)
       luma[l] = static_cast<int>(std::lround(l * 1.402 / 255.0 * kFraction));
     for (int q = 0; q < kChromaSteps; ++q) {
@@ -67,6 +75,9 @@ struct Tables {
       const auto d16 = static_cast<std::uint16_t>(std::lround(RollOff(v) * 65535.0));
       display16[i] = d16;
       display8[i] = static_cast<std::uint8_t>((d16 * 255 + 32767) / 65535);
+      const auto k16 = static_cast<std::uint16_t>(std::lround(Kept(v) * 65535.0));
+      kept16[i] = k16;
+      kept8[i] = static_cast<std::uint8_t>((k16 * 255 + 32767) / 65535);
       linear[i] = static_cast<float>(SrgbToLinear(v));
     }
   }
@@ -171,14 +182,17 @@ LevelSize UprightSize(LevelSize stored, int rotation) {
 }
 
 void ConvertToRgb(const YccPlanes& planes, int rotation, Rendering rendering,
-                  const Destination& destination, bool spareCore) {
+                  Highlights highlights, const Destination& destination, bool spareCore) {
   const Tables& t = ColourTables();
+  const bool keep = highlights == Highlights::Keep;
   switch (rendering) {
     case Rendering::Display8:
-      ConvertInto(planes, rotation, t.display8.data(), destination, spareCore);
+      ConvertInto(planes, rotation, keep ? t.kept8.data() : t.display8.data(), destination,
+                  spareCore);
       break;
     case Rendering::Display16:
-      ConvertInto(planes, rotation, t.display16.data(), destination, spareCore);
+      ConvertInto(planes, rotation, keep ? t.kept16.data() : t.display16.data(), destination,
+                  spareCore);
       break;
     case Rendering::LinearFloat:
       ConvertInto(planes, rotation, t.linear.data(), destination, spareCore);
@@ -186,8 +200,8 @@ void ConvertToRgb(const YccPlanes& planes, int rotation, Rendering rendering,
   }
 }
 
-void ConvertToRgb(const YccPlanes& planes, int rotation, Rendering rendering, Picture& picture,
-                  bool spareCore) {
+void ConvertToRgb(const YccPlanes& planes, int rotation, Rendering rendering,
+                  Highlights highlights, Picture& picture, bool spareCore) {
   const LevelSize upright = UprightSize({planes.width, planes.height}, rotation);
   picture.width = upright.width;
   picture.height = upright.height;
@@ -209,7 +223,7 @@ void ConvertToRgb(const YccPlanes& planes, int rotation, Rendering rendering, Pi
       destination.origin = picture.rgbFloat.data();
       break;
   }
-  ConvertToRgb(planes, rotation, rendering, destination, spareCore);
+  ConvertToRgb(planes, rotation, rendering, highlights, destination, spareCore);
 }
 
 }  // namespace lumafold::pcd::detail

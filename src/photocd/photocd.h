@@ -39,19 +39,58 @@ enum class Rendering {
   LinearFloat,  // linear light, reference white = 1.0, highlights kept above it
 };
 
+// What the display renderings (Display8, Display16) make of the range above
+// reference white; linear light keeps all of it either way.
+enum class Highlights {
+  // Reference white just below the top code, brighter values rolled off
+  // smoothly into the top of the range.
+  RollOff,
+  // R'G'B' as encoded, scaled so that the brightest value a Photo CD can
+  // encode (kKeptHighlightsTop x reference white) is the top code:
+  // reference white sits at 1 / kKeptHighlightsTop of the range. A file
+  // written so needs a profile that says so.
+  Keep,
+};
+
+// Luma code 255 over reference white (luma 182): R'G'B' = 1.402 at the top.
+inline constexpr double kKeptHighlightsTop = 1.402;
+
+// Rows first to last, inclusive, in the level's stored (landscape) rows.
+struct RowRange {
+  int first = 0;
+  int last = 0;
+  bool operator==(const RowRange&) const = default;
+};
+
+// Rows of a coded level (4Base, 16Base) that could not be decoded and were
+// rebuilt from the level below; the picture keeps its size.
+struct LevelDamage {
+  Level level = Level::SixteenBase;
+  std::vector<RowRange> rows;        // rows whose luma detail was lost
+  std::vector<RowRange> colourRows;  // further rows that lost only their colour detail
+  bool cutShort = false;             // the file ends inside the level
+};
+
 struct Picture {
   int width = 0;   // upright: 2048x3072 for a portrait 16Base scan
   int height = 0;
   Rendering rendering = Rendering::Display8;
+  Highlights highlights = Highlights::RollOff;  // the rendering of the range above white
   Level level = Level::Base;  // the level actually decoded
   // Exactly one is filled, by `rendering`: width * height * 3 values; none
   // when the request gave a destination.
   std::vector<std::uint8_t> rgb8;
   std::vector<std::uint16_t> rgb16;
   std::vector<float> rgbFloat;
+  // Rows rebuilt from a lower level, per coded level; empty for a sound file.
+  std::vector<LevelDamage> damage;
   // Why a higher level than `level` was not used although the header
-  // declares it (cut short, damaged Huffman data); empty otherwise.
+  // declares it (cut short, damaged Huffman data), and which rows were
+  // rebuilt, for people ("16Base rows 1204-1209 damaged, rebuilt from
+  // 4Base"); empty for a sound file.
   std::string note;
+  // Less than the file declares: rows rebuilt, or a lower level.
+  bool degraded() const { return !damage.empty() || !note.empty(); }
 };
 
 struct Result {
@@ -78,6 +117,7 @@ struct Request {
   // sound level is given.
   Level highest = Level::SixteenBase;
   Rendering rendering = Rendering::Display8;
+  Highlights highlights = Highlights::RollOff;
   // When set, called once as soon as the header is read, with the upright
   // size the picture has if every level the file declares is sound, so that
   // the caller can ready its memory while the levels are decoded.

@@ -50,6 +50,10 @@ struct InputSettings {
   // Which decoder reads Photo CD files: 0 the program's own (in the
   // process), 1 the external converter with FreeImage's loader behind it.
   std::int32_t pcdDecoder = 0;
+  // What the built-in decoder's 8- and 16-bit renderings make of the range
+  // above reference white: 0 roll it off into the top codes, 1 keep it
+  // (the brightest encodable value at the top code).
+  std::int32_t pcdHighlights = 0;
 };
 
 struct OutputSettings {

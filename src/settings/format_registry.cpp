@@ -158,6 +158,7 @@ constexpr Keyword kFrameType[] = {{"NONE", 0}, {"SOLID", 1}};
 constexpr Keyword kWatermarkType[] = {{"NONE", 0}, {"TEXT", 1}, {"IMAGE", 2}};
 constexpr Keyword kPcdDecoder[] = {{"BUILTIN", 0}, {"EXTERNAL", 1}};
 constexpr Keyword kMetadata[] = {{"STRIP", 0}, {"KEEP", 1}};
+constexpr Keyword kPcdHighlights[] = {{"ROLLOFF", 0}, {"KEEP", 1}};
 
 std::span<const Keyword> KeywordsOf(KeywordSet set) {
   switch (set) {
@@ -209,6 +210,8 @@ std::span<const Keyword> KeywordsOf(KeywordSet set) {
       return kPcdDecoder;
     case KeywordSet::Metadata:
       return kMetadata;
+    case KeywordSet::PcdHighlights:
+      return kPcdHighlights;
   }
   return {};
 }

@@ -57,6 +57,7 @@ enum class KeywordSet {
   WatermarkType,
   PcdDecoder,
   Metadata,
+  PcdHighlights,
 };
 
 // Looks up a catalog text by group and key.

@@ -66,6 +66,8 @@ constexpr SettingKey kKeys[] = {
                    K::FrameLoading),
     LF_FORMAT_ENUM("Input", "PCD Decoder", T::Int32, input.pcdDecoder, Int(0), "pcd",
                    K::PcdDecoder),
+    LF_FORMAT_ENUM("Input", "PCD Highlights", T::Int32, input.pcdHighlights, Int(0), "pcd",
+                   K::PcdHighlights),
     LF_FORMAT_ENUM("Input", "RAW Load As", T::Int32, input.rawLoadAs, Int(0), "raw", K::RawLoadAs),
     LF_FORMAT("Input", "RAW Header Size", T::Int32, input.rawHeaderSize, Int(0), "raw"),
     LF_FORMAT("Input", "RAW Image Width", T::Int32, input.rawImageWidth, Int(0), "raw"),

@@ -81,6 +81,7 @@ void RunProgress::zero() {
   processedCount = 0;
   currentFile.clear();
   convertedCount = 0;
+  damagedCount = 0;
   endedCount = 0;
   finished = false;
   // A pause left over from an earlier run would hold the new worker forever.

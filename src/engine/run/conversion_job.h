@@ -16,6 +16,8 @@
 #include <utility>
 #include <vector>
 
+#include "photocd/photocd.h"
+
 namespace lumafold {
 
 struct WatermarkFont;  // font_loader.h
@@ -27,6 +29,12 @@ using TraceSink = std::function<void(const std::string& line)>;
 // Told about each file that failed, in input-set order, with the reason the
 // engine recorded (empty when it recorded none).
 using FailureSink = std::function<void(const std::string& inputPath, const std::string& reason)>;
+// Told about each file the built-in decoder could give only in part (rows
+// rebuilt from a lower level, or a lower level), in input-set order, with
+// the note and the rebuilt rows per level; called whether or not its output
+// was then put in place.
+using DamageSink = std::function<void(const std::string& inputPath, const std::string& note,
+                                      const std::vector<pcd::LevelDamage>& damage)>;
 
 // The files of a run's input set as the file system knows them, so that no
 // output ever replaces one of them: by path, and by device and inode (hard
@@ -73,6 +81,7 @@ struct ConversionJob {
   Clock clock;             // empty: std::time
   TraceSink trace;         // empty: standard output
   FailureSink fileFailed;  // empty: nobody is told
+  DamageSink fileDamaged;  // empty: nobody is told
   // Receives warnings about the run (a fallback decode, an output written
   // twice) in command-line mode; empty: none are given.
   TraceSink warning;
@@ -148,6 +157,9 @@ struct RunProgress {
   std::int32_t processedCount = 0;
   std::string currentFile;
   std::int32_t convertedCount = 0;
+  // Of those, files converted from less than they declare (rows rebuilt,
+  // a lower level): a run with any ends as one with failures.
+  std::int32_t damagedCount = 0;
   // Files ended so far, converted or not (the progress line's rate).
   std::int32_t endedCount = 0;
   bool finished = false;

@@ -157,6 +157,7 @@ class Batch {
     reportOutputsWrittenTwice();
     std::lock_guard<std::mutex> guard(progress_.lock);
     progress_.convertedCount = converted_;
+    progress_.damagedCount = damaged_;
     progress_.finished = true;
   }
 
@@ -244,8 +245,10 @@ class Batch {
     for (const std::string& message : file.libraryMessages) trace(message);
     if (!file.decodeNote.empty()) {
       trace(file.decodeNote);
-      warn(file.inputPath + ": " + file.decodeNote);
+      warn((file.damaged ? "Warning: " : "") + file.inputPath + ": " + file.decodeNote);
     }
+    if (file.damaged && job_.fileDamaged)
+      job_.fileDamaged(file.inputPath, file.decodeNote, file.decodeDamage);
     trace("Saving As: " + file.outputPath);
     if (!ok && file.failureReason.empty()) file.failureReason = "the output could not be written";
     if (!ok) trace("Reason: " + file.failureReason);
@@ -261,6 +264,7 @@ class Batch {
       if (first) writtenOrder_.push_back(file.outputPath);
       written->second.push_back(file.inputPath);
       ++converted_;
+      if (file.damaged) ++damaged_;
       job_.drawRandomNumber();
       ++job_.sequenceNumber;
       ApplyFileTimestamp(settings_, file.inputPath, file.outputPath);
@@ -345,6 +349,7 @@ class Batch {
   std::size_t next_ = 0;  // under the progress lock
   int workers_ = 1;
   std::int32_t converted_ = 0;
+  std::int32_t damaged_ = 0;
 
   // Output path -> the inputs written there, in input-set order.
   std::unordered_map<std::string, std::vector<std::string>> writers_;

@@ -436,11 +436,13 @@ std::optional<int> RedecodeIndexFor(unsigned width, unsigned height) {
 namespace {
 
 // The program's own decoder: the whole file in the process, nothing written.
-DecodedImage DecodeInProcess(const std::string& path, pcd::Rendering rendering, bool spareCore) {
+DecodedImage DecodeInProcess(const std::string& path, const DecoderOptions& options) {
+  const pcd::Rendering rendering = options.rendering;
   DecodedImage decoded;
   pcd::Request request;
   request.rendering = rendering;
-  request.spareCore = spareCore;
+  request.highlights = options.highlights;
+  request.spareCore = options.spareCore;
   pcd::Result result;
   try {
     result = DecodeFileToBitmap(path, request, decoded.image);
@@ -454,7 +456,11 @@ DecodedImage DecodeInProcess(const std::string& path, pcd::Rendering rendering, 
   }
   // Levels count from Base/16; the converter's sub-image index from 1.
   decoded.index = static_cast<int>(result.picture.level) + 1;
+  decoded.degraded = result.picture.degraded();
   decoded.note = std::move(result.picture.note);
+  decoded.damage = std::move(result.picture.damage);
+  decoded.rendering = result.picture.rendering;
+  decoded.highlights = result.picture.highlights;
   // Like the external chain's, so that the automatic output depth of a grey
   // picture does not depend on the decoder.
   if (rendering == pcd::Rendering::Display8)
@@ -540,7 +546,7 @@ DecodedImage DecodePhotoCd(FileConversion& file, const DecoderOptions& options) 
   file.sourceBitDepth = 0;
   DecodedImage decoded =
       options.external ? DecodeExternally(file, options)
-                       : DecodeInProcess(file.inputPath, options.rendering, options.spareCore);
+                       : DecodeInProcess(file.inputPath, options);
   if (decoded.image && (FreeImage_GetWidth(decoded.image.get()) == 0 ||
                         FreeImage_GetHeight(decoded.image.get()) == 0)) {
     decoded.image.reset();

@@ -80,8 +80,9 @@ class TemporaryOutput {
 
   const std::string& path() const { return path_; }
 
-  bool moveTo(const std::string& outputPath, bool keepExisting, std::string& reason) {
-    if (!MoveIntoPlace(path_, outputPath, keepExisting, reason)) return false;
+  bool moveTo(const std::string& outputPath, bool keepExisting, std::string& reason,
+              std::string_view keptBecause) {
+    if (!MoveIntoPlace(path_, outputPath, keepExisting, reason, keptBecause)) return false;
     ForgetLeftover(path_);
     path_.clear();
     return true;
@@ -211,7 +212,7 @@ bool SaveWithFreeImage(FREE_IMAGE_FORMAT format, FIBITMAP* image, const std::str
 }
 
 bool MoveIntoPlace(const std::string& from, const std::string& to, bool keepExisting,
-                   std::string& reason) {
+                   std::string& reason, std::string_view keptBecause) {
   int result = 0;
   if (!keepExisting) {
     result = ::rename(from.c_str(), to.c_str());
@@ -226,8 +227,7 @@ bool MoveIntoPlace(const std::string& from, const std::string& to, bool keepExis
   if (result == 0) return true;
   const int error = errno;
   if (keepExisting && error == EEXIST)
-    reason =
-        "the existing " + to + " is kept: the fallback loader's Base picture does not replace it";
+    reason = "the existing " + to + " is kept: " + std::string(keptBecause);
   else
     reason = "cannot be put in place as " + to + ": " + std::strerror(error);
   errno = error;
@@ -268,7 +268,7 @@ bool WriteOutput(ImageHandle& image, const StepContext& context) {
   // there. The held file of several workers is replaced as planned; only
   // the final move keeps an existing output from a fallback picture.
   const bool keepExisting = file.keepExistingOutput && file.placement == OutputPlacement::Direct;
-  return temporary->moveTo(outputPath, keepExisting, file.failureReason);
+  return temporary->moveTo(outputPath, keepExisting, file.failureReason, file.keptBecause);
 }
 
 }  // namespace lumafold
