@@ -6,6 +6,7 @@
 #include "app/instance_guard.h"
 #include "cli/command_line.h"
 #include "cli/completion.h"
+#include "cli/disc_commands.h"
 #include "cli/help_text.h"
 #include "cli/option_parser.h"
 #include "engine/app_context.h"
@@ -97,6 +98,8 @@ int Run(AppContext& context, InstanceGuard& guard, int argc, char** argv) {
       return ShowUninstallPrompt(context, argc, argv);
     case StartMode::kCompletion:
       return PrintCompletion(context, parameters.front());
+    case StartMode::kDiscInfo:
+      return PrintDiscInfo({parameters.begin() + 1, parameters.end()});
     case StartMode::kWindow:
     case StartMode::kCommandLine:
       break;
@@ -129,6 +132,7 @@ StartMode SelectStartMode(const std::vector<std::string>& parameters) {
   if (key == "-V" || key == "--VERSION") return StartMode::kVersion;
   if (key == "-H" || key == "-?" || key == "--HELP") return StartMode::kHelp;
   if (key == "--COMPLETION") return StartMode::kCompletion;
+  if (key == "--INFO") return StartMode::kDiscInfo;
   return StartMode::kCommandLine;
 }
 

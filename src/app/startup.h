@@ -17,6 +17,7 @@ enum class StartMode {
   kVersion,      // -v or --version
   kUninstall,    // -u
   kCompletion,   // --completion=SHELL: the shell completion script
+  kDiscInfo,     // --info DISC...: a disc's description
 };
 
 StartMode SelectStartMode(const std::vector<std::string>& parameters);

@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "cli/command_line.h"
+#include "cli/disc_commands.h"
 #include "cli/shard.h"
 #include "engine/run/child_process.h"
 #include "engine/run/conversion_worker.h"
@@ -605,9 +606,10 @@ void Batch::ImportOne(const ResolvedInput& input) {
     ListFileImport(context_);
     return;
   }
-  const bool added = AddInputFile(context_, input.path);
+  // A disc image adds each of its pictures.
+  const int added = AddInputFiles(context_, input.path);
   std::lock_guard<std::mutex> hold(context_.progress.lock);
-  if (added) ++context_.progress.convertedCount;
+  context_.progress.convertedCount += added;
 }
 
 int Batch::Import() {
@@ -736,6 +738,7 @@ int Batch::Run() {
   Status(catalog.text("General", "Converting"));
   const int status = Convert(added);
   job_.watermarkFont.reset();
+  if (parsed_.contactSheet && !IsSignalExitStatus(status)) WriteDiscContactSheets(context_, console_);
   return status;
 }
 

@@ -503,6 +503,10 @@ ParseOutcome ParseOptions(AppContext& context, const std::vector<std::string>& p
       outcome.pause = true;
       continue;
     }
+    if (key == "--CONTACT-SHEET") {
+      outcome.contactSheet = true;
+      continue;
+    }
 
     const bool isProfile = key == "--PROFILE";
     const bool isShard = key == "--SHARD";

@@ -33,6 +33,8 @@ struct ParseOutcome {
   std::vector<std::string> unknownOptions;
   // The value of --shard=K/N as given, empty without it; the batch checks it.
   std::string shard;
+  // --contact-sheet: an index print per disc or input folder after the run.
+  bool contactSheet = false;
 };
 
 // The key of a parameter: empty for a parameter that does not begin with
