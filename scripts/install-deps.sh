@@ -11,6 +11,8 @@ packages=(
   libexiv2-dev liblcms2-dev libopenexr-dev libwebp-dev
   libcairo2-dev libpango1.0-dev fonts-liberation fonts-dejavu-core
   libarchive-dev qt6-base-dev libgtest-dev
+  # Disc images read in place; the tests build real ones.
+  libcdio-dev libiso9660-dev genisoimage xorriso
   xvfb xauth
   time
   # Independent readers the output tests check written files with

@@ -85,9 +85,10 @@ void Batch::ImportOne(const ResolvedInput& input) {
     ListFileImport(context_);
     return;
   }
-  const bool added = AddInputFile(context_, input.path);
+  // A disc image adds each of its pictures.
+  const int added = AddInputFiles(context_, input.path);
   std::lock_guard<std::mutex> hold(context_.progress.lock);
-  if (added) ++context_.progress.convertedCount;
+  context_.progress.convertedCount += added;
 }
 
 int Batch::Import() {

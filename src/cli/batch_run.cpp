@@ -13,6 +13,7 @@
 
 #include "cli/batch.h"
 #include "cli/command_line.h"
+#include "cli/disc_commands.h"
 #include "engine/run/conversion_job.h"
 #include "engine/run/run_folder.h"
 #include "engine/writers/write_output.h"
@@ -175,6 +176,7 @@ int Batch::Run() {
   Status(catalog.text("General", "Converting"));
   const int status = Convert(added);
   job_.watermarkFont.reset();
+  if (parsed_.contactSheet && !IsSignalExitStatus(status)) WriteDiscContactSheets(context_, console_);
   return status;
 }
 

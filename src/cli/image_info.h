@@ -35,6 +35,8 @@ struct InfoBlock {
 // The facts of an Image Pac: its attributes and every field of its
 // information header.
 InfoBlock ImagePacBlock(const std::string& path);
+// The facts of a disc image or of a folder that holds a disc's PHOTO_CD/.
+InfoBlock DiscBlock(const std::string& path);
 
 // Seconds since 1970 as ISO 8601 UTC ("1991-12-10T14:26:52Z").
 std::string IsoUtc(std::int64_t seconds);

@@ -609,6 +609,10 @@ ParseOutcome ParseOptions(AppContext& context, const std::vector<std::string>& p
       outcome.pause = true;
       continue;
     }
+    if (key == "--CONTACT-SHEET") {
+      outcome.contactSheet = true;
+      continue;
+    }
 
     // Options of the run itself, for scripts; none of them is a setting.
     if (key == "--STRICT" || key == "--DRY-RUN" || key == "--SKIP-EXISTING" || key == "--NULL") {

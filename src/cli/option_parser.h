@@ -48,6 +48,8 @@ struct ParseOutcome {
   bool skipExisting = false;  // --skip-existing: keep outputs already there
   bool nullSeparated = false; // --null: "-i -" reads NUL-separated names
   std::string report;         // --report=FILE: JSON Lines, one per input
+  // --contact-sheet: an index print per disc or input folder after the run.
+  bool contactSheet = false;
 };
 
 // The key of a parameter: empty for a parameter that does not begin with

@@ -43,6 +43,16 @@ void ZeroConvertedCount(RunProgress& progress) {
   progress.convertedCount = 0;
 }
 
+// Disc images are offered beside the Photo CD files: each adds its pictures.
+std::string WithDiscImages(std::string filter) {
+  constexpr std::string_view kPatterns = "*.iso;*.cue;*.bin;*.img";
+  const std::size_t allEnd = filter.find('|', filter.find('|') + 1);
+  if (allEnd == std::string::npos) return filter;
+  filter.insert(allEnd + 1, "Photo CD disc images|" + std::string(kPatterns) + "|");
+  filter.insert(allEnd, ";" + std::string(kPatterns));
+  return filter;
+}
+
 std::string ListFileFilter(const MainWindow& window) {
   return (window.text("Dialog", "Text Files") + "|*.txt;*.lst|" +
           window.text("Dialog", "All Files") + " (*.*)|*.*")
@@ -139,7 +149,7 @@ void InputList::openInputChooser() {
 
 void InputList::addFiles() {
   AppContext& context = window_.context();
-  const QString filter = QtFilter(context.formats.inputFilter(context.catalog));
+  const QString filter = QtFilter(WithDiscImages(context.formats.inputFilter(context.catalog)));
   const QStringList files =
       window_.prompts().openFiles(&window_, window_.text("Dialog", "Select Input Files"),
                                   QString::fromStdString(context.job.inputPath), filter);

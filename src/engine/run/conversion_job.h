@@ -115,11 +115,27 @@ struct FileIdentity {
   auto operator<=>(const FileIdentity&) const = default;
 };
 
+// A picture inside a disc image, read into memory when it is converted.
+struct DiscPicture {
+  std::string imagePath;  // the .iso, .cue, .bin or .img file
+  std::string entryPath;  // below the volume's root: "PHOTO_CD/IMAGES/IMG0001.PCD"
+  std::uint32_t firstSector = 0;
+  std::uint32_t size = 0;
+  // Why the image gave no pictures: the image itself then stands in the
+  // input set and fails with this reason, so a broken image is never a
+  // silent nothing.
+  std::string problem;
+};
+
 struct InputEntry {
-  std::string path;               // full input path, UTF-8
+  std::string path;               // full input path, UTF-8 (image path + "/" + entry for a disc picture)
   std::string relativeSubfolder;  // ends with "/" or empty
   std::int32_t present = 1;
   FileIdentity identity;
+  // "%disc%": the image's name without extension, or the folder that holds
+  // PHOTO_CD/; empty outside a disc.
+  std::string discName;
+  std::shared_ptr<const DiscPicture> disc;  // set for a picture inside an image
 };
 
 // The input files of a run keyed by path: 512 buckets, 65599 hash over the
@@ -137,6 +153,8 @@ class InputSet {
   // in once, under the name it was first offered by.
   bool add(const std::string& path, const std::string& relativeSubfolder,
            FileIdentity identity = {});
+  // The same with every field of the entry (a disc picture, a disc name).
+  bool add(InputEntry entry);
   bool contains(const std::string& path) const;
   bool remove(const std::string& path);
   void clear();

@@ -100,7 +100,9 @@ std::shared_ptr<const InputIdentities> IdentitiesOf(const std::vector<InputEntry
   for (const InputEntry& entry : entries) {
     identities->paths.insert(entry.path);
     struct stat info {};
-    if (::stat(entry.path.c_str(), &info) == 0)
+    // A picture inside a disc image: the image itself is never replaced.
+    const std::string& onDisk = entry.disc ? entry.disc->imagePath : entry.path;
+    if (::stat(onDisk.c_str(), &info) == 0)
       identities->files.emplace(
           std::make_pair(std::uint64_t{info.st_dev}, std::uint64_t{info.st_ino}), entry.path);
   }
@@ -186,6 +188,8 @@ class Batch {
     FileConversion file;
     file.inputPath = entry.path;
     file.relativeSubfolder = entry.relativeSubfolder;
+    file.discName = entry.discName;
+    file.disc = entry.disc;
     if (runFolder_) file.runFolder = runFolder_->path();
     file.fileNumber = static_cast<std::int32_t>(index + 1);
     file.spareCore = SpareCoreBeside(settings_, workers_, index, entries_.size());
@@ -267,7 +271,8 @@ class Batch {
       if (file.damaged) ++damaged_;
       job_.drawRandomNumber();
       ++job_.sequenceNumber;
-      ApplyFileTimestamp(settings_, file.inputPath, file.outputPath);
+      ApplyFileTimestamp(settings_, file.disc ? file.disc->imagePath : file.inputPath,
+                         file.outputPath);
     }
   }
 

@@ -13,6 +13,8 @@
 // the TGA was half of a 16Base file's whole conversion time.
 #include "engine/steps/decode.h"
 
+#include "photocd/disc/disc_image.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -436,7 +438,7 @@ std::optional<int> RedecodeIndexFor(unsigned width, unsigned height) {
 namespace {
 
 // The program's own decoder: the whole file in the process, nothing written.
-DecodedImage DecodeInProcess(const std::string& path, const DecoderOptions& options) {
+DecodedImage DecodeInProcess(const FileConversion& file, const DecoderOptions& options) {
   const pcd::Rendering rendering = options.rendering;
   DecodedImage decoded;
   pcd::Request request;
@@ -445,7 +447,24 @@ DecodedImage DecodeInProcess(const std::string& path, const DecoderOptions& opti
   request.spareCore = options.spareCore;
   pcd::Result result;
   try {
-    result = DecodeFileToBitmap(path, request, decoded.image);
+    if (file.disc) {
+      // A picture inside a disc image: its sectors into memory (an Image
+      // Pac is at most about 6 MB), decoded from there.
+      if (!file.disc->problem.empty()) {
+        decoded.failure = file.disc->problem;
+        return decoded;
+      }
+      std::vector<std::uint8_t> bytes;
+      std::string error;
+      const disc::DiscFile entry{file.disc->entryPath, file.disc->firstSector, file.disc->size};
+      if (!disc::ReadDiscFile(file.disc->imagePath, entry, bytes, error)) {
+        decoded.failure = "cannot be read from the disc image: " + error;
+        return decoded;
+      }
+      result = DecodeBytesToBitmap(bytes, request, decoded.image);
+    } else {
+      result = DecodeFileToBitmap(file.inputPath, request, decoded.image);
+    }
   } catch (const std::bad_alloc&) {
     decoded.failure = "not enough memory to decode the picture";
     return decoded;
@@ -544,9 +563,10 @@ DecodedImage DecodeExternally(FileConversion& file, const DecoderOptions& option
 DecodedImage DecodePhotoCd(FileConversion& file, const DecoderOptions& options) {
   file.intermediatePath.clear();
   file.sourceBitDepth = 0;
-  DecodedImage decoded =
-      options.external ? DecodeExternally(file, options)
-                       : DecodeInProcess(file.inputPath, options);
+  // The external chain needs a file of its own on disk; a picture inside a
+  // disc image is never copied out, so the built-in decoder reads it.
+  DecodedImage decoded = options.external && !file.disc ? DecodeExternally(file, options)
+                                                        : DecodeInProcess(file, options);
   if (decoded.image && (FreeImage_GetWidth(decoded.image.get()) == 0 ||
                         FreeImage_GetHeight(decoded.image.get()) == 0)) {
     decoded.image.reset();

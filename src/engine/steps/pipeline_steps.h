@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,9 @@ enum class OutputPlacement {
 struct FileConversion {
   std::string inputPath;          // the input as listed in the input set
   std::string relativeSubfolder;  // from the input set entry
+  std::string discName;           // "%disc%", from the input set entry
+  // A picture inside a disc image: decoded from memory, never from a path.
+  std::shared_ptr<const DiscPicture> disc;
   std::string intermediatePath;   // BMP written by the external decoder
   std::string outputPath;
   std::string temporaryOutputPath;
