@@ -58,13 +58,6 @@ bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes) {
   return true;
 }
 
-
-  gmtime_r(&when, &parts);
-  char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S UTC", &parts);
-  return text;
-}
-
 }  // namespace
 
 DiscFacts DescribeDisc(const std::string& path) {
