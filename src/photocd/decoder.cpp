@@ -134,7 +134,7 @@ std::string RowsText(const std::vector<RowRange>& ranges) {
 }
 
 std::string DamageText(const LevelDamage& damage) {
-  std::string text = NameOf(damage.level);
+  std::string text = LevelName(damage.level);
   if (!damage.rows.empty()) {
     text += ' ';
     text += RowsText(damage.rows);
@@ -145,7 +145,7 @@ std::string DamageText(const LevelDamage& damage) {
   }
   text += damage.cutShort ? " cut off by the end of the file" : " damaged";
   return text + ", rebuilt from " +
-         NameOf(static_cast<Level>(static_cast<int>(damage.level) - 1));
+         LevelName(static_cast<Level>(static_cast<int>(damage.level) - 1));
 }
 
 void RecordDamage(Level level, const Attempt& attempt, std::vector<LevelDamage>& damage) {
