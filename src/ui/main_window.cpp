@@ -30,6 +30,7 @@
 #include "ui/input_list.h"
 #include "ui/list_pictures.h"
 #include "ui/mnemonics.h"
+#include "ui/run_results.h"
 
 namespace lumafold::ui {
 
@@ -38,6 +39,8 @@ namespace {
 QString ToQString(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
+
+constexpr int kResultColumnWidth = 24;
 
 QRect ToQRect(const Rect& r) { return QRect(r.x, r.y, r.width, r.height); }
 
@@ -201,8 +204,10 @@ void MainWindow::buildControls() {
 
   list_ = new QTreeWidget(container_);
   Number(list_, "control", kControlInputList);
-  list_->setColumnCount(1);
-  list_->setHeaderLabels({text("General", "Filename")});
+  // Column 1 holds each row's result after a run (run_results.h), in the
+  // room the resize rule leaves right of the file names.
+  list_->setColumnCount(2);
+  list_->setHeaderLabels({text("General", "Filename"), QString()});
   list_->setRootIsDecorated(false);
   list_->setItemsExpandable(false);
   list_->setUniformRowHeights(true);
@@ -270,6 +275,7 @@ void MainWindow::placeControls() {
   container_->setGeometry(ToQRect(layout_.container));
   list_->setGeometry(ToQRect(layout_.inputList));
   list_->setColumnWidth(0, layout_.inputListColumnWidth);
+  list_->setColumnWidth(kResultColumn, kResultColumnWidth);
   folderLabel_->setGeometry(ToQRect(layout_.outputFolderLabel));
   folderBox_->setGeometry(ToQRect(layout_.outputFolderBox));
   folderToolBar_->setGeometry(ToQRect(layout_.outputFolderToolBar));

@@ -1,12 +1,11 @@
 // Preferences page "Input": the input format and the option panel of
 // each format the reader could take.
-#include "ui/preferences_dialog.h"
-
 #include <QComboBox>
 #include <cstdint>
 #include <utility>
 
 #include "settings/text_utils.h"
+#include "ui/preferences_dialog.h"
 #include "ui/preferences_pages.h"
 
 namespace lumafold::ui {

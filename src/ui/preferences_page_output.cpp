@@ -1,13 +1,12 @@
 // Preferences page "Output": the output format and its option panel
 // (bit depth first, then the format's own choices).
-#include "ui/preferences_dialog.h"
-
 #include <QComboBox>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "settings/text_utils.h"
+#include "ui/preferences_dialog.h"
 #include "ui/preferences_pages.h"
 
 namespace lumafold::ui {

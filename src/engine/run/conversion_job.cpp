@@ -82,6 +82,7 @@ void RunProgress::zero() {
   currentFile.clear();
   convertedCount = 0;
   endedCount = 0;
+  filesInHand.clear();
   finished = false;
   // A pause left over from an earlier run would hold the new worker forever.
   paused_ = false;
