@@ -214,6 +214,18 @@ void MainWindow::buildControls() {
   list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
   list_->setSelectionBehavior(QAbstractItemView::SelectRows);
   list_->header()->setStretchLastSection(false);
+  // The Filename header sorts the rows by name, each click the other way;
+  // the conversion order stays the input set's.
+  list_->header()->setSectionsClickable(true);
+  connect(list_->header(), &QHeaderView::sectionClicked, this,
+          [this, descending = std::make_shared<bool>(true)](int column) {
+            if (column != 0) return;
+            *descending = !*descending;
+            const Qt::SortOrder order = *descending ? Qt::DescendingOrder : Qt::AscendingOrder;
+            list_->header()->setSortIndicatorShown(true);
+            list_->header()->setSortIndicator(0, order);
+            list_->sortItems(0, order);
+          });
   list_->setContextMenuPolicy(Qt::CustomContextMenu);
   // Paths of one scan session share their start and differ at the end:
   // cut in the middle so that rows stay apart; the tooltip has it whole.
@@ -229,7 +241,9 @@ void MainWindow::buildControls() {
   Number(folderLabel_, "control", kControlOutputFolderLabel);
   folderBox_ = new QComboBox(container_);
   Number(folderBox_, "control", kControlOutputFolderBox);
-  folderBox_->setEditable(false);
+  // A folder can be typed or pasted as well as chosen.
+  folderBox_->setEditable(true);
+  folderBox_->setInsertPolicy(QComboBox::NoInsert);
   connect(folderBox_, &QComboBox::currentTextChanged, this,
           [this](const QString& folder) { context_.job.outputFolder = folder.toStdString(); });
 
@@ -464,15 +478,25 @@ void MainWindow::FillOutputFormatBox(QComboBox* box, const AppContext& context,
   box->setCurrentIndex(selected >= 0 ? selected : 0);
 }
 
+void MainWindow::showOutputFolder(const QString& folder) {
+  const QSignalBlocker quiet(folderBox_);
+  const int index = folderBox_->findText(folder);
+  if (index >= 0)
+    folderBox_->setCurrentIndex(index);
+  else
+    folderBox_->setEditText(folder);
+  context_.job.outputFolder = folder.toStdString();
+}
+
 void MainWindow::newList() {
+  // The output folder is the user's choice and outlives the list; at
+  // start-up the most recent one is shown.
+  const QString kept = folderBox_->currentText();
   refreshOutputFolderBox();
   ResetRunFields(context_);
   inputList_->clear();
   pictures_->listCleared();
-  {
-    const QSignalBlocker quiet(folderBox_);
-    folderBox_->setCurrentIndex(-1);
-  }
+  showOutputFolder(kept.isEmpty() ? folderBox_->currentText() : kept);
   setStatusText(text("General", "Ready"));
   list_->setFocus();
 }

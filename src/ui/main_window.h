@@ -71,6 +71,9 @@ class MainWindow : public QMainWindow {
   // Box 5 from "Recent Out Folders", selecting the job's output folder.
   void refreshOutputFolderBox();
   QString outputFolderText() const;
+  // Shows `folder` in box 5 (its item when it has one) and makes it the
+  // job's output folder, without adding it to the recent folders.
+  void showOutputFolder(const QString& folder);
   // Box 7, or the preferences' own format box.
   static void FillOutputFormatBox(QComboBox* box, const AppContext& context,
                                   const ThemeImages& images, bool withDescriptions);

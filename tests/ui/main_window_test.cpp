@@ -2,6 +2,7 @@
 // rule, the resize rule, New, the boxes and the list pop-up.
 #include <QAction>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
@@ -248,8 +249,9 @@ TEST_F(MainWindowTest, NewEmptiesTheListAndTheInputSet) {
   EXPECT_EQ(window.inputListView()->topLevelItemCount(), 0);
   EXPECT_EQ(context_->inputs.size(), 0u);
   EXPECT_EQ(window.statusText(), "Ready");
-  EXPECT_TRUE(window.outputFolderText().isEmpty());
-  EXPECT_TRUE(context_->job.outputFolder.empty());
+  // The output folder is the user's and stays.
+  EXPECT_EQ(window.outputFolderText().toStdString(), files_.path() + "/");
+  EXPECT_EQ(context_->job.outputFolder, files_.path() + "/");
   EXPECT_TRUE(context_->job.inputFolder.empty());
   EXPECT_EQ(context_->job.sequenceNumber, 1);
   EXPECT_EQ(window.focusWidget(), window.inputListView());
@@ -302,10 +304,23 @@ TEST_F(MainWindowTest, FolderBoxShowsRecentFoldersAndFollowsTheUser) {
   EXPECT_EQ(box->itemText(0), "/a/");
   EXPECT_EQ(box->itemText(3), "/d/");
   EXPECT_FALSE(box->itemIcon(0).isNull());
-  EXPECT_TRUE(box->currentText().isEmpty());  // New empties the shown text
+  // The most recent folder is shown at start-up, and New keeps the shown
+  // one, also a typed one.
+  EXPECT_EQ(box->currentText(), "/a/");
+  EXPECT_EQ(context_->job.outputFolder, "/a/");
 
   box->setCurrentIndex(2);  // the user picks one
   EXPECT_EQ(context_->job.outputFolder, "/c/");
+  window.dispatch(kCommandNew);
+  EXPECT_EQ(box->currentText(), "/c/");
+  QTest::keyClicks(box->lineEdit(), "typed");
+  EXPECT_EQ(context_->job.outputFolder, "/c/typed");
+  window.dispatch(kCommandNew);
+  EXPECT_EQ(context_->job.outputFolder, "/c/typed");
+  EXPECT_EQ(box->currentText(), "/c/typed");
+  EXPECT_EQ(box->count(), 4);  // typing records nothing
+
+  box->setCurrentIndex(2);
   window.refreshOutputFolderBox();
   EXPECT_EQ(box->currentText(), "/c/");
   context_->job.outputFolder = "/elsewhere/";
