@@ -7,6 +7,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -85,6 +86,7 @@ bool MainWindow::open() {
   buildControls();
   // 6. Window shortcuts.
   buildShortcuts();
+  buildKeyboard();
   // 8. Saved maximized.
   if (placement.isMaximized == 1) setWindowState(windowState() | Qt::WindowMaximized);
   // 9. An empty history still gives the box one (empty) item.
@@ -321,6 +323,28 @@ void MainWindow::applyButtonImages() {
     formatBox_->setItemIcon(i, IconOf(images_.menuIcons, "New"));
 }
 
+void MainWindow::buildKeyboard() {
+  // Delete removes the selected rows, as Ctrl+Del does.
+  auto* remove = new QShortcut(QKeySequence(Qt::Key_Delete), list_);
+  remove->setContext(Qt::WidgetShortcut);
+  connect(remove, &QShortcut::activated, this, [this] { dispatch(kCommandDelete); });
+  // Return presses a focused button; on the list it presses Convert, the
+  // window's default button.
+  for (QWidget* widget : std::initializer_list<QWidget*>{list_, convertButton_, folderToolBar_,
+                                                         formatToolBar_})
+    widget->installEventFilter(this);
+  // The row with the keyboard focus stays in view.
+  connect(list_, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* current) {
+    if (current) list_->scrollToItem(current);
+  });
+  // Tab goes the way the controls are laid out: the list, the folder box
+  // and its button, the format box and its button, Convert.
+  QWidget* order[] = {list_, folderBox_, folderToolBar_, formatBox_, formatToolBar_,
+                      convertButton_};
+  for (QWidget* widget : order) widget->setFocusPolicy(Qt::StrongFocus);
+  for (std::size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
+}
+
 void MainWindow::buildShortcuts() {
   for (std::span<const ShortcutEntry> table : {WindowShortcuts(), ListShortcuts()}) {
     for (const ShortcutEntry& entry : table) {
@@ -404,6 +428,19 @@ void MainWindow::dispatch(int command) {
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+      if (auto* button = qobject_cast<QToolButton*>(watched)) {
+        button->click();
+        return true;
+      }
+      if (watched == list_) {
+        convertButton_->click();
+        return true;
+      }
+    }
+  }
   if (event->type() == QEvent::MouseButtonDblClick && list_ && watched == list_->viewport() &&
       static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
     dispatch(kCommandInputChooser);

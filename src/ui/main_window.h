@@ -127,6 +127,8 @@ class MainWindow : public QMainWindow {
   QAction* makeAction(int command, const QIcon& icon, bool withAccelerator, QObject* owner);
   void buildControls();
   void buildShortcuts();
+  // Delete, Return, the tab order and the focused row kept in view.
+  void buildKeyboard();
   void buildStatusBar();
   // Puts the container's controls where layout_ says.
   void placeControls();

@@ -372,3 +372,44 @@ TEST_F(MainWindowTest, ListPopupNeedsASelection) {
 
 }  // namespace
 }  // namespace lumafold::test
+
+namespace lumafold::test {
+namespace {
+
+TEST_F(MainWindowTest, KeyboardReturnDeleteAndTabFollowTheLayout) {
+  MainWindow& window = Open();
+  // Return presses the focused button, and on the list the Convert button.
+  for (QWidget* target : {static_cast<QWidget*>(window.convertButton()),
+                          static_cast<QWidget*>(window.inputListView())}) {
+    dispatched_.clear();
+    target->setFocus();
+    QTest::keyClick(target, Qt::Key_Return);
+    EXPECT_EQ(dispatched_, std::vector<int>{kCommandConvert});
+  }
+  EXPECT_EQ(prompts_.messages.size(), 2u);  // "No input file(s) found" twice
+
+  // Tab goes down the window as the controls are laid out.
+  window.inputListView()->setFocus();
+  std::vector<QWidget*> visited;
+  for (int i = 0; i < 5; ++i) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QWidget* focused = QApplication::focusWidget();
+    visited.push_back(focused == window.outputFolderBox()->lineEdit() ? window.outputFolderBox()
+                                                                      : focused);
+  }
+  EXPECT_EQ(visited, (std::vector<QWidget*>{window.outputFolderBox(), window.folderToolBar(),
+                                             window.outputFormatBox(), window.formatToolBar(),
+                                             window.convertButton()}));
+
+  // Delete removes the selected rows of the focused list.
+  AddInputs(3);
+  QTreeWidget* list = window.inputListView();
+  list->setFocus();
+  list->setCurrentItem(list->topLevelItem(1));
+  QTest::keyClick(list, Qt::Key_Delete);
+  EXPECT_EQ(list->topLevelItemCount(), 2);
+  EXPECT_EQ(context_->inputs.size(), 2u);
+}
+
+}  // namespace
+}  // namespace lumafold::test
