@@ -14,6 +14,8 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QResizeEvent>
+#include <QScreen>
+#include <QGuiApplication>
 #include <QShortcut>
 #include <QSignalBlocker>
 #include <QStatusBar>
@@ -51,6 +53,17 @@ void Number(QObject* object, const char* kind, int number) {
 
 }  // namespace
 
+QRect FitIntoScreen(const QRect& wanted, const QRect& available, const QSize& minimum) {
+  QRect fitted = wanted;
+  fitted.setWidth(std::max(minimum.width(), std::min(wanted.width(), available.width())));
+  fitted.setHeight(std::max(minimum.height(), std::min(wanted.height(), available.height())));
+  fitted.moveLeft(std::clamp(wanted.x(), available.left(),
+                             std::max(available.left(), available.right() + 1 - fitted.width())));
+  fitted.moveTop(std::clamp(wanted.y(), available.top(),
+                            std::max(available.top(), available.bottom() + 1 - fitted.height())));
+  return fitted;
+}
+
 MainWindow::MainWindow(AppContext& context, Prompts prompts)
     : context_(context), prompts_(std::move(prompts)) {
   Number(this, "window", kWindowMain);
@@ -69,9 +82,16 @@ bool MainWindow::open() {
   // 1. The window at its saved place, never smaller than the minimum.
   setWindowTitle(QString::fromStdString(TitleLine()));
   setMinimumSize(kMinimumClientWidth, kMinimumClientHeight);
-  resize(std::max<int>(placement.width, kMinimumClientWidth),
-         std::max<int>(placement.height, kMinimumClientHeight));
-  move(placement.x, placement.y);
+  // A place saved on a larger screen, or at another scale factor, is
+  // fitted into the screen the window opens on, so Convert stays in reach.
+  const QRect saved(placement.x, placement.y, std::max<int>(placement.width, kMinimumClientWidth),
+                    std::max<int>(placement.height, kMinimumClientHeight));
+  const QScreen* screen = QGuiApplication::screenAt(saved.center());
+  if (!screen) screen = QGuiApplication::primaryScreen();
+  const QRect fitted =
+      screen ? FitIntoScreen(saved, screen->availableGeometry(), minimumSize()) : saved;
+  resize(fitted.size());
+  move(fitted.topLeft());
   setAcceptDrops(true);
 
   client_ = new QWidget(this);

@@ -31,6 +31,10 @@ namespace lumafold::ui {
 class InputList;
 class ListPictures;
 
+// `wanted` made no larger than `available` (but not below `minimum`) and
+// moved inside it.
+QRect FitIntoScreen(const QRect& wanted, const QRect& available, const QSize& minimum);
+
 class MainWindow : public QMainWindow {
   Q_OBJECT
 

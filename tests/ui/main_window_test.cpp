@@ -413,3 +413,30 @@ TEST_F(MainWindowTest, KeyboardReturnDeleteAndTabFollowTheLayout) {
 
 }  // namespace
 }  // namespace lumafold::test
+
+namespace lumafold::test {
+namespace {
+
+TEST_F(MainWindowTest, SavedPlaceIsFittedIntoTheScreen) {
+  // Saved at a 1.5 scale factor on a larger screen: 1499x1049 far right.
+  context_->settings.window.width = 1499;
+  context_->settings.window.height = 1049;
+  context_->settings.window.x = 4000;
+  context_->settings.window.y = 3000;
+  MainWindow& window = Open();
+  const QRect screen = window.screen()->availableGeometry();
+  EXPECT_TRUE(screen.contains(window.pos()));
+  EXPECT_LE(window.width(), screen.width());
+  EXPECT_LE(window.height(), screen.height());
+
+  const QSize minimum(510, 330);
+  EXPECT_EQ(FitIntoScreen({1500, 900, 1499, 1049}, {0, 0, 1280, 800}, minimum),
+            QRect(0, 0, 1280, 800));
+  EXPECT_EQ(FitIntoScreen({-50, 700, 600, 400}, {0, 0, 1280, 800}, minimum),
+            QRect(0, 400, 600, 400));
+  EXPECT_EQ(FitIntoScreen({100, 100, 510, 330}, {0, 0, 1280, 800}, minimum),
+            QRect(100, 100, 510, 330));
+}
+
+}  // namespace
+}  // namespace lumafold::test
