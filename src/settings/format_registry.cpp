@@ -1,8 +1,10 @@
 #include "settings/format_registry.h"
 
 #include <algorithm>
+#include <map>
 #include <span>
 
+#include "settings/format_choices.h"
 #include "settings/string_catalog.h"
 #include "settings/text_utils.h"
 
@@ -111,33 +113,8 @@ struct Keyword {
   int value;
 };
 
-constexpr Keyword kDdsLoadAs[] = {{"AUTO", 0}, {"BGRA", 1}, {"RGBA", 2}};
-constexpr Keyword kRawLoadAs[] = {{"AUTO", 0}, {"8", 1},    {"16", 2},
-                                  {"24", 3},   {"48HS", 4}, {"48", 5}};
-constexpr Keyword kFrameLoading[] = {
-    {"ALL", 0}, {"FIRST", 1}, {"MIDDLE", 2}, {"LAST", 3}, {"RANDOM", 4}};
-constexpr Keyword kToneMapping[] = {{"NONE", 0}, {"LINEAR", 1}, {"AL", 2}, {"DRR", 3}, {"GD", 4}};
-
-// The compression keywords of all formats form one list; the subsets below
-// say which numbers a given format's setting means.
-constexpr Keyword kCompressionRle[] = {{"NONE", 0}, {"RLE", 1}};
-constexpr Keyword kCompressionExr[] = {
-    {"NONE", 0}, {"ZIP", 1}, {"PIZ", 2}, {"PXR24", 3}, {"B44", 4}};
-constexpr Keyword kCompressionPng[] = {{"NONE", 0}, {"ZLIB1", 1}, {"ZLIB6", 2}, {"ZLIB9", 3}};
-constexpr Keyword kCompressionTiff[] = {{"NONE", 0},     {"CCITTFAX3", 1}, {"CCITTFAX4", 2},
-                                        {"PACKBITS", 3}, {"DEFLATE", 4},   {"ADOBEDEFLATE", 5},
-                                        {"LZW", 6},      {"JPEG", 7},      {"LOGLUV", 8}};
-constexpr Keyword kCompression[] = {
-    {"NONE", 0},      {"RLE", 1},      {"ZIP", 1},     {"PIZ", 2},          {"PXR24", 3},
-    {"B44", 4},       {"ZLIB1", 1},    {"ZLIB6", 2},   {"ZLIB9", 3},        {"CCITTFAX3", 1},
-    {"CCITTFAX4", 2}, {"PACKBITS", 3}, {"DEFLATE", 4}, {"ADOBEDEFLATE", 5}, {"LZW", 6},
-    {"JPEG", 7},      {"LOGLUV", 8}};
-
-constexpr Keyword kBmpColorTable[] = {{"AUTO", 0}, {"EXACT", 1}};
-constexpr Keyword kTiffColorModel[] = {{"RGB", 0}, {"CMYK", 1}, {"LAB", 2}};
-constexpr Keyword kJpgChroma[] = {{"NONE", 0}, {"LOW", 1}, {"MEDIUM", 2}, {"HIGH", 3}};
-constexpr Keyword kJpgSaveAs[] = {
-    {"STANDARD", 0}, {"SIMPLE", 1}, {"OPTIMIZED", 2}, {"PROGRESSIVE", 3}};
+// The per-format lists come from their own table; the keyword lists below
+// are those of settings that apply to every format.
 constexpr Keyword kRotationType[] = {{"SIMPLE", 0}, {"ADVANCED", 1}};
 constexpr Keyword kSizeUnit[] = {{"PIXELS", 0}, {"PERCENT", 1}};
 constexpr Keyword kResizeType[] = {{"ALLIMAGES", 0}, {"LARGEIMAGES", 1}};
@@ -160,26 +137,40 @@ constexpr Keyword kPcdDecoder[] = {{"BUILTIN", 0}, {"EXTERNAL", 1}};
 constexpr Keyword kMetadata[] = {{"STRIP", 0}, {"KEEP", 1}};
 constexpr Keyword kPcdHighlights[] = {{"ROLLOFF", 0}, {"KEEP", 1}};
 
+// The keywords of one set across every format that has it, each once at
+// its first list's number: "RLE" and "ZIP" both read as 1, and a number
+// without a format names the first list's keyword.
+std::span<const Keyword> PerFormatKeywords(KeywordSet set) {
+  static const std::map<KeywordSet, std::vector<Keyword>> merged = [] {
+    std::map<KeywordSet, std::vector<Keyword>> lists;
+    for (const FormatChoiceList& list : FormatChoiceLists()) {
+      std::vector<Keyword>& keywords = lists[list.set];
+      for (std::size_t i = 0; i < list.choices.size(); ++i) {
+        const std::string_view name = list.choices[i].keyword;
+        if (std::none_of(keywords.begin(), keywords.end(),
+                         [&](const Keyword& k) { return name == k.name; }))
+          keywords.push_back({list.choices[i].keyword, static_cast<int>(i)});
+      }
+    }
+    return lists;
+  }();
+  const auto found = merged.find(set);
+  if (found == merged.end()) return {};
+  return found->second;
+}
+
 std::span<const Keyword> KeywordsOf(KeywordSet set) {
   switch (set) {
     case KeywordSet::DdsLoadAs:
-      return kDdsLoadAs;
     case KeywordSet::RawLoadAs:
-      return kRawLoadAs;
     case KeywordSet::FrameLoading:
-      return kFrameLoading;
     case KeywordSet::ToneMapping:
-      return kToneMapping;
     case KeywordSet::Compression:
-      return kCompression;
     case KeywordSet::BmpColorTable:
-      return kBmpColorTable;
     case KeywordSet::TiffColorModel:
-      return kTiffColorModel;
     case KeywordSet::JpgChroma:
-      return kJpgChroma;
     case KeywordSet::JpgSaveAs:
-      return kJpgSaveAs;
+      return PerFormatKeywords(set);
     case KeywordSet::RotationType:
       return kRotationType;
     case KeywordSet::SizeUnit:
@@ -214,15 +205,6 @@ std::span<const Keyword> KeywordsOf(KeywordSet set) {
       return kPcdHighlights;
   }
   return {};
-}
-
-std::span<const Keyword> CompressionSubset(std::string_view settingKey) {
-  const std::string key = ToUpperAscii(settingKey);
-  if (key == "BMP COMPRESSION" || key == "TGA COMPRESSION") return kCompressionRle;
-  if (key == "EXR COMPRESSION") return kCompressionExr;
-  if (key == "PNG COMPRESSION") return kCompressionPng;
-  if (key == "TIFF COMPRESSION") return kCompressionTiff;
-  return kCompression;
 }
 
 std::vector<int> ParseDepths(std::string_view text) {
@@ -351,9 +333,14 @@ std::optional<int> FormatRegistry::keywordValue(KeywordSet set, std::string_view
 
 std::string FormatRegistry::keywordName(KeywordSet set, int value,
                                         std::string_view settingKey) const {
-  const std::span<const Keyword> keywords =
-      set == KeywordSet::Compression ? CompressionSubset(settingKey) : KeywordsOf(set);
-  for (const Keyword& entry : keywords)
+  // "TIFF Compression" names the list of the tiff output format.
+  if (!settingKey.empty()) {
+    const std::string format = ToLowerAscii(settingKey.substr(0, settingKey.find(' ')));
+    const FormatChoiceList* list = FindFormatChoices(format, true, set);
+    if (!list) list = FindFormatChoices(format, false, set);
+    if (list) return std::string(FormatChoiceKeyword(format, list->output, set, value));
+  }
+  for (const Keyword& entry : KeywordsOf(set))
     if (entry.value == value) return entry.name;
   return {};
 }

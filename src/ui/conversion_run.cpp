@@ -9,6 +9,7 @@
 #include "settings/profile_file.h"
 #include "settings/text_utils.h"
 #include "ui/main_window.h"
+#include "ui/output_collisions.h"
 #include "ui/progress_dialog.h"
 
 namespace lumafold::ui {
@@ -93,11 +94,11 @@ bool StartConversion(MainWindow& window) {
   const OutputSettings& output = settings.output;
   if (job.outputExtension == "tiff" && output.tiffColorModel == 1 &&
       !TiffCompressionTakesCmyk(output.tiffCompression)) {
-    return refuse(QString::fromStdString(
-        "CMYK cannot be written with " +
-        context.formats.keywordName(KeywordSet::Compression, output.tiffCompression,
-                                    "TIFF Compression") +
-        " compression"));
+    return refuse(QString::fromStdString("CMYK cannot be written with " +
+                                         context.formats.keywordName(KeywordSet::Compression,
+                                                                     output.tiffCompression,
+                                                                     "TIFF Compression") +
+                                         " compression"));
   }
   // 8.-9. These leave the status text at "Preparing...".
   const WatermarkSettings& watermark = settings.watermark;
@@ -131,6 +132,20 @@ bool StartConversion(MainWindow& window) {
     return false;
   }
   job.outputFolder = folder;
+  // Outputs that would replace each other: the user may go back and
+  // change the mask instead.
+  const std::vector<OutputCollision> collisions = PlannedOutputCollisions(context);
+  if (!collisions.empty()) {
+    const Prompts& prompts = window.prompts();
+    const bool goOn =
+        prompts.question && prompts.question(&window, window.text("Msg", "Warning"),
+                                             QString::fromStdString(CollisionQuestion(collisions)));
+    if (!goOn) {
+      job.watermarkFont.reset();
+      window.setStatusText(stopped);
+      return false;
+    }
+  }
   // 11.-13.
   if (RecordRecentOutputFolder(context, job.outputFolder)) window.refreshOutputFolderBox();
   window.setStatusText(window.text("General", "Converting"));

@@ -201,7 +201,8 @@ void ListPictures::previewArrived(const QString& path, const QImage& image,
       facts.ok ? QString("%1 x %2\n%3").arg(facts.width).arg(facts.height).arg(levels)
                : QString("?");
   previewFacts_->setText(text);
-  previewImage_->setToolTip(path);
+  previewFacts_->setToolTip(facts.note);
+  previewImage_->setToolTip(facts.note.isEmpty() ? path : path + "\n" + facts.note);
   fitPreview();
   previewImage_->show();
   previewFacts_->show();

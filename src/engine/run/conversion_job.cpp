@@ -91,6 +91,7 @@ void RunProgress::zero() {
   convertedCount = 0;
   damagedCount = 0;
   endedCount = 0;
+  filesInHand.clear();
   finished = false;
   // A pause left over from an earlier run would hold the new worker forever.
   paused_ = false;

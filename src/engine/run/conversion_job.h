@@ -36,6 +36,20 @@ using FailureSink = std::function<void(const std::string& inputPath, const std::
 using DamageSink = std::function<void(const std::string& inputPath, const std::string& note,
                                       const std::vector<pcd::LevelDamage>& damage)>;
 
+// How one file of a run ended, told to a front end in input-set order.
+struct FileResult {
+  std::string inputPath;
+  std::string outputPath;  // where it was written; empty when it was not
+  bool converted = false;
+  std::string reason;  // why it failed
+  // A picture written from less than the file promised (a damaged file
+  // decoded at a lower level, the fallback loader's Base picture).
+  std::string note;
+  std::int32_t width = 0;  // the written picture's size
+  std::int32_t height = 0;
+};
+using FileResultSink = std::function<void(const FileResult& result)>;
+
 // The files of a run's input set as the file system knows them, so that no
 // output ever replaces one of them: by path, and by device and inode (hard
 // links, symbolic links, another spelling of the path).
@@ -82,6 +96,8 @@ struct ConversionJob {
   TraceSink trace;         // empty: standard output
   FailureSink fileFailed;  // empty: nobody is told
   DamageSink fileDamaged;  // empty: nobody is told
+  // Told how every file ended, converted or not; empty: nobody is told.
+  FileResultSink fileEnded;
   // Receives warnings about the run (a fallback decode, an output written
   // twice) in command-line mode; empty: none are given.
   TraceSink warning;
@@ -180,6 +196,8 @@ struct RunProgress {
   std::int32_t damagedCount = 0;
   // Files ended so far, converted or not (the progress line's rate).
   std::int32_t endedCount = 0;
+  // The files the workers are converting now, in the order they began.
+  std::vector<std::string> filesInHand;
   bool finished = false;
   // Written by the front end, read by the worker once per file.
   std::atomic<bool> running{false};

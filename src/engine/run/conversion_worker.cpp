@@ -180,6 +180,7 @@ class Batch {
     const std::size_t index = next_++;
     progress_.processedCount = static_cast<std::int32_t>(index + 1);
     progress_.currentFile = entries_[index].path;
+    progress_.filesInHand.push_back(entries_[index].path);
     return index;
   }
 
@@ -196,6 +197,13 @@ class Batch {
     if (settings_.advanced.keepSubfolders == 1)
       CreateSubfolders(job_.outputFolder, entry.relativeSubfolder);
     return file;
+  }
+
+  void outOfHand(const std::string& path) {
+    std::lock_guard<std::mutex> guard(progress_.lock);
+    auto& inHand = progress_.filesInHand;
+    const auto found = std::find(inHand.begin(), inHand.end(), path);
+    if (found != inHand.end()) inHand.erase(found);
   }
 
   void warn(const std::string& line) const {
@@ -258,6 +266,20 @@ class Batch {
     if (!ok) trace("Reason: " + file.failureReason);
     trace(ok ? "OK" : "Not OK");
     if (!ok && job_.fileFailed) job_.fileFailed(file.inputPath, file.failureReason);
+    if (job_.fileEnded) {
+      FileResult result;
+      result.inputPath = file.inputPath;
+      result.converted = ok;
+      if (ok) {
+        result.outputPath = file.outputPath;
+        result.width = file.workingWidth;
+        result.height = file.workingHeight;
+      } else {
+        result.reason = file.failureReason;
+      }
+      result.note = file.decodeNote;
+      job_.fileEnded(result);
+    }
     {
       std::lock_guard<std::mutex> guard(progress_.lock);
       ++progress_.endedCount;
@@ -285,6 +307,7 @@ class Batch {
       file.randomNumber = job_.randomNumber;
       trace("Processing: " + file.inputPath);
       const bool ok = ConvertFile(StepContext{settings_, job_, file});
+      outOfHand(file.inputPath);
       finish(file, ok);
     }
   }
@@ -297,6 +320,7 @@ class Batch {
       FileConversion file = prepare(*index);
       file.placement = placement;
       const bool ok = ConvertFile(StepContext{settings_, job_, file});
+      outOfHand(file.inputPath);
       {
         std::lock_guard<std::mutex> guard(finishedLock_);
         finished_[*index] = Finished{std::move(file), ok, true};

@@ -1,16 +1,25 @@
 // Save flags of the output formats and the job's format fields. The flag
 // values are FreeImage's own; a setting value outside its list adds nothing.
 #include <algorithm>
+#include <initializer_list>
+#include <string_view>
+#include <utility>
 
 #include "engine/writers/write_output.h"
+#include "settings/format_choices.h"
 #include "settings/format_registry.h"
 
 namespace lumafold {
 namespace {
 
-std::int32_t Pick(std::int32_t value, std::initializer_list<std::int32_t> flags) {
-  if (value < 0 || value >= static_cast<std::int32_t>(flags.size())) return 0;
-  return *(flags.begin() + value);
+// The FreeImage flag of the choice stored in `value`, found by its keyword
+// in the settings' choice list, so these pairs may come in any order.
+using FlagOf = std::initializer_list<std::pair<std::string_view, std::int32_t>>;
+std::int32_t Flag(std::string_view format, KeywordSet set, std::int32_t value, FlagOf flags) {
+  const std::string_view keyword = FormatChoiceKeyword(format, true, set, value);
+  for (const auto& [name, flag] : flags)
+    if (!keyword.empty() && name == keyword) return flag;
+  return 0;
 }
 
 std::int32_t JpegFlags(const OutputSettings& output) {
@@ -18,10 +27,14 @@ std::int32_t JpegFlags(const OutputSettings& output) {
   // into FreeImage's named-quality bits (0x80 and up) and pick another
   // quality, so a stray settings value is held to the valid range.
   const std::int32_t quality = std::clamp<std::int32_t>(output.jpgQuality, 0, 100);
-  const std::int32_t chroma = Pick(output.jpgChroma, {JPEG_SUBSAMPLING_444, JPEG_SUBSAMPLING_422,
-                                                      JPEG_SUBSAMPLING_420, JPEG_SUBSAMPLING_411});
-  const std::int32_t saveAs =
-      Pick(output.jpgSaveAs, {0, JPEG_BASELINE, JPEG_OPTIMIZE, JPEG_PROGRESSIVE});
+  const std::int32_t chroma = Flag("jpg", KeywordSet::JpgChroma, output.jpgChroma,
+                                   {{"NONE", JPEG_SUBSAMPLING_444},
+                                    {"LOW", JPEG_SUBSAMPLING_422},
+                                    {"MEDIUM", JPEG_SUBSAMPLING_420},
+                                    {"HIGH", JPEG_SUBSAMPLING_411}});
+  const std::int32_t saveAs = Flag(
+      "jpg", KeywordSet::JpgSaveAs, output.jpgSaveAs,
+      {{"SIMPLE", JPEG_BASELINE}, {"OPTIMIZED", JPEG_OPTIMIZE}, {"PROGRESSIVE", JPEG_PROGRESSIVE}});
   return quality | chroma | saveAs;
 }
 
@@ -29,26 +42,43 @@ std::int32_t JpegFlags(const OutputSettings& output) {
 
 std::int32_t ComputeSaveFlags(const ConversionSettings& settings, std::string_view outputKey) {
   const OutputSettings& output = settings.output;
-  if (outputKey == "bmp") return Pick(output.bmpCompression, {0, BMP_SAVE_RLE});
+  constexpr KeywordSet kCompression = KeywordSet::Compression;
+  if (outputKey == "bmp")
+    return Flag("bmp", kCompression, output.bmpCompression, {{"RLE", BMP_SAVE_RLE}});
   if (outputKey == "exr") {
-    return Pick(output.exrCompression, {EXR_NONE, EXR_ZIP, EXR_PIZ, EXR_PXR24, EXR_B44});
+    return Flag("exr", kCompression, output.exrCompression,
+                {{"NONE", EXR_NONE},
+                 {"ZIP", EXR_ZIP},
+                 {"PIZ", EXR_PIZ},
+                 {"PXR24", EXR_PXR24},
+                 {"B44", EXR_B44}});
   }
   if (outputKey == "jpg") return JpegFlags(output);
   if (outputKey == "jxr") return JXR_LOSSLESS;
   if (outputKey == "png") {
-    std::int32_t flags =
-        Pick(output.pngCompression, {PNG_Z_NO_COMPRESSION, PNG_Z_BEST_SPEED,
-                                     PNG_Z_DEFAULT_COMPRESSION, PNG_Z_BEST_COMPRESSION});
+    std::int32_t flags = Flag("png", kCompression, output.pngCompression,
+                              {{"NONE", PNG_Z_NO_COMPRESSION},
+                               {"ZLIB1", PNG_Z_BEST_SPEED},
+                               {"ZLIB6", PNG_Z_DEFAULT_COMPRESSION},
+                               {"ZLIB9", PNG_Z_BEST_COMPRESSION}});
     if (output.pngInterlaced) flags |= PNG_INTERLACED;
     return flags;
   }
-  if (outputKey == "tga") return Pick(output.tgaCompression, {0, TARGA_SAVE_RLE});
+  if (outputKey == "tga")
+    return Flag("tga", kCompression, output.tgaCompression, {{"RLE", TARGA_SAVE_RLE}});
   if (outputKey == "tiff") {
-    std::int32_t flags = Pick(output.tiffCompression,
-                              {TIFF_NONE, TIFF_CCITTFAX3, TIFF_CCITTFAX4, TIFF_PACKBITS,
-                               TIFF_DEFLATE, TIFF_ADOBE_DEFLATE, TIFF_LZW, TIFF_JPEG, TIFF_LOGLUV});
-    // Only CMYK has a flag; Lab (2) is written like RGB.
-    if (output.tiffColorModel == 1) flags |= TIFF_CMYK;
+    std::int32_t flags = Flag("tiff", kCompression, output.tiffCompression,
+                              {{"NONE", TIFF_NONE},
+                               {"CCITTFAX3", TIFF_CCITTFAX3},
+                               {"CCITTFAX4", TIFF_CCITTFAX4},
+                               {"PACKBITS", TIFF_PACKBITS},
+                               {"DEFLATE", TIFF_DEFLATE},
+                               {"ADOBEDEFLATE", TIFF_ADOBE_DEFLATE},
+                               {"LZW", TIFF_LZW},
+                               {"JPEG", TIFF_JPEG},
+                               {"LOGLUV", TIFF_LOGLUV}});
+    // Only CMYK has a flag; Lab is written like RGB.
+    flags |= Flag("tiff", KeywordSet::TiffColorModel, output.tiffColorModel, {{"CMYK", TIFF_CMYK}});
     return flags;
   }
   if (outputKey == "webp") return WEBP_LOSSLESS;
