@@ -202,7 +202,7 @@ for c in "${configs[@]}"; do
   own_mb=$(awk -v k="${own[$c]}" 'BEGIN {printf "%.1f", k/1024}')
   [ "$c" = im ] && own_mb=-
   awk -v name="$(label "$c")" -v w="${wall[$c]}" -v b="${best[$c]}" -v one="${wall[1]}" \
-    -v im="${wall[im]}" -v t="${tree[$c]}" -v o="$own_mb" \
+    -v im="${wall[im]:-0}" -v t="${tree[$c]}" -v o="$own_mb" \
     'BEGIN {printf "%-20s %9.3f %8.3f %9.2fx %10.2fx %13.1f %12s\n", name, w/1e6, b/1e6, one/w, im/w, t/1024, o}'
 done
 awk -v a="${wall[auto]}" -v one="${wall[1]}" -v im="${wall[im]:-0}" -v ext="${wall[external]:-0}" \
