@@ -13,7 +13,11 @@
 #
 # lumafold is $LUMAFOLD_BIN, or built here into $BUILD (default
 # build-bench); a lumafold without --pcd-decoder is measured as it is (its
-# conversion then runs ImageMagick) and a line says so.
+# conversion then runs ImageMagick) and a line says so. $LUMAFOLD_BEFORE, a
+# second lumafold (say, a build of an earlier commit), adds its rows to the
+# same rounds, for before-and-after figures. $CONVERT is ImageMagick's
+# convert (default: the one on PATH); GraphicsMagick is Debian's package
+# graphicsmagick.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 rounds=${1:-5}
@@ -68,16 +72,21 @@ measure() {
 median() { sort -n | awk '{v[NR]=$1} END {print (NR % 2) ? v[(NR+1)/2] : (v[NR/2]+v[NR/2+1])/2}'; }
 
 # name|command with OUT for the output path (its extension picks the format)
+convert=${CONVERT:-convert}
 runs=(
   "lumafold ppm|$lumafold -i $file -o $work/lf-ppm -c ppm ${builtin[*]:-}"
   "lumafold jpg|$lumafold -i $file -o $work/lf-jpg -c jpg --jpg-quality=95 ${builtin[*]:-}"
   "decoder alone ppm|$decoder $file $work/out.ppm"
   "decoder alone ppm16|$decoder --16 $file $work/out.ppm"
-  "ImageMagick ppm|convert pcd:$file[5] $work/out.ppm"
-  "ImageMagick jpg|convert pcd:$file[5] -quality 95 $work/out.jpg"
+  "ImageMagick ppm|$convert pcd:$file[5] $work/out.ppm"
+  "ImageMagick jpg|$convert pcd:$file[5] -quality 95 $work/out.jpg"
   "GraphicsMagick ppm|gm convert -size 3072x2048 pcd:$file $work/out.ppm"
   "GraphicsMagick jpg|gm convert -size 3072x2048 pcd:$file -quality 95 $work/out.jpg"
 )
+if [ -n "${LUMAFOLD_BEFORE:-}" ]; then
+  runs+=("before ppm|$LUMAFOLD_BEFORE -i $file -o $work/lf-ppm -c ppm ${builtin[*]:-}"
+    "before jpg|$LUMAFOLD_BEFORE -i $file -o $work/lf-jpg -c jpg --jpg-quality=95 ${builtin[*]:-}")
+fi
 command -v gm >/dev/null || echo "note: gm (Debian package graphicsmagick) missing; its rows are empty"
 
 for ((r = 0; r < rounds; r++)); do

@@ -56,6 +56,10 @@ struct Tables {
   std::vector<std::uint16_t> kept16;
   std::vector<std::uint8_t> kept8;
   std::vector<float> linear;
+  // Whether every sum the tables can give lies inside the curves, so that
+  // the per-pixel clamp can go (it does for these constants: R'G'B' stay
+  // within -1.5 .. 2.3).
+  bool sumsInRange = false;
 
   Tables()
       : display16(kSteps), display8(kSteps), kept16(kSteps), kept8(kSteps), linear(kSteps) {
@@ -80,6 +84,14 @@ struct Tables {
       kept8[i] = static_cast<std::uint8_t>((k16 * 255 + 32767) / 65535);
       linear[i] = static_cast<float>(SrgbToLinear(v));
     }
+    const auto [lowRed, highRed] = std::minmax_element(red, red + kChromaSteps);
+    const auto [lowBlue, highBlue] = std::minmax_element(blue, blue + kChromaSteps);
+    const auto [lowG1, highG1] = std::minmax_element(greenC1, greenC1 + kChromaSteps);
+    const auto [lowG2, highG2] = std::minmax_element(greenC2, greenC2 + kChromaSteps);
+    const int lowChroma = std::min({*lowRed, *lowBlue, *lowG1 + *lowG2});
+    const int highChroma = std::max({*highRed, *highBlue, *highG1 + *highG2});
+    const auto [lowLuma, highLuma] = std::minmax_element(luma, luma + 256);
+    sumsInRange = *lowLuma + lowChroma >= kLowest && *highLuma + highChroma < kLowest + kSteps;
   }
 };
 
@@ -93,7 +105,7 @@ inline int Index(int value) { return std::clamp(value - kLowest, 0, kSteps - 1);
 // The channel offsets are template arguments for the two layouts that occur
 // (R, G, B and FreeImage's B, G, R), so the inner loop stores at constant
 // offsets; any other layout takes the general path.
-template <typename T, int kRed = -1, int kGreen = -1, int kBlue = -1>
+template <typename T, bool kClamp, int kRed = -1, int kGreen = -1, int kBlue = -1>
 void Convert(const YccPlanes& planes, int rotation, const T* curve, const Destination& to,
              int first, int last) {
   const int red = kRed >= 0 ? kRed : to.red;
@@ -147,10 +159,18 @@ void Convert(const YccPlanes& planes, int rotation, const T* curve, const Destin
         break;
     }
     const std::uint8_t* luma = &planes.luma[static_cast<std::size_t>(y) * width];
+    // Unclamped, the curve is indexed from its R'G'B' origin.
+    const T* const origin = curve - kLowest;
     auto pixel = [&](int l, int q1, int q2) {
-      out[target + red] = curve[Index(l + t.red[q2])];
-      out[target + green] = curve[Index(l + t.greenC1[q1] + t.greenC2[q2])];
-      out[target + blue] = curve[Index(l + t.blue[q1])];
+      if constexpr (kClamp) {
+        out[target + red] = curve[Index(l + t.red[q2])];
+        out[target + green] = curve[Index(l + t.greenC1[q1] + t.greenC2[q2])];
+        out[target + blue] = curve[Index(l + t.blue[q1])];
+      } else {
+        out[target + red] = origin[l + t.red[q2]];
+        out[target + green] = origin[l + t.greenC1[q1] + t.greenC2[q2]];
+        out[target + blue] = origin[l + t.blue[q1]];
+      }
       target += step;
     };
     // Even pixels sit on a chroma sample, odd ones between two.
@@ -164,13 +184,16 @@ void Convert(const YccPlanes& planes, int rotation, const T* curve, const Destin
 template <typename T>
 void ConvertInto(const YccPlanes& planes, int rotation, const T* curve, const Destination& to,
                  bool spareCore) {
+  const bool clamp = !ColourTables().sumsInRange;
   SplitRows(planes.height, spareCore, [&](int first, int last) {
-    if (to.red == 0 && to.green == 1 && to.blue == 2)
-      Convert<T, 0, 1, 2>(planes, rotation, curve, to, first, last);
+    if (clamp)
+      Convert<T, true>(planes, rotation, curve, to, first, last);
+    else if (to.red == 0 && to.green == 1 && to.blue == 2)
+      Convert<T, false, 0, 1, 2>(planes, rotation, curve, to, first, last);
     else if (to.red == 2 && to.green == 1 && to.blue == 0)
-      Convert<T, 2, 1, 0>(planes, rotation, curve, to, first, last);
+      Convert<T, false, 2, 1, 0>(planes, rotation, curve, to, first, last);
     else
-      Convert<T>(planes, rotation, curve, to, first, last);
+      Convert<T, false>(planes, rotation, curve, to, first, last);
   });
 }
 

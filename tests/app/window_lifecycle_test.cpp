@@ -112,5 +112,46 @@ TEST(WindowStart, AnUnreachableDisplayIsExplainedForTheWindowAndThePrompt) {
   }
 }
 
+// The dynamic loader's own account (LD_DEBUG=libs names every library it
+// initialises): a batch must not pay for, or need, the desktop stack; the
+// window program must still get it and show the files it was given.
+TEST(Faces, ABatchMapsNoQtLibraryAndTheWindowOpensWithItsFiles) {
+  const TempFolder folder;
+  const std::string pictures = folder.path() + "/my pictures";
+  mkdir(pictures.c_str(), 0700);
+  const std::string input = pictures + "/roll one.pcd";
+  {
+    std::ifstream from(std::string(LUMAFOLD_SOURCE_DIR) + "/samples/kodim01.pcd", std::ios::binary);
+    std::ofstream(input, std::ios::binary) << from.rdbuf();
+  }
+  ProgramOptions batch;
+  batch.environment["LD_DEBUG"] = "libs";
+  batch.environment["XDG_RUNTIME_DIR"] = folder.path();
+  batch.environment["XDG_CONFIG_HOME"] = folder.path();
+  const ProgramRun converted =
+      RunProgram(ProgramPath(), {"-i", input, "-o", pictures + "/", "-c", "ppm", "-q"}, batch);
+  EXPECT_EQ(converted.status, 0) << converted.err;
+  EXPECT_TRUE(access((pictures + "/roll one.ppm").c_str(), F_OK) == 0);
+  EXPECT_NE(converted.err.find("calling init: "), std::string::npos) << "LD_DEBUG had no effect";
+  EXPECT_NE(converted.err.find("libfreeimage"), std::string::npos);
+  EXPECT_EQ(converted.err.find("libQt"), std::string::npos);
+
+  const std::string config = ConfigPath(folder);
+  mkdir((folder.path() + "/Quorvane").c_str(), 0700);
+  mkdir((folder.path() + "/Quorvane/lumafold").c_str(), 0700);
+  std::ofstream(config) << "[General]\r\nUpdate Range = 5\r\n";
+  ProgramOptions window = OffscreenWindow(folder);
+  window.environment["LD_DEBUG"] = "libs";
+  TerminateAfterStart(window);
+  const ProgramRun opened = RunProgram(ProgramPath(), {"--window", input}, window);
+  ASSERT_FALSE(opened.timedOut);
+  EXPECT_EQ(opened.status, 0);
+  EXPECT_NE(opened.err.find("libQt6Widgets"), std::string::npos);
+  // The file went into the list: the first one added chooses the output
+  // folder, which the quit path records among the recent ones.
+  EXPECT_NE(ReadText(config).find("Recent Out Folders = " + pictures + "/\r\n"), std::string::npos)
+      << ReadText(config);
+}
+
 }  // namespace
 }  // namespace lumafold::testing

@@ -278,6 +278,15 @@ TEST(ShellHabits, BashCompletionOffersOptionsKeywordsAndFormats) {
   std::ofstream(work.path() + "/scan1.pcd") << "x";
   EXPECT_EQ(Complete(work.path(), "lumafold -o sc"), (std::vector<std::string>{"scans"}));
   EXPECT_EQ(Complete(work.path(), "lumafold -i scan1"), (std::vector<std::string>{"scan1.pcd"}));
+  // Names with blanks come back whole, however the typed part was quoted.
+  fs::create_directories(work.path() + "/my scans");
+  std::ofstream(work.path() + "/my scans/roll one.pcd") << "x";
+  const std::vector<std::string> folder{"my scans"};
+  const std::vector<std::string> file{"my scans/roll one.pcd"};
+  EXPECT_EQ(Complete(work.path(), "lumafold -o my"), folder);
+  EXPECT_EQ(Complete(work.path(), "lumafold -i my\\ scans/r"), file);
+  EXPECT_EQ(Complete(work.path(), "lumafold \"my scans/roll"), file);
+  EXPECT_EQ(Complete(work.path(), "lumafold --input='my scans/ro"), file);
 
   const RunResult zsh = RunIn(work.path(), {"--completion=zsh"});
   EXPECT_EQ(zsh.status, 0);
