@@ -21,7 +21,7 @@ int Batch::Convert(int added) {
   int converted = 0;
   {
     std::lock_guard<std::mutex> hold(context_.progress.lock);
-    converted = context_.progress.convertedCount;
+    converted = context_.progress.convertedCount + skipped_;
   }
   const StringCatalog& catalog = context_.catalog;
   if (signals_.stopSignal() != 0) {

@@ -28,6 +28,19 @@ using TraceSink = std::function<void(const std::string& line)>;
 // engine recorded (empty when it recorded none).
 using FailureSink = std::function<void(const std::string& inputPath, const std::string& reason)>;
 
+// One file's end as the worker finished it, in input-set order.
+struct FileEnd {
+  std::string inputPath;
+  std::string outputPath;  // empty when no name was made
+  bool ok = false;
+  std::string reason;  // why it failed
+  std::string note;    // how the decode fell short (a lower level, the fallback loader)
+  std::int32_t width = 0;  // the picture written, before the frame
+  std::int32_t height = 0;
+  double seconds = 0;  // the conversion's own time
+};
+using FileEndSink = std::function<void(const FileEnd&)>;
+
 // The files of a run's input set as the file system knows them, so that no
 // output ever replaces one of them: by path, and by device and inode (hard
 // links, symbolic links, another spelling of the path).
@@ -81,6 +94,8 @@ struct ConversionJob {
   // empty, not a regular file or a link to nothing, a folder that cannot be
   // listed. Empty: they are skipped unseen, as the window has them.
   FailureSink inputFailed;
+  // Told about every file the worker ends, converted or not (a report).
+  FileEndSink fileEnded;
 
   // Filled by the worker when a run starts.
   std::shared_ptr<const InputIdentities> inputIdentities;

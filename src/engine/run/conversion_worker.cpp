@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <memory>
@@ -193,6 +194,13 @@ class Batch {
     return file;
   }
 
+  bool TimedConvert(FileConversion& file) {
+    const auto start = std::chrono::steady_clock::now();
+    const bool ok = ConvertFile(StepContext{settings_, job_, file});
+    file.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return ok;
+  }
+
   void warn(const std::string& line) const {
     if (job_.warning) job_.warning(line);
   }
@@ -251,6 +259,9 @@ class Batch {
     if (!ok) trace("Reason: " + file.failureReason);
     trace(ok ? "OK" : "Not OK");
     if (!ok && job_.fileFailed) job_.fileFailed(file.inputPath, file.failureReason);
+    if (job_.fileEnded)
+      job_.fileEnded(FileEnd{file.inputPath, file.outputPath, ok, ok ? std::string() : file.failureReason,
+                             file.decodeNote, file.workingWidth, file.workingHeight, file.seconds});
     {
       std::lock_guard<std::mutex> guard(progress_.lock);
       ++progress_.endedCount;
@@ -275,7 +286,7 @@ class Batch {
       file.sequenceNumber = job_.sequenceNumber;
       file.randomNumber = job_.randomNumber;
       trace("Processing: " + file.inputPath);
-      const bool ok = ConvertFile(StepContext{settings_, job_, file});
+      const bool ok = TimedConvert(file);
       finish(file, ok);
     }
   }
@@ -287,7 +298,7 @@ class Batch {
     while (const auto index = claim()) {
       FileConversion file = prepare(*index);
       file.placement = placement;
-      const bool ok = ConvertFile(StepContext{settings_, job_, file});
+      const bool ok = TimedConvert(file);
       {
         std::lock_guard<std::mutex> guard(finishedLock_);
         finished_[*index] = Finished{std::move(file), ok, true};

@@ -56,6 +56,7 @@ struct FileConversion {
   bool keepExistingOutput = false;
   // The written output waiting to be moved into place; empty otherwise.
   std::string heldPath;
+  double seconds = 0;  // how long ConvertFile took
 };
 
 struct StepContext {
