@@ -342,3 +342,45 @@ TEST(ShellHabits, AnUnreadableSubfolderFailsAlone) {
 
 }  // namespace
 }  // namespace lumafold
+
+namespace lumafold {
+namespace {
+
+// --dry-run: one line per input, in the batch's order (which follows the
+// paths, so compared here as a set), with a collision and a skip named;
+// nothing is written and status 2 says an input would fail.
+TEST(ShellHabits, DryRunPlansAndWritesNothing) {
+  ScratchFolder work("lumafold-plan");
+  const std::string w = work.path();
+  fs::create_directories(w + "/in/sub");
+  fs::create_directories(w + "/out");
+  CopySample("kodim01.pcd", w + "/in/a.pcd");
+  CopySample("kodim03.pcd", w + "/in/b.pcd");
+  CopySample("kodim03.pcd", w + "/in/sub/b.pcd");
+  std::ofstream(w + "/in/empty.pcd").close();
+  std::ofstream(w + "/out/a.png") << "old";
+  const RunResult run = RunIn(w, {"-q", "-i", "in", "-o", "out", "-c", "png", "--no-subfolders",
+                                  "--dry-run", "--skip-existing"});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.err, "Not converted: " + w + "/in/empty.pcd: the file is empty\n");
+  std::istringstream lines(run.out);
+  std::vector<std::string> plan;
+  for (std::string line; std::getline(lines, line);) plan.push_back(line);
+  ASSERT_EQ(plan.size(), 3u) << run.out;
+  const auto converts = std::count_if(plan.begin(), plan.end(), [&](const std::string& line) {
+    return line.starts_with("Would convert: " + w + "/in/");
+  });
+  EXPECT_EQ(converts, 2) << run.out;
+  EXPECT_NE(run.out.find("b.pcd -> " + w + "/out/b.png (also the output of " + w + "/in/"),
+            std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("Would skip: " + w + "/in/a.pcd: " + w + "/out/a.png is already there\n"),
+            std::string::npos);
+  std::vector<std::string> written;
+  for (const auto& entry : fs::directory_iterator(w + "/out"))
+    written.push_back(entry.path().filename().string());
+  EXPECT_EQ(written, std::vector<std::string>{"a.png"});
+}
+
+}  // namespace
+}  // namespace lumafold
