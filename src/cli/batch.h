@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -46,6 +47,7 @@ struct Failure {
 // One input as given on the command line and what it turned out to be.
 struct ResolvedInput {
   bool isFile = false;
+  bool isStandardInput = false;  // "-": a list of names on standard input
   std::string path;  // the file's full path, or the folder's ending with "/"
 };
 
@@ -65,6 +67,9 @@ class Batch {
         parsed_(parsed),
         quiet_(parsed.quiet),
         trace_(job_.consoleMode == "DEBUG") {}
+  ~Batch() { CloseReport(); }
+  Batch(const Batch&) = delete;
+  Batch& operator=(const Batch&) = delete;
 
   int Run();
 
@@ -84,11 +89,12 @@ class Batch {
     return context_.formats.keywordName(set, value);
   }
 
-  // An input that cannot be converted, told as "PATH: why": one line on
-  // standard error, and the batch ends in status 2 (or 1) for it.
-  void InputFailed(const std::string& pathAndReason) {
-    console_.Note("Not converted: " + pathAndReason);
+  // An input that cannot be converted: one line on standard error, one in
+  // the report, and the batch ends in status 2 (or 1) for it.
+  void InputFailed(const std::string& path, const std::string& reason) {
+    console_.Note("Not converted: " + path + ": " + reason);
     ++inputFailures_;
+    Record(FileResult{path, "", false, reason, "", 0, 0, 0}, "failed");
   }
 
   // The text a conversion option was given as, or `shown` when it was not.
@@ -97,6 +103,17 @@ class Batch {
     return found != parsed_.given.end() ? found->second : shown;
   }
   std::vector<std::string> RunWarnings() const;
+
+  // Around the conversion (batch_plan.cpp).
+  bool NamesKnownBeforehand() const;
+  // The output path an input gets, empty (with the reason) when none.
+  std::string KnownOutput(const InputEntry& entry, std::string& reason) const;
+  bool OpenReport(Failure& failure);
+  void CloseReport();
+  void Record(const FileResult& end, std::string_view status);
+  void RecordEnd(const FileResult& end);
+  void SkipExisting();
+  int DryRun();
 
   bool ResolveInput(const std::string& given, ResolvedInput& input, Failure& failure);
   bool ResolveInputs(Failure& failure);
@@ -122,6 +139,10 @@ class Batch {
   std::vector<ResolvedInput> inputs_;
   Shard shard_;
   int beforeShard_ = 0;  // files in the whole input set, before --shard
+  std::vector<std::string> standardInputNames_;  // "-i -"
+  int skipped_ = 0;                               // kept by --skip-existing
+  int reportFd_ = -1;
+  std::mutex reportLock_;
   std::atomic<int> inputFailures_{0};  // inputs that never entered the set
   SignalWatch signals_{context_.progress};
 };

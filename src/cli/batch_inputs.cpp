@@ -3,7 +3,11 @@
 // into the input set, in the order given.
 #include "cli/batch.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <mutex>
 #include <optional>
 
@@ -13,6 +17,32 @@
 namespace lumafold::batch {
 
 bool Batch::ResolveInput(const std::string& given, ResolvedInput& input, Failure& failure) {
+  if (given == "-") {
+    // A list of names on standard input (find ... | lumafold -i -), read
+    // now, before anything is imported; --null takes find -print0's form.
+    input.isFile = input.isStandardInput = true;
+    input.path.assign(1, '-');
+    const char separator = parsed_.nullSeparated ? '\0' : '\n';
+    std::string name;
+    char buffer[65536];
+    for (ssize_t n; (n = ::read(STDIN_FILENO, buffer, sizeof buffer)) != 0;) {
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        failure = {"Invalid input file", std::string("-: standard input: ") + std::strerror(errno)};
+        return false;
+      }
+      for (ssize_t k = 0; k < n; ++k) {
+        if (buffer[k] != separator) {
+          name += buffer[k];
+        } else {
+          standardInputNames_.push_back(std::move(name));
+          name.clear();
+        }
+      }
+    }
+    if (!name.empty()) standardInputNames_.push_back(std::move(name));
+    return true;
+  }
   // An existing folder whose name holds a dot ("photos.2019") is still a
   // folder; only the name decides for everything else.
   const std::string resolved = ResolveAgainstCurrentDirectory(given);
@@ -43,7 +73,7 @@ bool Batch::ResolveInputs(Failure& failure) {
   std::vector<std::string> given = parsed_.inputs;
   if (given.empty()) given.push_back(job_.inputFolder);
   std::optional<Failure> firstFailure;
-  std::vector<Failure> failed;
+  std::vector<std::pair<std::string, Failure>> failed;
   for (const std::string& text : given) {
     ResolvedInput input;
     Failure why;
@@ -52,13 +82,13 @@ bool Batch::ResolveInputs(Failure& failure) {
       continue;
     }
     if (!firstFailure) firstFailure = why;
-    failed.push_back(why);
+    failed.emplace_back(input.path, why);
   }
   if (inputs_.empty()) {
     failure = *firstFailure;
     return false;
   }
-  for (const Failure& why : failed) InputFailed(why.detail);
+  for (const auto& [path, why] : failed) InputFailed(path, why.detail.substr(path.size() + 2));
   const ResolvedInput& first = inputs_.front();
   if (first.isFile) {
     job_.inputPath = first.path;
@@ -73,6 +103,12 @@ bool Batch::ResolveInputs(Failure& failure) {
 // would set them, so that each input's files get their subfolders relative
 // to their own folder.
 void Batch::ImportOne(const ResolvedInput& input) {
+  if (input.isStandardInput) {
+    job_.inputPath.clear();
+    job_.inputFolder.clear();
+    ListImport(context_, standardInputNames_);
+    return;
+  }
   if (!input.isFile) {
     job_.inputFolder = input.path;
     FolderImport(context_);
@@ -93,7 +129,7 @@ void Batch::ImportOne(const ResolvedInput& input) {
 
 int Batch::Import() {
   const bool walks = std::any_of(inputs_.begin(), inputs_.end(), [](const ResolvedInput& input) {
-    return !input.isFile || LowerExtension(input.path) == "txt" ||
+    return !input.isFile || input.isStandardInput || LowerExtension(input.path) == "txt" ||
            LowerExtension(input.path) == "lst";
   });
   if (walks) {

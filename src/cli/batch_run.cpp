@@ -152,8 +152,11 @@ int Batch::Run() {
   };
   job_.warning = [this](const std::string& line) { console_.Note(line); };
   job_.inputFailed = [this](const std::string& path, const std::string& reason) {
-    InputFailed(path + ": " + reason);
+    InputFailed(path, reason);
   };
+  job_.fileEnded = [this](const FileResult& end) { RecordEnd(end); };
+  // A plan writes nothing, not even its report.
+  if (!parsed_.dryRun && !OpenReport(failure)) return Fail(failure);
 
   if (signals_.stopSignal() != 0) return Stopped();
 
@@ -172,6 +175,9 @@ int Batch::Run() {
     console_.Line(catalog.text("Msg", "Empty input files"));
     return kExitFailed;
   }
+
+  if (parsed_.dryRun) return DryRun();
+  SkipExisting();
 
   Status(catalog.text("General", "Converting"));
   const int status = Convert(added);

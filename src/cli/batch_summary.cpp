@@ -22,7 +22,7 @@ int Batch::Convert(int added) {
   int damaged = 0;
   {
     std::lock_guard<std::mutex> hold(context_.progress.lock);
-    converted = context_.progress.convertedCount;
+    converted = context_.progress.convertedCount + skipped_;
     damaged = context_.progress.damagedCount;
   }
   const StringCatalog& catalog = context_.catalog;

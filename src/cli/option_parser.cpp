@@ -576,7 +576,8 @@ ParseOutcome ParseOptions(AppContext& context, const std::vector<std::string>& p
       const std::size_t optionAt = i;
       if (!key.starts_with("--")) ++i;
       std::string value = i < count ? OptionValue(parameters[i]) : std::string();
-      if (value.empty() || value.front() == '-') {
+      // "-i -" names standard input, as "-" does for most tools.
+      if (value.empty() || (value.front() == '-' && !(isInput && value == "-"))) {
         if (key.starts_with("--") && parameters[optionAt].find('=') == std::string::npos)
           return fail(kIncorrectParameterCount, parameters[optionAt],
                       "the value is written after \"=\", as in " + ToLowerAscii(key) + "=VALUE");

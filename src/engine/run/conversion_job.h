@@ -47,6 +47,7 @@ struct FileResult {
   std::string note;
   std::int32_t width = 0;  // the written picture's size
   std::int32_t height = 0;
+  double seconds = 0;  // the conversion's own time
 };
 using FileResultSink = std::function<void(const FileResult& result)>;
 
@@ -96,7 +97,8 @@ struct ConversionJob {
   TraceSink trace;         // empty: standard output
   FailureSink fileFailed;  // empty: nobody is told
   DamageSink fileDamaged;  // empty: nobody is told
-  // Told how every file ended, converted or not; empty: nobody is told.
+  // Told how every file ended, converted or not (the window's rows, the
+  // command line's report); empty: nobody is told.
   FileResultSink fileEnded;
   // Receives warnings about the run (a fallback decode, an output written
   // twice) in command-line mode; empty: none are given.

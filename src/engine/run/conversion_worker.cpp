@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <memory>
@@ -206,6 +207,14 @@ class Batch {
     if (found != inHand.end()) inHand.erase(found);
   }
 
+  bool TimedConvert(FileConversion& file) {
+    const auto start = std::chrono::steady_clock::now();
+    const bool ok = ConvertFile(StepContext{settings_, job_, file});
+    file.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    outOfHand(file.inputPath);
+    return ok;
+  }
+
   void warn(const std::string& line) const {
     if (job_.warning) job_.warning(line);
   }
@@ -278,6 +287,7 @@ class Batch {
         result.reason = file.failureReason;
       }
       result.note = file.decodeNote;
+      result.seconds = file.seconds;
       job_.fileEnded(result);
     }
     {
@@ -306,8 +316,7 @@ class Batch {
       file.sequenceNumber = job_.sequenceNumber;
       file.randomNumber = job_.randomNumber;
       trace("Processing: " + file.inputPath);
-      const bool ok = ConvertFile(StepContext{settings_, job_, file});
-      outOfHand(file.inputPath);
+      const bool ok = TimedConvert(file);
       finish(file, ok);
     }
   }
@@ -319,8 +328,7 @@ class Batch {
     while (const auto index = claim()) {
       FileConversion file = prepare(*index);
       file.placement = placement;
-      const bool ok = ConvertFile(StepContext{settings_, job_, file});
-      outOfHand(file.inputPath);
+      const bool ok = TimedConvert(file);
       {
         std::lock_guard<std::mutex> guard(finishedLock_);
         finished_[*index] = Finished{std::move(file), ok, true};

@@ -397,6 +397,29 @@ void FolderImport(AppContext& context, const AddedFileSink& added) {
   PublishAdded(context.progress, walk.added());
 }
 
+namespace {
+
+// One entry of a list, already trimmed; false once the run is stopped.
+bool ImportListedPath(AppContext& context, const std::string& entry, int& total,
+                      const AddedFileSink& added) {
+  const std::string path = FullPath(entry);
+  if (!Exists(path)) {
+    // A name in a list is a file the user asked for.
+    ReportInputFailed(context, path, std::strerror(errno));
+    return true;
+  }
+  context.progress.waitWhilePaused();
+  if (!context.progress.running) return false;
+  CountProcessed(context.progress);
+  if (IsDirectory(path))
+    total += AddFolderTree(context, path, added);
+  else
+    total += AddInputFiles(context, path, added);  // a disc image adds each picture
+  return true;
+}
+
+}  // namespace
+
 void ListFileImport(AppContext& context, const AddedFileSink& added) {
   int total = 0;
   std::ifstream file(context.job.inputPath, std::ios::binary);
@@ -410,20 +433,21 @@ void ListFileImport(AppContext& context, const AddedFileSink& added) {
       if (!line.empty() && line.back() == '\r') line.pop_back();
       const std::size_t begin = line.find_first_not_of(' ');
       if (begin == std::string::npos) continue;
-      const std::string path = FullPath(line.substr(begin, line.find_last_not_of(' ') - begin + 1));
-      if (!Exists(path)) {
-        // A name in a list is a file the user asked for.
-        ReportInputFailed(context, path, std::strerror(errno));
-        continue;
-      }
-      context.progress.waitWhilePaused();
-      if (!context.progress.running) break;
-      CountProcessed(context.progress);
-      if (IsDirectory(path))
-        total += AddFolderTree(context, path, added);
-      else
-        total += AddInputFiles(context, path, added);
+      if (!ImportListedPath(context, line.substr(begin, line.find_last_not_of(' ') - begin + 1),
+                            total, added))
+        break;
     }
+  }
+  PublishAdded(context.progress, total);
+}
+
+void ListImport(AppContext& context, const std::vector<std::string>& entries,
+                const AddedFileSink& added) {
+  int total = 0;
+  for (const std::string& entry : entries) {
+    if (!context.progress.running) break;
+    if (entry.empty()) continue;
+    if (!ImportListedPath(context, entry, total, added)) break;
   }
   PublishAdded(context.progress, total);
 }

@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "engine/app_context.h"
 
@@ -46,5 +47,10 @@ void FolderImport(AppContext& context, const AddedFileSink& added = {});
 // of spaces, and empty lines and paths where nothing exists are skipped. A
 // folder line is walked like a subfolder. Counts as FolderImport does.
 void ListFileImport(AppContext& context, const AddedFileSink& added = {});
+
+// Worker: the same for names already read (a list on standard input), taken
+// as they are: no trimming, no byte-order mark, only empty names skipped.
+void ListImport(AppContext& context, const std::vector<std::string>& entries,
+                const AddedFileSink& added = {});
 
 }  // namespace lumafold

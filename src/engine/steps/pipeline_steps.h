@@ -74,6 +74,7 @@ struct FileConversion {
   pcd::Highlights decodedHighlights = pcd::Highlights::RollOff;
   // The written output waiting to be moved into place; empty otherwise.
   std::string heldPath;
+  double seconds = 0;  // how long ConvertFile took
 };
 
 struct StepContext {
