@@ -60,9 +60,9 @@ void Interpolate2x(const std::uint8_t* source, int width, int height, std::uint8
       odd[2 * x + 1] =
           static_cast<std::uint8_t>((above[x] + above[x + 1] + below[x] + below[x + 1] + 2) >> 2);
     }
-    const int last = width - 1;
-    odd[2 * last] = odd[2 * last + 1] =
-        static_cast<std::uint8_t>((above[last] + below[last] + 1) >> 1);
+    const int right = width - 1;
+    odd[2 * right] = odd[2 * right + 1] =
+        static_cast<std::uint8_t>((above[right] + below[right] + 1) >> 1);
   }
 }
 

@@ -1,3 +1,4 @@
+// The conversion progress dialog and its polling of the progress record.
 #include "ui/progress_dialog.h"
 
 #include <QCloseEvent>
