@@ -1,3 +1,5 @@
+// The completion scripts, generated from the option table at the moment they
+// are printed.
 #include "cli/completion.h"
 
 #include <vector>

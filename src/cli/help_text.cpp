@@ -1,3 +1,5 @@
+// The help and version texts as fixed lines, with the program's own name put
+// into the usage lines.
 #include "cli/help_text.h"
 
 #include <unistd.h>

@@ -1,3 +1,5 @@
+// The option table and the value readers behind the command line's option
+// language.
 #include "cli/option_parser.h"
 
 #include <fcntl.h>

@@ -5,6 +5,8 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
+#include <functional>
 #include <string>
 
 namespace lumafold {
@@ -212,6 +214,10 @@ struct ScreenSize {
 
 struct ConversionSettings {
   std::string settingsFilePath;  // not persisted
+  // The one clock every "now" of the settings reads (the defaults, the
+  // fallbacks of a settings file, the update check's date); empty: the
+  // system's. Tests fix it, so that two loads cannot straddle a second.
+  std::function<std::time_t()> clock;
 
   GeneralSettings general;
   WindowSettings window;
@@ -232,9 +238,12 @@ struct ConversionSettings {
 
   // "Do Image Color Correction" follows brightness, contrast, gamma, invert.
   void updateColorCorrection();
+
+  // `clock`'s time as a settings date (seconds since 1970 local time).
+  SettingsDate now() const;
 };
 
-// Current local date-time as seconds since 1970 local time.
-SettingsDate localNow();
+// `when` as seconds since 1970 local time.
+SettingsDate LocalDate(std::time_t when);
 
 }  // namespace lumafold

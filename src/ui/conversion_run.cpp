@@ -1,9 +1,12 @@
+// What Convert does before the progress dialog takes over: each check in
+// order, stopping at the first that fails.
 #include "ui/conversion_run.h"
 
 #include <sys/stat.h>
 
 #include <QComboBox>
 
+#include "engine/run/file_kind.h"
 #include "engine/steps/font_loader.h"
 #include "engine/writers/write_output.h"
 #include "settings/profile_file.h"
@@ -15,11 +18,6 @@
 namespace lumafold::ui {
 
 namespace {
-
-bool IsDirectory(const std::string& path) {
-  struct stat info {};
-  return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
 
 // A file that can serve as a watermark picture has at least one byte.
 bool IsNonEmptyFile(const std::string& path) {

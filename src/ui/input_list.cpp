@@ -1,3 +1,5 @@
+// The list commands of the main window, each keeping the list and the
+// input set in step.
 #include "ui/input_list.h"
 
 #include <sys/stat.h>
@@ -14,6 +16,7 @@
 #include <memory>
 #include <vector>
 
+#include "engine/run/file_kind.h"
 #include "settings/profile_file.h"
 #include "ui/commands.h"
 #include "ui/input_chooser.h"
@@ -25,11 +28,6 @@
 namespace lumafold::ui {
 
 namespace {
-
-bool IsDirectory(const std::string& path) {
-  struct stat info {};
-  return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
 
 long long FileSize(const std::string& path) {
   struct stat info {};

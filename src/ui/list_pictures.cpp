@@ -1,3 +1,5 @@
+// Thumbnails and the preview as the list shows them: requests for the rows
+// in view, and the pictures placed when the loader hands them back.
 #include "ui/list_pictures.h"
 
 #include <QEvent>

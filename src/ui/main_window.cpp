@@ -1,3 +1,5 @@
+// The main window's widgets, built from the command table, and the dispatch
+// of every command number.
 #include "ui/main_window.h"
 
 #include <QAction>

@@ -1,3 +1,4 @@
+// The picture loader's worker thread and its queue of requests.
 #include "ui/picture_loader.h"
 
 #include <QMetaObject>

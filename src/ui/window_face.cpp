@@ -1,3 +1,5 @@
+// Start and end of the window face: the settings file in, the window's run,
+// the settings file out, and the signals that end it in order.
 #include "ui/window_face.h"
 
 #include <fcntl.h>

@@ -26,6 +26,7 @@
 #include <unordered_map>
 
 #include "engine/run/convert_file.h"
+#include "engine/run/file_kind.h"
 #include "engine/run/held_output.h"
 #include "engine/run/naming.h"
 #include "engine/run/run_folder.h"
@@ -37,11 +38,6 @@ namespace {
 // Each worker may hold two full pictures and run one ImageMagick process
 // (about 250 MB for a 16Base file); beyond this the machine only thrashes.
 constexpr long kMostWorkers = 64;
-
-bool IsDirectory(const std::string& path) {
-  struct stat info {};
-  return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
 
 // Creates the output folder's copy of the input's subfolder level by level;
 // a level that cannot be made shows up as a failed save. Two workers making

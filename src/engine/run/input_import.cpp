@@ -17,17 +17,13 @@
 #include <vector>
 
 #include "photocd/disc/disc_image.h"
+#include "engine/run/file_kind.h"
 
 namespace lumafold {
 
 namespace {
 
 using VisitedFolders = std::set<std::pair<dev_t, ino_t>>;
-
-bool IsDirectory(const std::string& path) {
-  struct stat info {};
-  return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
 
 bool Exists(const std::string& path) {
   struct stat info {};

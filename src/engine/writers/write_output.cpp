@@ -12,10 +12,10 @@
 #include <cstring>
 #include <ctime>
 #include <optional>
-#include <random>
 #include <string_view>
 
 #include "engine/image_libraries.h"
+#include "engine/run/naming.h"
 #include "engine/run/run_leftovers.h"
 #include "engine/writers/metadata.h"
 
@@ -25,19 +25,6 @@ namespace {
 std::string FolderPart(const std::string& path) {
   const std::size_t slash = path.rfind('/');
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-// Same shape as the temporary name of the naming step: program word, the
-// clock's decimal digits as letters, five random letters, the extension.
-std::string MakeTemporaryName(const std::string& folder, const std::string& extension,
-                              std::mt19937& random) {
-  std::string name = folder + "lumafold";
-  for (char digit : std::to_string(static_cast<long long>(std::time(nullptr)))) {
-    if (digit >= '0' && digit <= '9') name += static_cast<char>('a' + (digit - '0'));
-  }
-  std::uniform_int_distribution<int> letter('a', 'z');
-  for (int i = 0; i < 5; ++i) name += static_cast<char>(letter(random));
-  return name + "." + extension;
 }
 
 // Creates the file exclusively, so whatever already sits under that name
@@ -59,9 +46,8 @@ class TemporaryOutput {
         ClaimName(preferred)) {
       return TemporaryOutput(preferred);
     }
-    std::mt19937 random(std::random_device{}());
     for (int attempt = 0; attempt < 16; ++attempt) {
-      std::string name = MakeTemporaryName(folder, extension, random);
+      std::string name = folder + TemporaryFileName(std::time(nullptr), extension);
       if (ClaimName(name)) return TemporaryOutput(std::move(name));
       if (errno != EEXIST) break;
     }
