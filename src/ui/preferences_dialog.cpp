@@ -295,13 +295,17 @@ QWidget* PreferencesDialog::buildInput() {
   };
   InputSettings& in = settings_.input;
   {
-    // Which decoder reads Photo CD files. The catalog has no texts for this
-    // newer choice, so built-in English ones stand in.
+    // Which decoder reads Photo CD files, and what its 8- and 16-bit
+    // pictures make of the highlights. The catalog has no texts for these
+    // newer choices, so built-in English ones stand in.
     PageBuilder panel(newPanel("pcd"), services_);
     panel.combo(panel.textOr("PCD Decoder", "PCD Decoder:"),
                 {panel.textOr("Built-in", "Built-in"),
                  panel.textOr("External converter", "External Converter")},
                 in.pcdDecoder);
+    panel.combo(panel.textOr("PCD Highlights", "PCD Highlights:"),
+                {panel.textOr("Roll off", "Roll Off"), panel.textOr("Keep", "Keep")},
+                in.pcdHighlights);
   }
   {
     PageBuilder panel(newPanel("dds"), services_);
