@@ -207,6 +207,9 @@ ResidualStream ApplyResiduals(std::span<const std::uint8_t> data,
   result.luma.assign(static_cast<std::size_t>(height), RowState::Missing);
   result.chroma.assign(static_cast<std::size_t>(height), RowState::Missing);  // [plane-2][row/2]
   bool endSeen = false;
+  // Only a level with chroma tables (16Base) has chroma rows: in 4Base a
+  // chroma header is damage, and its row would overwrite Base's chroma.
+  const bool withChroma = tables.size() > 1;
   BitReader reader(data);
   auto note = [&result](const char* problem) {
     if (result.problem.empty()) result.problem = problem;
@@ -254,7 +257,7 @@ ResidualStream ApplyResiduals(std::span<const std::uint8_t> data,
       table = &tables[0];
       target = &planes.luma[static_cast<std::size_t>(row) * width];
       count = width;
-    } else if ((plane == 2 || plane == 3) && row < height && row % 2 == 0) {
+    } else if ((plane == 2 || plane == 3) && withChroma && row < height && row % 2 == 0) {
       const std::size_t index = static_cast<std::size_t>(plane - 2) * (height / 2) + row / 2;
       if (result.chroma[index] == RowState::Missing) {
         state = &result.chroma[index];
@@ -310,7 +313,7 @@ ResidualStream ApplyResiduals(std::span<const std::uint8_t> data,
   result.chromaApplied = sound(result.chroma) == height;  // height / 2 rows for each of two planes
   // A level with chroma tables that ends before its end mark may have lost
   // chroma rows too.
-  result.chromaInStream = chromaRows != 0 || (!endSeen && tables.size() > 1);
+  result.chromaInStream = chromaRows != 0 || (!endSeen && withChroma);
   if (!result.lumaComplete) note("luma rows are missing");
   if (result.lumaComplete && chromaRows != 0 && !result.chromaApplied) note("chroma rows are missing");
   // Without chroma rows only the end mark shows that none were cut off.
