@@ -120,20 +120,48 @@ TEST_F(DiscImagesTest, EachImageGivesTheOutputsOfItsExtractedFiles) {
 }
 
 // A mounted disc: the pictures convert, the disc's own files are no inputs
-// (not counted, not failed) and are named in the trace.
+// (not counted, not failed) and are named in the trace; mounted without
+// Rock Ridge, the names carry ";1" and give the same outputs.
 TEST_F(DiscImagesTest, DiscTreeCountsOnlyItsPictures) {
-  const std::string out = scratch_->path() + "/tree-out";
-  const RunResult run = Convert({images_ + "/extracted/one"}, out, {"-d"});
+  const std::string versioned = scratch_->path() + "/versioned/one";
+  fs::create_directories(versioned);
+  fs::copy(images_ + "/extracted/one", versioned, fs::copy_options::recursive);
+  for (const auto& entry : fs::recursive_directory_iterator(versioned))
+    if (entry.is_regular_file()) fs::rename(entry.path(), entry.path().string() + ";1");
+  for (const std::string& tree : {images_ + "/extracted/one", versioned}) {
+    SCOPED_TRACE(tree);
+    const std::string out = tree + "-out";
+    const RunResult run = Convert({tree}, out, {"-d"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    // Exit 0 says every file counted converted; these are all there is.
+    EXPECT_EQ(Names(FilesBelow(out)),
+              (std::vector<std::string>{"PHOTO_CD/IMAGES/IMG0001.jpg",
+                                        "PHOTO_CD/IMAGES/IMG0002.jpg",
+                                        "PHOTO_CD/IMAGES/IMG0003.jpg"}));
+    const std::string suffix = tree == versioned ? ";1" : "";
+    for (const char* own : {"PHOTO_CD/INFO.PCD", "PHOTO_CD/OVERVIEW.PCD", "PHOTO_CD/PLAYLIST.PCD",
+                            "CDI/CDI_VCD.APP"})
+      EXPECT_NE(run.out.find("Skipped: " + tree + "/" + own + suffix), std::string::npos) << own;
+    EXPECT_EQ(run.err, "");
+  }
+}
+
+// The disc's description: counts from the volume, the serial number from
+// INFO.PCD, and its creation time (zero there) left out as not sound.
+TEST_F(DiscImagesTest, InfoDescribesImagesAndTrees) {
+  const RunResult run =
+      testing::Run(testing::LumafoldBinary(),
+                   {"--info", images_ + "/two.iso", images_ + "/extracted/one"},
+                   scratch_->path(), testing::IsolatedEnvironment(scratch_->path()));
   EXPECT_EQ(run.status, 0) << run.err;
-  // Exit 0 says every file counted converted; these are all there is.
-  EXPECT_EQ(Names(FilesBelow(out)),
-            (std::vector<std::string>{"PHOTO_CD/IMAGES/IMG0001.jpg", "PHOTO_CD/IMAGES/IMG0002.jpg",
-                                      "PHOTO_CD/IMAGES/IMG0003.jpg"}));
-  for (const char* own : {"PHOTO_CD/INFO.PCD", "PHOTO_CD/OVERVIEW.PCD", "PHOTO_CD/PLAYLIST.PCD",
-                          "CDI/CDI_VCD.APP"})
-    EXPECT_NE(run.out.find("Skipped: " + images_ + "/extracted/one/" + own), std::string::npos)
-        << own;
-  EXPECT_EQ(run.err, "");
+  for (const char* line : {"Disc: two\nSessions: 2\n", "Pictures: 5\n", "Disc: one\n",
+                           "Pictures: 3\n", "Serial number: SER-0042\n"})
+    EXPECT_NE(run.out.find(line), std::string::npos) << line << "\n" << run.out;
+  EXPECT_EQ(run.out.find("Created: "), std::string::npos) << run.out;
+  const RunResult bad = testing::Run(testing::LumafoldBinary(), {"--info", scratch_->path()},
+                                     scratch_->path(), testing::IsolatedEnvironment(scratch_->path()));
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_NE(bad.err.find("holds no PHOTO_CD folder"), std::string::npos) << bad.err;
 }
 
 // Two discs that both hold IMG0001..IMG0003 flattened into one folder.
@@ -147,6 +175,13 @@ TEST_F(DiscImagesTest, ShoeboxOfDiscsFlattenedByDiscName) {
             (std::vector<std::string>{"one_IMG0001.jpg", "one_IMG0002.jpg", "one_IMG0003.jpg",
                                       "two_IMG0001.jpg", "two_IMG0002.jpg", "two_IMG0003.jpg",
                                       "two_IMG0004.jpg", "two_IMG0005.jpg"}));
+  const std::string byFolder = scratch_->path() + "/folder-out";
+  const RunResult folder = Convert({images_ + "/one.iso"}, byFolder,
+                                   {"--no-subfolders", "--filename-mask=%folder%-%filename%.%ext%"});
+  EXPECT_EQ(folder.status, 0) << folder.err;
+  EXPECT_EQ(Names(FilesBelow(byFolder)),
+            (std::vector<std::string>{"IMAGES-IMG0001.jpg", "IMAGES-IMG0002.jpg",
+                                      "IMAGES-IMG0003.jpg"}));
 }
 
 // An image without a readable volume fails loudly, never lists nothing.

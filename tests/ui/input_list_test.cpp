@@ -11,6 +11,8 @@
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QUrl>
+#include <cstdlib>
+#include <filesystem>
 
 #include "settings/profile_file.h"
 #include "ui/commands.h"
@@ -71,9 +73,27 @@ TEST_F(InputListTest, SameFileTwiceKeepsOneEntryButOtherLetterCaseIsAnother) {
   ASSERT_EQ(prompts_.requests.size(), 1u);
   EXPECT_EQ(prompts_.requests[0].title, "Select Input Files");
   EXPECT_EQ(prompts_.requests[0].filter,
-            "All Supported Files (*.pcd *.pcd1 *.pcds *.ppcd);;"
+            "All Supported Files (*.pcd *.pcd1 *.pcds *.ppcd *.iso *.cue *.bin *.img);;"
+            "Photo CD disc images (*.iso *.cue *.bin *.img);;"
             "Kodak PhotoCD File (*.pcd *.pcd1 *.pcds *.ppcd);;All Files (*)");
   EXPECT_EQ(context_->job.inputPath, upper);  // the last one chosen
+}
+
+// A dropped disc image (made by genisoimage) adds its pictures, not itself.
+TEST_F(InputListTest, DroppedDiscImageAddsItsPictures) {
+  MainWindow& window = Open();
+  const std::string tree = files_ / "disc-tree";
+  std::filesystem::create_directories(tree + "/PHOTO_CD/IMAGES");
+  for (const char* name : {"IMG0001.PCD", "IMG0002.PCD"})
+    std::filesystem::copy_file(SamplesFolder() + "kodim01.pcd", tree + "/PHOTO_CD/IMAGES/" + name);
+  const std::string image = files_ / "disc.iso";
+  const std::string make = "genisoimage -quiet -iso-level 1 -o '" + image + "' '" + tree + "' 2>/dev/null";
+  ASSERT_EQ(std::system(make.c_str()), 0);
+  Drop({QString::fromStdString(image)});
+  EXPECT_EQ(Listed(), (QStringList{QString::fromStdString(image + "/PHOTO_CD/IMAGES/IMG0001.PCD"),
+                                   QString::fromStdString(image + "/PHOTO_CD/IMAGES/IMG0002.PCD")}))
+      << window.outputFolderText().toStdString();
+  EXPECT_EQ(RelativeOf(image + "/PHOTO_CD/IMAGES/IMG0002.PCD"), "disc/PHOTO_CD/IMAGES/");
 }
 
 TEST_F(InputListTest, RefusedFilesAreSkippedSilently) {
