@@ -45,7 +45,7 @@ endif()
 
 set(CPACK_DEBIAN_CLI_PACKAGE_NAME lumafold)
 set(CPACK_COMPONENT_CLI_DESCRIPTION
-  "Kodak Photo CD batch converter (command line)\n Converts Kodak Photo CD images (.pcd) to 23 output formats, with resizing,\n rotation, colour adjustment, frames and watermarks, from the command line:\n folders, list files and disc images, several files at once on every core.\n .\n The desktop window is in the package lumafold-desktop.")
+  "Kodak Photo CD batch converter (command line)\nConverts Kodak Photo CD images (.pcd) to 23 output formats, with resizing,\nrotation, colour adjustment, frames and watermarks, from the command line:\nfolders, list files and disc images, several files at once on every core.\n.\nThe desktop window is in the package lumafold-desktop.")
 # Not libraries, so shlibdeps cannot see them: the watermark's default font
 # ("Arial" is matched by Liberation Sans), and ImageMagick for the external
 # Photo CD decoder that the built-in one can be switched to.
@@ -56,7 +56,7 @@ set(CPACK_DEBIAN_CLI_PACKAGE_SUGGESTS "lumafold-desktop")
 set(CPACK_DEBIAN_DESKTOP_PACKAGE_NAME lumafold-desktop)
 set(CPACK_DEBIAN_DESKTOP_PACKAGE_SECTION graphics)
 set(CPACK_COMPONENT_DESKTOP_DESCRIPTION
-  "Kodak Photo CD batch converter (desktop window)\n The Qt window of the Lumafold Photo CD converter: the input list, the\n preferences, the themes, the desktop entry that opens Photo CD files, the\n icons and the HTML manual.")
+  "Kodak Photo CD batch converter (desktop window)\nThe Qt window of the Lumafold Photo CD converter: the input list, the\npreferences, the themes, the desktop entry that opens Photo CD files, the\nicons and the HTML manual.")
 set(CPACK_DEBIAN_DESKTOP_PACKAGE_DEPENDS "lumafold (= ${PROJECT_VERSION})")
 set(CPACK_STRIP_FILES ON)
 include(CPack)
