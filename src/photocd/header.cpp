@@ -332,26 +332,29 @@ HeaderResult ReadHeader(const std::string& path) {
 }
 
 HeaderResult ReadHeader(int fd) {
-  HeaderResult result;
   struct stat info {};
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return result;
-  const auto size = static_cast<std::uint64_t>(info.st_size);
-
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return {};
   std::array<std::uint8_t, kHeaderBytes> bytes{};
   const long got = ReadStart(fd, bytes.data(), bytes.size());
-  if (got < 0) return result;
-  const std::span<const std::uint8_t> head(bytes.data(), static_cast<std::size_t>(got));
+  if (got < 0) return {};
+  return ParseHeader(std::span<const std::uint8_t>(bytes.data(), static_cast<std::size_t>(got)),
+                     static_cast<std::uint64_t>(info.st_size));
+}
+
+HeaderResult ParseHeader(std::span<const std::uint8_t> start, std::uint64_t fileSize) {
+  HeaderResult result;
+  const std::span<const std::uint8_t> head = start.first(std::min<std::size_t>(start.size(), kHeaderBytes));
   Header& header = result.header;
   result.status = ParseAttributes(head, header);
   if (result.status != HeaderStatus::Ok) return result;
-  header.fileSize = size;
+  header.fileSize = fileSize;
   header.firstSectorOrientationByte = head[kOrientationByteOffset];
   header.information = ParseInformation(head);
-  if (size < kBaseEnd) {
+  if (fileSize < kBaseEnd) {
     result.status = HeaderStatus::TooShort;
     return result;
   }
-  header.whole = WholeLevel(header, size);
+  header.whole = WholeLevel(header, fileSize);
   return result;
 }
 

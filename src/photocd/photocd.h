@@ -246,6 +246,9 @@ struct HeaderResult {
 HeaderResult ReadHeader(const std::string& path);
 // The same from an open file (read with pread, the offset is left alone).
 HeaderResult ReadHeader(int fd);
+// The same from a file's first bytes already in memory (a picture read out
+// of a disc image); `fileSize` is the whole file's.
+HeaderResult ParseHeader(std::span<const std::uint8_t> start, std::uint64_t fileSize);
 
 // The sub-image index of ImageMagick's Photo CD reader for a level (Base 3,
 // 4Base 4, 16Base 5), and the landscape size of an index (0 to 5).

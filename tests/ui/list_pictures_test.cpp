@@ -154,11 +154,12 @@ TEST_F(ListPicturesTest, SelectingAFileShowsItsPreviewSizeAndLevels) {
   ASSERT_TRUE(Eventually([&] { return !facts->text().contains("16Base"); }));
   EXPECT_TRUE(facts->text().endsWith("\nBase/16 to Base")) << facts->text().toStdString();
 
-  // Damaged in its largest level: the caption says what the decoder (and so
-  // the conversion) gives, not what the header claims.
+  // Cut short before its largest level: the caption says what the decoder
+  // (and so the conversion) gives, not what the header claims. (A file cut
+  // inside 16Base keeps it, with the lost rows rebuilt from 4Base.)
   const std::string whole = ReadFile(large);
   const std::string cut = files_ / "cut.pcd";
-  WriteFile(cut, whole.substr(0, whole.size() - 100000));
+  WriteFile(cut, whole.substr(0, whole.size() - 3500000));
   window_->inputList().addFile(cut);
   list->setCurrentItem(list->topLevelItem(2));
   ASSERT_TRUE(Eventually([&] { return facts->text().contains("4Base"); }));

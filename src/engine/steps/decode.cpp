@@ -438,7 +438,7 @@ std::optional<int> RedecodeIndexFor(unsigned width, unsigned height) {
 namespace {
 
 // The program's own decoder: the whole file in the process, nothing written.
-DecodedImage DecodeInProcess(const FileConversion& file, const DecoderOptions& options) {
+DecodedImage DecodeInProcess(FileConversion& file, const DecoderOptions& options) {
   const pcd::Rendering rendering = options.rendering;
   DecodedImage decoded;
   pcd::Request request;
@@ -461,6 +461,9 @@ DecodedImage DecodeInProcess(const FileConversion& file, const DecoderOptions& o
         decoded.failure = "cannot be read from the disc image: " + error;
         return decoded;
       }
+      // The output's tags cannot read the header from a path later.
+      const pcd::HeaderResult header = pcd::ParseHeader(bytes, bytes.size());
+      if (header.ok()) file.discInformation = header.header.information;
       result = DecodeBytesToBitmap(bytes, request, decoded.image);
     } else {
       result = DecodeFileToBitmap(file.inputPath, request, decoded.image);

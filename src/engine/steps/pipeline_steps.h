@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,8 @@ struct FileConversion {
   std::string discName;           // "%disc%", from the input set entry
   // A picture inside a disc image: decoded from memory, never from a path.
   std::shared_ptr<const DiscPicture> disc;
+  // That picture's scan facts, read from its bytes while it was decoded.
+  std::optional<pcd::Information> discInformation;
   std::string intermediatePath;   // BMP written by the external decoder
   std::string outputPath;
   std::string temporaryOutputPath;

@@ -146,8 +146,10 @@ void TagWrittenFile(const std::string& path, PixelMeaning meaning, const StepCon
   if (!OutputTakesMetadata(key)) return;
   const bool keep = context.settings.output.keepMetadata != 0;
   pcd::HeaderResult header;
-  if (keep) header = pcd::ReadHeader(context.file.inputPath);
+  if (keep && !context.file.disc) header = pcd::ReadHeader(context.file.inputPath);
   const pcd::Information* information = header.ok() ? &header.header.information : nullptr;
+  if (keep && context.file.disc && context.file.discInformation)
+    information = &*context.file.discInformation;
   std::string problem;
   if (!TagOutput(path, key, meaning, information, keep, problem))
     ReportLibraryMessage(key == "exr" ? "OpenEXR" : "exiv2",

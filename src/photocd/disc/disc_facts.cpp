@@ -1,6 +1,7 @@
 // INFO.PCD's layout rests on one public source that contradicts itself, so
 // each value read from it is checked for plausibility and left out when it
 // fails; the counts that matter come from the volume itself.
+#include <dirent.h>
 #include <sys/stat.h>
 
 #include <cctype>
@@ -72,6 +73,16 @@ DiscFacts DescribeDisc(const std::string& path) {
       return facts;
     }
     facts.ok = true;
+    if (DIR* images = ::opendir((root + "PHOTO_CD/IMAGES").c_str())) {
+      while (const dirent* entry = ::readdir(images)) {
+        std::string name = entry->d_name;
+        if (const std::size_t version = name.rfind(';'); version != std::string::npos)
+          name.erase(version);
+        for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        if (name.size() > 4 && name.ends_with(".PCD")) ++facts.pictures;
+      }
+      ::closedir(images);
+    }
     std::vector<std::uint8_t> bytes;
     if (ReadWholeFile(root + "PHOTO_CD/INFO.PCD", bytes)) ReadInfo(bytes, facts);
     struct stat overview {};

@@ -35,6 +35,16 @@ void KeepLibraryMessage(cdio_log_level_t level, const char message[]) {
   if (level >= CDIO_LOG_WARN && message) lastLibraryMessage = message;
 }
 
+// libcdio's image drivers keep state of their own between handles (the
+// driver table it sets up on first use, the cue parser): two jobs opening
+// the same sheet at once made one fail with "init failed" or trip its
+// internal assertion. Every call into the library goes through this lock;
+// the reads it guards are short next to the decoding that follows.
+std::mutex& LibraryLock() {
+  static std::mutex lock;
+  return lock;
+}
+
 void QuietLibrary() {
   static std::once_flag once;
   std::call_once(once, [] { cdio_log_set_handler(KeepLibraryMessage); });
@@ -95,8 +105,12 @@ class CueSource : public SectorSource {
     const lsn_t last = cdio_get_disc_last_lsn(cdio_);
     sectors_ = last > 0 ? static_cast<std::uint32_t>(last) : 0;
   }
-  ~CueSource() override { cdio_destroy(cdio_); }
+  ~CueSource() override {
+    const std::lock_guard<std::mutex> hold(LibraryLock());
+    cdio_destroy(cdio_);
+  }
   bool read(std::uint32_t sector, std::uint32_t count, std::uint8_t* out) override {
+    const std::lock_guard<std::mutex> hold(LibraryLock());
     return cdio_read_data_sectors(cdio_, out, static_cast<lsn_t>(sector), kSector, count) ==
            DRIVER_OP_SUCCESS;
   }
@@ -112,8 +126,12 @@ class IsoSource : public SectorSource {
   IsoSource(iso9660_t* iso, std::uint64_t fileSize, bool raw) : iso_(iso), raw_(raw) {
     sectors_ = static_cast<std::uint32_t>(fileSize / (raw ? CDIO_CD_FRAMESIZE_RAW : kSector));
   }
-  ~IsoSource() override { iso9660_close(iso_); }
+  ~IsoSource() override {
+    const std::lock_guard<std::mutex> hold(LibraryLock());
+    iso9660_close(iso_);
+  }
   bool read(std::uint32_t sector, std::uint32_t count, std::uint8_t* out) override {
+    const std::lock_guard<std::mutex> hold(LibraryLock());
     if (static_cast<std::uint64_t>(sector) + count > sectors_) return false;
     // Raw frames are read one by one: a longer read would run on into the
     // next frame's header.
@@ -135,6 +153,7 @@ class IsoSource : public SectorSource {
 
 std::unique_ptr<SectorSource> OpenImage(const std::string& path, std::string& error) {
   QuietLibrary();
+  const std::lock_guard<std::mutex> hold(LibraryLock());
   lastLibraryMessage.clear();
   if (!FileExists(path)) {
     error = "cannot be opened";
