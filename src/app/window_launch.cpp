@@ -54,8 +54,8 @@ int StartWindowProgram(const char* face, int argc, char** argv, const std::strin
                  "the command line works without it, see %s --help\n",
                  std::string(kProductTitle).c_str(), programName.c_str());
 #else
-    std::fprintf(stderr, "%s: this build has no desktop face; see --help\n",
-                 std::string(kProductTitle).c_str());
+    std::fprintf(stderr, "%s: this build has no desktop face; see %s --help\n",
+                 std::string(kProductTitle).c_str(), programName.c_str());
 #endif
     return 1;
   }

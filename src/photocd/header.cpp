@@ -153,7 +153,10 @@ std::string TextField(std::span<const std::uint8_t> head, Field field) {
       text += static_cast<char>(0x80 | (b & 0x3F));
     }
   }
-  return text;
+  // A control byte at either end became a space: drop it like the padding.
+  const std::size_t first = text.find_first_not_of(' ');
+  if (first == std::string::npos) return {};
+  return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
 // Kodak's scanning software fills fields it has nothing for with the shape

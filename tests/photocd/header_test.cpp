@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <optional>
+#include <span>
 
 #include <gtest/gtest.h>
 
@@ -205,6 +206,15 @@ TEST(PhotoCdHeader, InformationFieldsOfRealAndFilledHeaders) {
     for (std::size_t i = 0; i < fields.size(); ++i)
       EXPECT_EQ(fields[i].second, c.expected[i]) << c.path << ": " << fields[i].first;
   }
+  // The same header from bytes in memory (a picture inside a disc image);
+  // control bytes at a field's ends are dropped like its padding.
+  std::string bytes = ReadFile(filled);
+  bytes.replace(0x816, 20, std::string("\x01 Slide scan\x7F\x02") + std::string(6, '\0'));
+  const auto parsed = pcd::ParseHeader(
+      std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), 4096), bytes.size());
+  ASSERT_TRUE(parsed.ok());
+  EXPECT_EQ(parsed.header.information.productType, "Slide scan");
+  EXPECT_EQ(parsed.header.whole, pcd::ReadHeader(filled).header.whole);
   EXPECT_STREQ(pcd::FilmName(72), "Kodak Gold 100 Gen 2");
   EXPECT_EQ(pcd::FilmName(71), nullptr);
 }

@@ -261,7 +261,7 @@ std::string WebpTagged(const std::string& bytes, PixelMeaning meaning,
   Exiv2::Blob exif;
   std::string xmp;
   // An empty image of the library's own is the holder of the tags.
-  Exiv2::Image::AutoPtr holder = Exiv2::ImageFactory::create(Exiv2::ImageType::xmp);
+  const auto holder = Exiv2::ImageFactory::create(Exiv2::ImageType::xmp);
   FillTags(*holder, info, keepMetadata);
   if (!holder->exifData().empty())
     Exiv2::ExifParser::encode(exif, Exiv2::littleEndian, holder->exifData());
@@ -284,7 +284,7 @@ std::string WebpTagged(const std::string& bytes, PixelMeaning meaning,
 
 std::string Exiv2Tagged(const std::string& bytes, PixelMeaning meaning,
                         const pcd::Information* info, bool keepMetadata) {
-  Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(
+  const auto image = Exiv2::ImageFactory::open(
       reinterpret_cast<const Exiv2::byte*>(bytes.data()), static_cast<long>(bytes.size()));
   if (!image.get()) throw std::runtime_error("the file type is not known to exiv2");
   image->readMetadata();
