@@ -43,16 +43,23 @@ fuzz:
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 	./scripts/run-fuzzers.sh $(FUZZ_BUILD)/fuzz $(FUZZ_SECONDS)
 
-# The Debian package lumafold_<version>_<arch>.deb, here in the top folder.
-# Its own build folder: the package installs under /usr, `make build` under
-# /usr/local.
+# The Debian packages lumafold_<version>_<arch>.deb (command line) and
+# lumafold-desktop_<version>_<arch>.deb (the window), here in the top folder.
+# Their own build folder: the packages install under /usr, `make build` under
+# /usr/local. Built with Debian's hardening flags; the test suite and its
+# packages are left out.
 DEB_BUILD ?= build-deb
-deb: deps
+DEB_FLAGS = DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get
+deb:
+	LUMAFOLD_NO_TEST_DEPS=1 ./scripts/install-deps.sh
 	cmake -S . -B $(DEB_BUILD) -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
-	  -DLUMAFOLD_BUILD_TESTS=OFF
+	  -DLUMAFOLD_BUILD_TESTS=OFF \
+	  -DCMAKE_C_FLAGS="$$($(DEB_FLAGS) CPPFLAGS) $$($(DEB_FLAGS) CFLAGS)" \
+	  -DCMAKE_CXX_FLAGS="$$($(DEB_FLAGS) CPPFLAGS) $$($(DEB_FLAGS) CXXFLAGS)" \
+	  -DCMAKE_EXE_LINKER_FLAGS="$$($(DEB_FLAGS) LDFLAGS)"
 	cmake --build $(DEB_BUILD) -j $(JOBS)
 	cd $(DEB_BUILD) && cpack -G DEB
-	cp $(DEB_BUILD)/lumafold_*.deb .
+	cp $(DEB_BUILD)/lumafold_*.deb $(DEB_BUILD)/lumafold-desktop_*.deb .
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(DEB_BUILD) out lumafold_*.deb
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(DEB_BUILD) out lumafold_*.deb lumafold-desktop_*.deb

@@ -25,9 +25,10 @@ if [ -z "${LUMAFOLD_BIN:-}" ]; then
     cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DLUMAFOLD_BUILD_UI=OFF \
       -DLUMAFOLD_BUILD_TESTS=OFF >/dev/null
   fi
-  cmake --build "$build" --target lumafold-bench -j 2 >/dev/null
+  cmake --build "$build" --target lumafold-bench lumafold -j 2 >/dev/null
   driver="$build/bench/lumafold-bench"
 fi
+LUMAFOLD_INFO_BIN=${LUMAFOLD_BIN:-$build/src/app/lumafold}
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/lumafold-bench-XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -35,15 +36,36 @@ trap 'rm -rf "$work"' EXIT
 # highest_index FILE: the sub-image index the file really holds.
 . "$root/bench/photo-cd-levels.sh"
 
-# Runs "$@" under GNU time; prints "SECONDS KILOBYTES" (wall time measured
-# here in nanoseconds, peak resident memory of the process tree).
+# Runs "$@" under GNU time into $work/measured: "MICROSECONDS KILOBYTES"
+# (wall time measured here, peak resident memory of the process tree). A run
+# that fails stops the benchmark: its time would be that of a conversion
+# that did not happen.
 measure() {
-  local start end
+  local start end status=0
   start=$(date +%s%N)
-  "$gnu_time" -f %M -o "$work/rss" "$@" >/dev/null 2>&1 || true
+  "$gnu_time" -f %M -o "$work/rss" "$@" >"$work/log" 2>&1 || status=$?
   end=$(date +%s%N)
-  echo "$(((end - start) / 1000)) $(tail -n1 "$work/rss")"
+  if [ "$status" -ne 0 ]; then
+    echo "failed with status $status: $*" >&2
+    cat "$work/log" >&2
+    exit 1
+  fi
+  echo "$(((end - start) / 1000)) $(tail -n1 "$work/rss")" >"$work/measured"
 }
+
+# check_jpeg PATH WIDTHxHEIGHT: the run wrote that JPEG (either way up).
+check_jpeg() {
+  local size
+  size=$(identify -format '%m %wx%h' "$1" 2>/dev/null || true)
+  local turned="${2#*x}x${2%x*}"
+  if [ "$size" != "JPEG $2" ] && [ "$size" != "JPEG $turned" ]; then
+    echo "no $2 JPEG at $1 (${size:-none})" >&2
+    exit 1
+  fi
+}
+
+# Landscape size of sub-image index N.
+index_size() { case $1 in 5) echo 3072x2048 ;; 4) echo 1536x1024 ;; *) echo 768x512 ;; esac; }
 
 median() { sort -n | awk '{v[NR]=$1} END {print (NR % 2) ? v[(NR+1)/2] : int((v[NR/2]+v[NR/2+1])/2)}'; }
 
@@ -58,14 +80,17 @@ for f in "${files[@]}"; do
     # Alternate which one goes first, so neither always finds the file cached.
     for tool in $([ $((r % 2)) -eq 0 ] && echo "im lf" || echo "lf im"); do
       if [ "$tool" = im ]; then
-        read -r us kb < <(measure convert "pcd:$f[$n]" -quality 95 "$work/out/im.jpg")
+        measure convert "pcd:$f[$n]" -quality 95 "$work/out/im.jpg"
+        check_jpeg "$work/out/im.jpg" "$(index_size "$n")"
       else
         if [ -n "${LUMAFOLD_BIN:-}" ]; then
-          read -r us kb < <(measure "$LUMAFOLD_BIN" -i "$f" -o "$work/out" -c jpg --jpg-quality=95)
+          measure "$LUMAFOLD_BIN" -i "$f" -o "$work/out" -c jpg --jpg-quality=95
         else
-          read -r us kb < <(measure "$driver" "$work/out" "$f")
+          measure "$driver" "$work/out" "$f"
         fi
+        check_jpeg "$work/out/$(basename "${f%.*}").jpg" "$(index_size "$n")"
       fi
+      read -r us kb <"$work/measured"
       echo "$us" >> "$work/$tool.times"
       echo "$kb" >> "$work/$tool.rss"
     done

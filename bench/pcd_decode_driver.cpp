@@ -2,7 +2,10 @@
 // binary PPM, for bench/photo-cd-decoder.sh: the decoder's own cost with
 // nothing of the conversion pipeline around it.
 //
-//   lumafold-pcd-decode [--16] FILE OUT.ppm
+//   lumafold-pcd-decode [--16] [--spare-core] FILE OUT.ppm
+//
+// --spare-core lets a second thread share the decode's rows, as lumafold
+// does for a batch of one file; without it the decode runs on one thread.
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -12,12 +15,24 @@
 #include "photocd/photocd.h"
 
 int main(int argc, char** argv) {
-  const bool wide = argc == 4 && std::strcmp(argv[1], "--16") == 0;
-  if (argc != (wide ? 4 : 3)) {
-    std::fprintf(stderr, "usage: %s [--16] FILE OUT.ppm\n", argv[0]);
+  bool wide = false;
+  bool spareCore = false;
+  int first = 1;
+  for (; first < argc && argv[first][0] == '-' && argv[first][1] == '-'; ++first) {
+    if (std::strcmp(argv[first], "--16") == 0) {
+      wide = true;
+    } else if (std::strcmp(argv[first], "--spare-core") == 0) {
+      spareCore = true;
+    } else {
+      break;
+    }
+  }
+  if (argc - first != 2) {
+    std::fprintf(stderr, "usage: %s [--16] [--spare-core] FILE OUT.ppm\n", argv[0]);
     return 2;
   }
   lumafold::pcd::Request request;
+  request.spareCore = spareCore;
   request.rendering =
       wide ? lumafold::pcd::Rendering::Display16 : lumafold::pcd::Rendering::Display8;
   const lumafold::pcd::Result result = lumafold::pcd::DecodeFile(argv[argc - 2], request);

@@ -38,14 +38,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   const PhotoCdHeader& header = result.header;
   FUZZ_CHECK(header.fileSize == fileSize);
-  FUZZ_CHECK(fileSize >= kPhotoCdBaseEnd);
+  FUZZ_CHECK(fileSize >= pcd::kBaseEnd);
   FUZZ_CHECK(header.rotation >= 0 && header.rotation <= 3);
-  FUZZ_CHECK(static_cast<int>(header.usableLevel) <= static_cast<int>(header.declaredLevel));
+  FUZZ_CHECK(header.whole <= header.declared && header.whole >= pcd::Level::Base);
   // The level asked for lies wholly inside the file.
-  if (header.usableLevel >= PhotoCdLevel::FourBase)
-    FUZZ_CHECK(header.fourBaseStopSector * kPhotoCdSectorSize <= fileSize);
-  if (header.usableLevel == PhotoCdLevel::SixteenBase)
-    FUZZ_CHECK(header.sixteenBaseStopSector * kPhotoCdSectorSize <= fileSize);
+  if (header.whole >= pcd::Level::FourBase)
+    FUZZ_CHECK(std::uint64_t{header.fourBaseStop} * pcd::kSectorSize <= fileSize);
+  if (header.whole == pcd::Level::SixteenBase)
+    FUZZ_CHECK(std::uint64_t{header.sixteenBaseStop} * pcd::kSectorSize <= fileSize);
+  // Every string of the information is trimmed UTF-8 text.
+  for (const std::string* text : {&header.information.productType, &header.information.photofinisher,
+                                  &header.information.rightsFile}) {
+    FUZZ_CHECK(text->empty() || (text->front() != ' ' && text->back() != ' '));
+  }
   const int index = HighestIndex(header);
   FUZZ_CHECK(index >= 3 && index <= 5);
   FUZZ_CHECK(SizeOfIndex(index).has_value());

@@ -89,6 +89,16 @@ small.row(0, 32, [])
 open(sys.argv[1], "wb").write(b"\x02\x02" + bytes([len(tables)]) + tables + small.bytes())
 PYTHON
 
+# Form 3: 4096 bytes of garbage 40 % into a sound 4Base level's coded rows,
+# and the same bytes with the file cut right after them.
+python3 - "$out/pcd_decoder" <<'PYTHON'
+import random, sys
+garbage = bytes(random.Random(4096).randrange(256) for _ in range(4096))
+offset = (1024 * 197 * 4 // 10) // 4
+for name, flags in (("garbage-in-4base", 0), ("cut-in-4base", 1)):
+    open(sys.argv[1] + "/" + name, "wb").write(bytes([0x0F, offset >> 8, offset & 255, flags]) + garbage)
+PYTHON
+
 # --- filename masks (mask, NUL, relative subfolder, NUL, input name) ---------
 printf '%%filename%%.%%ext%%' >"$out/output_name/default"
 printf 'Scan_%%N%%_%%filename[l]%%.%%EXT[U]%%\0roll 1/\0IMG_0001' >"$out/output_name/tokens"

@@ -3,19 +3,15 @@
 #include <cstdio>
 #include <memory>
 
-#include "app/instance_guard.h"
+#include "app/window_launch.h"
 #include "cli/command_line.h"
 #include "cli/completion.h"
 #include "cli/help_text.h"
+#include "cli/image_info.h"
 #include "cli/option_parser.h"
 #include "engine/app_context.h"
 #include "engine/image_libraries.h"
 #include "settings/product.h"
-
-#ifdef LUMAFOLD_HAVE_UI
-#include "ui/uninstall_prompt.h"
-#include "ui/window_face.h"
-#endif
 
 namespace lumafold {
 namespace {
@@ -37,33 +33,6 @@ std::string FirstOptionKey(std::string_view parameter) {
   return key;
 }
 
-// The prompt is a window of the desktop face; a build without it says so.
-int ShowUninstallPrompt(AppContext& context, int argc, char** argv) {
-#ifdef LUMAFOLD_HAVE_UI
-  return RunUninstallPrompt(context, argc, argv);
-#else
-  (void)context;
-  (void)argc;
-  (void)argv;
-  std::fprintf(stderr, "%s: the uninstall prompt is not available in this build\n",
-               std::string(kProductTitle).c_str());
-  return kExitError;
-#endif
-}
-
-int OpenWindow(AppContext& context, int argc, char** argv) {
-#ifdef LUMAFOLD_HAVE_UI
-  return RunWindow(context, argc, argv);
-#else
-  (void)context;
-  (void)argc;
-  (void)argv;
-  std::fprintf(stderr, "%s: this build has no desktop face; see --help\n",
-               std::string(kProductTitle).c_str());
-  return kExitError;
-#endif
-}
-
 // Not in the help text: the build writes the scripts into the install tree,
 // and `source <(lumafold --completion=bash)` loads them by hand.
 int PrintCompletion(const AppContext& context, const std::string& parameter) {
@@ -78,9 +47,9 @@ int PrintCompletion(const AppContext& context, const std::string& parameter) {
   return kExitSuccess;
 }
 
-// Everything between the records' creation and the exit path. The guard stays
-// held until the caller's exit path releases it.
-int Run(AppContext& context, InstanceGuard& guard, int argc, char** argv) {
+// Everything between the records' creation and the exit path. The window and
+// the prompt replace this process by the window program.
+int Run(AppContext& context, int argc, char** argv) {
   std::vector<std::string> parameters;
   for (int i = 1; i < argc; ++i) parameters.emplace_back(argv[i]);
 
@@ -94,9 +63,13 @@ int Run(AppContext& context, InstanceGuard& guard, int argc, char** argv) {
       PrintVersion();
       return kExitSuccess;
     case StartMode::kUninstall:
-      return ShowUninstallPrompt(context, argc, argv);
+      return StartWindowProgram(kUninstallFace, argc, argv, context.programName);
+    case StartMode::kWindowWithFiles:
+      return StartWindowProgram(kWindowFace, argc, argv, context.programName);
     case StartMode::kCompletion:
       return PrintCompletion(context, parameters.front());
+    case StartMode::kInfo:
+      return RunInfo(parameters.front(), {parameters.begin() + 1, parameters.end()});
     case StartMode::kWindow:
     case StartMode::kCommandLine:
       break;
@@ -110,14 +83,9 @@ int Run(AppContext& context, InstanceGuard& guard, int argc, char** argv) {
     if (status != kContinueInWindow) return status;
   }
 
-  // The guard protects the settings file, which only the window writes. A
-  // copy that cannot open the lock file (no writable runtime or settings
-  // folder) still runs: refusing to work would be worse than two windows.
-  if (guard.Acquire(InstanceGuardPath()) == InstanceGuard::Outcome::kHeldElsewhere) {
-    std::fprintf(stderr, "%s is already running.\n", std::string(kProductTitle).c_str());
-    return kExitError;
-  }
-  return OpenWindow(context, argc, argv);
+  // The window program takes the instance guard itself: a lock held here
+  // would not survive the exec.
+  return StartWindowProgram(kWindowFace, argc, argv, context.programName);
 }
 
 }  // namespace
@@ -129,6 +97,8 @@ StartMode SelectStartMode(const std::vector<std::string>& parameters) {
   if (key == "-V" || key == "--VERSION") return StartMode::kVersion;
   if (key == "-H" || key == "-?" || key == "--HELP") return StartMode::kHelp;
   if (key == "--COMPLETION") return StartMode::kCompletion;
+  if (key == "--INFO") return StartMode::kInfo;
+  if (key == "--WINDOW") return StartMode::kWindowWithFiles;
   return StartMode::kCommandLine;
 }
 
@@ -139,12 +109,10 @@ int RunLumafold(int argc, char** argv) {
   if (argc > 0 && argv[0] != nullptr) context->programName = ProgramNameFromPath(argv[0]);
   InitImageLibraries();
 
-  InstanceGuard guard;
-  const int status = Run(*context, guard, argc, argv);
+  const int status = Run(*context, argc, argv);
 
   // The one exit path: every mode returns here.
   std::fflush(stdout);
-  guard.Release();
   ShutdownImageLibraries();
   return status;
 }

@@ -1,5 +1,6 @@
-// Process entry: creates the process-wide records, takes the instance guard,
-// picks the command-line or the window face, and ends through one exit path.
+// Process entry of the lumafold command: creates the process-wide records,
+// picks the command-line face or hands over to the window program, and ends
+// through one exit path.
 #pragma once
 
 #include <string>
@@ -17,6 +18,8 @@ enum class StartMode {
   kVersion,      // -v or --version
   kUninstall,    // -u
   kCompletion,   // --completion=SHELL: the shell completion script
+  kInfo,         // --info[=json] FILE...: what each file says about itself
+  kWindowWithFiles,  // --window FILE...: the window with these inputs in its list
 };
 
 StartMode SelectStartMode(const std::vector<std::string>& parameters);

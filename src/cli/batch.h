@@ -6,7 +6,9 @@
 // ending). Only src/cli includes this.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,8 +47,15 @@ struct Failure {
 // One input as given on the command line and what it turned out to be.
 struct ResolvedInput {
   bool isFile = false;
+  bool isStandardInput = false;  // "-": a list of names on standard input
   std::string path;  // the file's full path, or the folder's ending with "/"
 };
+
+// The longest side in pixels a resize is made to: JPEG, WebP and most
+// readers stop at 65535, and a scan scaled to more with its aspect kept
+// would need tens of gigabytes, so the image library's refusal would drop
+// the resize unseen, file by file.
+inline constexpr std::int32_t kLargestSide = 65535;
 
 class Batch {
  public:
@@ -58,6 +67,9 @@ class Batch {
         parsed_(parsed),
         quiet_(parsed.quiet),
         trace_(job_.consoleMode == "DEBUG") {}
+  ~Batch() { CloseReport(); }
+  Batch(const Batch&) = delete;
+  Batch& operator=(const Batch&) = delete;
 
   int Run();
 
@@ -76,6 +88,32 @@ class Batch {
   std::string Keyword(KeywordSet set, int value) const {
     return context_.formats.keywordName(set, value);
   }
+
+  // An input that cannot be converted: one line on standard error, one in
+  // the report, and the batch ends in status 2 (or 1) for it.
+  void InputFailed(const std::string& path, const std::string& reason) {
+    console_.Note("Not converted: " + path + ": " + reason);
+    ++inputFailures_;
+    Record(FileResult{path, "", false, reason, "", 0, 0, 0}, "failed");
+  }
+
+  // The text a conversion option was given as, or `shown` when it was not.
+  std::string Given(const std::string& name, std::string shown) const {
+    const auto found = parsed_.given.find(name);
+    return found != parsed_.given.end() ? found->second : shown;
+  }
+  std::vector<std::string> RunWarnings() const;
+
+  // Around the conversion (batch_plan.cpp).
+  bool NamesKnownBeforehand() const;
+  // The output path an input gets, empty (with the reason) when none.
+  std::string KnownOutput(const InputEntry& entry, std::string& reason) const;
+  bool OpenReport(Failure& failure);
+  void CloseReport();
+  void Record(const FileResult& end, std::string_view status);
+  void RecordEnd(const FileResult& end);
+  void SkipExisting();
+  int DryRun();
 
   bool ResolveInput(const std::string& given, ResolvedInput& input, Failure& failure);
   bool ResolveInputs(Failure& failure);
@@ -101,6 +139,11 @@ class Batch {
   std::vector<ResolvedInput> inputs_;
   Shard shard_;
   int beforeShard_ = 0;  // files in the whole input set, before --shard
+  std::vector<std::string> standardInputNames_;  // "-i -"
+  int skipped_ = 0;                               // kept by --skip-existing
+  int reportFd_ = -1;
+  std::mutex reportLock_;
+  std::atomic<int> inputFailures_{0};  // inputs that never entered the set
   SignalWatch signals_{context_.progress};
 };
 

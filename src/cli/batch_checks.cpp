@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "cli/batch_run.h"
+#include "engine/run/naming.h"
 #include "engine/steps/font_loader.h"
 #include "engine/writers/write_output.h"
 #include "settings/text_utils.h"
@@ -94,12 +95,12 @@ bool Batch::CheckOutputFormat(Failure& failure) {
     for (const auto depth : depths) allowed.push_back(Number(depth));
     failure = {
         "Invalid " + extension + "-bpp value",
-        "--" + extension + "-bpp=" + Number(bpp) + ": allowed values are " + Joined(allowed, ", ")};
+        "--" + extension + "-bpp=" + Given("--" + extension + "-bpp", Number(bpp)) + ": allowed values are " + Joined(allowed, ", ")};
     return false;
   }
   if (extension == "jpg" &&
       (settings_.output.jpgQuality < 1 || settings_.output.jpgQuality > 100)) {
-    failure = {"Invalid jpg-quality value", "--jpg-quality=" + Number(settings_.output.jpgQuality) +
+    failure = {"Invalid jpg-quality value", "--jpg-quality=" + Given("--jpg-quality", Number(settings_.output.jpgQuality)) +
                                                 ": allowed values are 1 to 100"};
     return false;
   }
@@ -159,13 +160,13 @@ bool Batch::CheckAdjustment(Failure& failure) {
     Trace("Brightness: ", Number(a.imageBrightness));
     if (a.imageBrightness < -100 || a.imageBrightness > 100) {
       failure = {"Invalid brightness value",
-                 "--brightness=" + Number(a.imageBrightness) + ": allowed values are -100 to 100"};
+                 "--brightness=" + Given("--brightness", Number(a.imageBrightness)) + ": allowed values are -100 to 100"};
       return false;
     }
     Trace("Contrast: ", Number(a.imageContrast));
     if (a.imageContrast < -100 || a.imageContrast > 100) {
       failure = {"Invalid contrast value",
-                 "--contrast=" + Number(a.imageContrast) + ": allowed values are -100 to 100"};
+                 "--contrast=" + Given("--contrast", Number(a.imageContrast)) + ": allowed values are -100 to 100"};
       return false;
     }
     Trace("Gamma: ", TwoDecimals(a.imageGamma));
@@ -173,7 +174,7 @@ bool Batch::CheckAdjustment(Failure& failure) {
     // fails as well.
     if (!(a.imageGamma >= 0.01f && a.imageGamma <= 9.99f)) {
       failure = {"Invalid gamma value",
-                 "--gamma=" + TwoDecimals(a.imageGamma) + ": allowed values are 0.01 to 9.99"};
+                 "--gamma=" + Given("--gamma", TwoDecimals(a.imageGamma)) + ": allowed values are 0.01 to 9.99"};
       return false;
     }
     Trace("Invert: ", Number(a.imageInvert));
@@ -253,7 +254,7 @@ bool Batch::CheckNaming(Failure& failure) {
   if (a.fileTimestamp == 2) Trace("Custom Timestamp: ", Number(a.customTimestamp));
   Trace("Keep Subfolders: ", Number(a.keepSubfolders));
   if (a.jobs < 0) {
-    failure = {"Invalid jobs value", "--jobs=" + Number(a.jobs) +
+    failure = {"Invalid jobs value", "--jobs=" + Given("--jobs", Number(a.jobs)) +
                                          ": allowed values are 0 (one per processor core) or more"};
     return false;
   }
@@ -267,6 +268,76 @@ bool Batch::CheckNaming(Failure& failure) {
     shard_ = *shard;
   }
   return true;
+}
+
+// Values that pass every check but that the run will not apply as asked:
+// the run keeps its described behaviour, and the user hears what it does.
+std::vector<std::string> Batch::RunWarnings() const {
+  std::vector<std::string> warnings;
+  const TransformSettings& t = settings_.transform;
+  const auto given = [&](const char* name, std::int64_t value) {
+    return std::string(name) + "=" + Given(name, Number(value)) + ": ";
+  };
+  if (t.doImageRotation == 1 && (t.imageRotation < 0 || t.imageRotation > 359))
+    warnings.push_back(given("--rotation", t.imageRotation) +
+                       "only 1 to 359 degrees turn the picture; it is not rotated");
+  if (t.doImageResize == 1) {
+    const std::pair<const char*, std::int32_t> sides[] = {{"--width", t.imageWidth},
+                                                          {"--height", t.imageHeight}};
+    const std::int32_t units[] = {t.imageWidthUnit, t.imageHeightUnit};
+    for (int i = 0; i < 2; ++i) {
+      const auto& [name, value] = sides[i];
+      if (value < 0)
+        warnings.push_back(given(name, value) + "a size below 0; the picture is not resized");
+      else if (units[i] == 0 && value > kLargestSide)
+        warnings.push_back(given(name, value) + "more than " + Number(kLargestSide) +
+                           " pixels; the picture is not resized");
+    }
+  }
+  const AdjustmentSettings& a = settings_.adjustment;
+  if (a.doImageThreshold == 1 && (a.imageThreshold < 0 || a.imageThreshold > 255))
+    warnings.push_back(given("--threshold", a.imageThreshold) + "the level is 0 to 255; " +
+                       Number(static_cast<std::uint8_t>(a.imageThreshold)) + " is used");
+
+  // The mask: a token the naming does not know is written as it stands,
+  // and a name without the format's extension is hard to open.
+  const std::string& mask = settings_.advanced.filenameMask;
+  const std::string lower = ToLowerAscii(mask.empty() ? std::string("%filename%.%ext%") : mask);
+  const std::string where = "--filename-mask=" + mask + ": ";
+  // The mask with every known token as one line break, so that only the
+  // percent signs of unknown ones remain.
+  std::string rest;
+  const std::vector<std::string> tokens = NamingTokens();
+  for (std::size_t k = 0; k < lower.size();) {
+    const auto token = std::find_if(tokens.begin(), tokens.end(), [&](const std::string& name) {
+      return lower.compare(k, name.size(), name) == 0;
+    });
+    if (token != tokens.end()) {
+      rest += '\n';
+      k += token->size();
+    } else {
+      rest += lower[k++];
+    }
+  }
+  if (const std::size_t open = rest.find('%'); open != std::string::npos) {
+    const std::size_t close = rest.find('%', open + 1);
+    const std::string unknown =
+        close == std::string::npos || rest.substr(open, close - open).find('\n') != std::string::npos
+            ? "%"
+            : rest.substr(open, close - open + 1);
+    warnings.push_back(where + unknown + " is no token; it is written as it stands");
+  }
+  const std::size_t dot = lower.rfind('.');
+  const std::string last = dot == std::string::npos ? std::string() : lower.substr(dot + 1);
+  const std::string& extension = job_.outputExtension;
+  if (last != "%ext%" && last != "%ext[u]%" && last != "%ext[t]%" && last != extension) {
+    if (context_.formats.outputFormat(last) || last == "jpeg" || last == "tif")
+      warnings.push_back(where + "the names end in ." + last + " but the files are written as " +
+                         extension);
+    else
+      warnings.push_back(where + "no .%ext% at its end; the names do not end in ." + extension);
+  }
+  return warnings;
 }
 
 }  // namespace lumafold::batch

@@ -13,6 +13,7 @@
 
 #include "cli/batch.h"
 #include "cli/command_line.h"
+#include "cli/disc_commands.h"
 #include "engine/run/conversion_job.h"
 #include "engine/run/run_folder.h"
 #include "engine/writers/write_output.h"
@@ -76,7 +77,13 @@ std::string LowerExtension(const std::string& path) {
 // what is there.
 std::string PathProblem(const std::string& path, bool wantFolder) {
   struct stat info {};
-  if (stat(path.c_str(), &info) != 0) return std::strerror(errno);
+  if (stat(path.c_str(), &info) != 0) {
+    const int error = errno;
+    struct stat own {};
+    if (error == ENOENT && lstat(path.c_str(), &own) == 0 && S_ISLNK(own.st_mode))
+      return "a symbolic link to nothing";
+    return std::strerror(error);
+  }
   if (wantFolder) return S_ISDIR(info.st_mode) ? "" : std::strerror(ENOTDIR);
   if (S_ISDIR(info.st_mode)) return std::strerror(EISDIR);
   if (!S_ISREG(info.st_mode)) return "not a regular file";
@@ -110,6 +117,18 @@ int Batch::Run() {
     return Fail(failure);
   TraceFrame();
   if (!CheckWatermark(failure) || !CheckNaming(failure)) return Fail(failure);
+  const std::vector<std::string> warnings = RunWarnings();
+  if (parsed_.strict && !warnings.empty()) {
+    for (const std::string& warning : warnings) console_.Error(warning);
+    return kExitFailed;
+  }
+  for (const std::string& warning : warnings) console_.Note("Warning: " + warning);
+  // What the warnings say the run does, it does, whatever the picture.
+  for (std::int32_t* side : {&settings_.transform.imageWidth, &settings_.transform.imageHeight})
+    if (settings_.transform.doImageResize == 1 && (*side < 0 || *side > kLargestSide) &&
+        (side == &settings_.transform.imageWidth ? settings_.transform.imageWidthUnit
+                                                  : settings_.transform.imageHeightUnit) == 0)
+      settings_.transform.doImageResize = 0;
   // Every file would otherwise fall to the Base-only fallback loader, one
   // by one, without the user learning why.
   if (const std::string problem = settings_.input.pcdDecoder == 1 ? TemporaryFolderProblem() : "";
@@ -132,6 +151,12 @@ int Batch::Run() {
                   (reason.empty() ? std::string("the conversion failed") : reason));
   };
   job_.warning = [this](const std::string& line) { console_.Note(line); };
+  job_.inputFailed = [this](const std::string& path, const std::string& reason) {
+    InputFailed(path, reason);
+  };
+  job_.fileEnded = [this](const FileResult& end) { RecordEnd(end); };
+  // A plan writes nothing, not even its report.
+  if (!parsed_.dryRun && !OpenReport(failure)) return Fail(failure);
 
   if (signals_.stopSignal() != 0) return Stopped();
 
@@ -143,7 +168,7 @@ int Batch::Run() {
     // Another run's share holds every file: this run's work is done.
     console_.Note("Note: none of the " + Number(beforeShard_) + " input files is shard " +
                   parsed_.shard + "'s share");
-    return kExitAllConverted;
+    return inputFailures_ > 0 ? kExitSomeFailed : kExitAllConverted;
   }
   if (added == 0) {
     console_.Line(catalog.text("Msg", "Conversion is not complete"));
@@ -151,9 +176,13 @@ int Batch::Run() {
     return kExitFailed;
   }
 
+  if (parsed_.dryRun) return DryRun();
+  SkipExisting();
+
   Status(catalog.text("General", "Converting"));
   const int status = Convert(added);
   job_.watermarkFont.reset();
+  if (parsed_.contactSheet && !IsSignalExitStatus(status)) WriteDiscContactSheets(context_, console_);
   return status;
 }
 
@@ -184,8 +213,20 @@ std::string ResolveAgainstCurrentDirectory(std::string_view path) {
 }
 
 int FinishCommandLine(AppContext& context, const ParseOutcome& parsed, Console& console) {
+  // With --strict a script learns of every value not taken as given before
+  // anything is written; without it the run goes on after saying so.
+  if (parsed.strict && parsed.error.empty() &&
+      (!parsed.unknownOptions.empty() || !parsed.warnings.empty())) {
+    console.SetTitle();
+    for (const std::string& option : parsed.unknownOptions)
+      console.Error("unknown option " + option);
+    for (const std::string& warning : parsed.warnings) console.Error(warning);
+    if (parsed.pause) console.WaitForKey(false);
+    return kExitFailed;
+  }
   for (const std::string& option : parsed.unknownOptions)
     console.Note("Warning: unknown option " + option + " ignored");
+  for (const std::string& warning : parsed.warnings) console.Note("Warning: " + warning);
   if (!parsed.error.empty()) {
     console.SetTitle();
     console.Error(parsed.error);

@@ -16,7 +16,7 @@ namespace lumafold {
 // Exit statuses of a command-line run.
 inline constexpr int kExitAllConverted = 0;
 inline constexpr int kExitFailed = 1;  // an "Error: " line, or nothing converted
-inline constexpr int kExitSomeFailed = 2;
+inline constexpr int kExitSomeFailed = 2;  // some files failed or were damaged
 // A batch stopped by a signal ends as shells report a process killed by
 // it: 128 + its number (SIGINT 130, SIGTERM 143, SIGHUP 129), after
 // "Conversion stopped"; a second signal ends it at once with the same rule.

@@ -19,9 +19,11 @@ int Batch::Convert(int added) {
   const bool showProgress = !quiet_ && console_.ProgressShown();
   RunOnWorkerThread(context_, console_, showProgress, [&] { ConversionWorker(context_); });
   int converted = 0;
+  int damaged = 0;
   {
     std::lock_guard<std::mutex> hold(context_.progress.lock);
-    converted = context_.progress.convertedCount;
+    converted = context_.progress.convertedCount + skipped_;
+    damaged = context_.progress.damagedCount;
   }
   const StringCatalog& catalog = context_.catalog;
   if (signals_.stopSignal() != 0) {
@@ -37,7 +39,10 @@ int Batch::Convert(int added) {
     console_.Line(catalog.text("Msg", "Conversion is not complete"));
   }
   if (converted == 0) return kExitFailed;
-  return converted < added ? kExitSomeFailed : kExitAllConverted;
+  // A file converted from rows rebuilt or a lower level is one to look at,
+  // as a failed one is.
+  return converted < added || inputFailures_ > 0 || damaged > 0 ? kExitSomeFailed
+                                                                 : kExitAllConverted;
 }
 
 }  // namespace lumafold::batch

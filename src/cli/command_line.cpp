@@ -1,3 +1,5 @@
+// The command-line face's entry: command-line defaults, the parse, then the
+// batch run or the word that the window is to follow.
 #include "cli/command_line.h"
 
 #include "cli/batch_run.h"

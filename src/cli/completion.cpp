@@ -1,3 +1,5 @@
+// The completion scripts, generated from the option table at the moment they
+// are printed.
 #include "cli/completion.h"
 
 #include <vector>
@@ -41,6 +43,8 @@ std::vector<Completion> Completions(const FormatRegistry& formats) {
       {"--version", {}},
       {"--profile=", {std::string(kFiles)}},
       {"--shard=", {}},
+      {"--info", {}},
+      {"--info=", {"json", "text"}},
   };
   for (const ConversionOptionInfo& option : ConversionOptions()) {
     Completion entry{ToLowerAscii(option.name) + (option.takesValue ? "=" : ""), {}};
@@ -67,9 +71,9 @@ std::string Words(const std::vector<std::string>& words) {
 std::string BashValues(const Completion& entry, std::string_view word) {
   const std::string w(word);
   if (entry.values.size() == 1 && entry.values.front() == kFiles)
-    return "compopt -o filenames 2>/dev/null; COMPREPLY=($(compgen -f -- \"" + w + "\"))";
+    return "_lumafold_files -f \"" + w + "\"";
   if (entry.values.size() == 1 && entry.values.front() == kFolders)
-    return "compopt -o filenames 2>/dev/null; COMPREPLY=($(compgen -d -- \"" + w + "\"))";
+    return "_lumafold_files -d \"" + w + "\"";
   return "COMPREPLY=($(compgen -W '" + Words(entry.values) + "' -- \"" + w + "\"))";
 }
 
@@ -91,15 +95,36 @@ std::string BashScript(const FormatRegistry& formats) {
   }
 
   return "# bash completion for lumafold, generated from its option table\n"
+         "# File names one a line (names with blanks stay whole); readline quotes\n"
+         "# them again.\n"
+         "_lumafold_files() {\n"
+         "  compopt -o filenames 2>/dev/null\n"
+         "  mapfile -t COMPREPLY < <(compgen $1 -- \"$2\")\n"
+         "}\n"
          "_lumafold() {\n"
-         "  # The word up to the cursor, split at blanks only: with \"=\" in\n"
-         "  # COMP_WORDBREAKS, bash's own words would cut --name=value apart.\n"
+         "  # The words up to the cursor, split at unquoted blanks and with their\n"
+         "  # quotes and backslashes taken off: with \"=\" and \":\" in\n"
+         "  # COMP_WORDBREAKS, bash's own words would cut --name=value and file\n"
+         "  # names apart.\n"
          "  local line=${COMP_LINE:0:COMP_POINT}\n"
-         "  local cur=${line##*[[:blank:]]}\n"
-         "  local prev=\n"
-         "  local rest=${line%\"$cur\"}\n"
-         "  while [[ $rest == *[[:blank:]] ]]; do rest=${rest%?}; done\n"
-         "  prev=${rest##*[[:blank:]]}\n"
+         "  local cur= prev= quote= started= c i\n"
+         "  local -a words=()\n"
+         "  for ((i = 0; i < ${#line}; i++)); do\n"
+         "    c=${line:i:1}\n"
+         "    if [[ -n $quote ]]; then\n"
+         "      if [[ $c == \"$quote\" ]]; then quote=; else cur+=$c; fi\n"
+         "    elif [[ $c == \\\\ ]]; then\n"
+         "      i=$((i + 1)); cur+=${line:i:1}; started=1\n"
+         "    elif [[ $c == [\\\"\\'] ]]; then\n"
+         "      quote=$c; started=1\n"
+         "    elif [[ $c == [[:blank:]] ]]; then\n"
+         "      [[ -n $started ]] && words+=(\"$cur\")\n"
+         "      cur= started=\n"
+         "    else\n"
+         "      cur+=$c; started=1\n"
+         "    fi\n"
+         "  done\n"
+         "  ((${#words[@]})) && prev=${words[${#words[@]} - 1]}\n"
          "  COMPREPLY=()\n"
          "  case $cur in\n"
          "  --*=*)\n"
@@ -128,8 +153,7 @@ std::string BashScript(const FormatRegistry& formats) {
          "    return\n"
          "  fi\n"
          "  # Every other word is one more input.\n"
-         "  compopt -o filenames 2>/dev/null\n"
-         "  COMPREPLY=($(compgen -f -- \"$cur\"))\n"
+         "  _lumafold_files -f \"$cur\"\n"
          "}\n"
          "complete -F _lumafold lumafold\n";
 }

@@ -1,3 +1,5 @@
+// The console's writing side: one lock around every line, so that trace
+// lines from the worker never split a progress line of the main thread.
 #include "cli/console.h"
 
 #include <sys/ioctl.h>

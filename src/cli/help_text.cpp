@@ -1,3 +1,5 @@
+// The help and version texts as fixed lines, with the program's own name put
+// into the usage lines.
 #include "cli/help_text.h"
 
 #include <unistd.h>
@@ -41,6 +43,8 @@ constexpr std::string_view kHelpTemplate[] = {
     "  --invert                  Invert output image",
     "  --greyscale               Greyscale output image",
     "  --pcd-decoder=STR         Set Photo CD decoder, STR = (builtin | external)",
+    "  --metadata=STR            Set scan metadata in outputs, STR = (keep | strip)",
+    "  --pcd-highlights=STR      Set Photo CD highlights, STR = (rolloff | keep)",
     "  --profile=FILE            Set configuration file with required settings",
     "    ...                     Refer documentation for all available options",
     " ",
@@ -50,6 +54,7 @@ constexpr std::string_view kHelpTemplate[] = {
     "  -d, --debug               Print debug information to stdout",
     "  -p, --pause               Pause at exit",
     "  -v, --version             Display version information and exit",
+    "  --info[=json] FILE...     Print what each Photo CD file says about itself",
 };
 
 // Lines 4 to 6 show an input file, line 9 the output format.

@@ -1,3 +1,5 @@
+// The option table and the value readers behind the command line's option
+// language.
 #include "cli/option_parser.h"
 
 #include <fcntl.h>
@@ -43,7 +45,7 @@ constexpr KeywordSet kNoKeywords = KeywordSet::DdsLoadAs;
 // int8 field keeps its low byte, as the field's width dictates.
 const ConversionOption kConversionOptions[] = {
     // Input: stored and shown, although Photo CD decoding reads only the
-    // choice of decoder.
+    // choice of decoder and of its highlight rendering.
     {"--DDS-LOAD-AS", Kind::Keyword, KeywordSet::DdsLoadAs,
      [](auto& s, auto& v) { s.input.ddsLoadAs = v.number; }},
     {"--GIF-FRAME-LOADING", Kind::Keyword, KeywordSet::FrameLoading,
@@ -52,6 +54,8 @@ const ConversionOption kConversionOptions[] = {
      [](auto& s, auto& v) { s.input.icoFrameLoading = v.number; }},
     {"--PCD-DECODER", Kind::Keyword, KeywordSet::PcdDecoder,
      [](auto& s, auto& v) { s.input.pcdDecoder = v.number; }},
+    {"--PCD-HIGHLIGHTS", Kind::Keyword, KeywordSet::PcdHighlights,
+     [](auto& s, auto& v) { s.input.pcdHighlights = v.number; }},
     {"--RAW-LOAD-AS", Kind::Keyword, KeywordSet::RawLoadAs,
      [](auto& s, auto& v) { s.input.rawLoadAs = v.number; }},
     {"--RAW-HEADER-SIZE", Kind::Number, kNoKeywords,
@@ -66,6 +70,8 @@ const ConversionOption kConversionOptions[] = {
      [](auto& s, auto& v) { s.input.tiffFrameLoading = v.number; }},
 
     // Output
+    {"--METADATA", Kind::Keyword, KeywordSet::Metadata,
+     [](auto& s, auto& v) { s.output.keepMetadata = static_cast<std::int8_t>(v.number); }},
     {"--BMP-BPP", Kind::Number, kNoKeywords, [](auto& s, auto& v) { s.output.bmpBpp = v.number; }},
     {"--BMP-COMPRESSION", Kind::Keyword, KeywordSet::Compression,
      [](auto& s, auto& v) { s.output.bmpCompression = v.number; }},
@@ -327,28 +333,130 @@ void JoinQuoted(const std::vector<std::string>& parameters, std::size_t& i, std:
   EraseQuotes(value);
 }
 
-void ApplyConversionOption(AppContext& context, const ConversionOption& option, std::string text) {
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+// How far ReadNumber and ReadReal read: the end of what they took, and
+// whether any digit was among it.
+struct Scanned {
+  std::size_t end = 0;
+  bool digits = false;
+};
+
+std::size_t SkipSign(std::string_view text, std::size_t k) {
+  while (k < text.size() && IsBlank(text[k])) ++k;
+  if (k < text.size() && (text[k] == '-' || text[k] == '+')) ++k;
+  return k;
+}
+
+Scanned ScanNumber(std::string_view text) {
+  std::size_t k = SkipSign(text, 0);
+  unsigned base = 10;
+  if (k < text.size() && (text[k] == '$' || text[k] == '%')) base = text[k++] == '$' ? 16 : 2;
+  Scanned scanned;
+  for (; k < text.size(); ++k) {
+    const char c = text[k] >= 'A' && text[k] <= 'F' ? static_cast<char>(text[k] + 32) : text[k];
+    unsigned digit;
+    if (c >= '0' && c <= '9')
+      digit = static_cast<unsigned>(c - '0');
+    else if (c >= 'a' && c <= 'f')
+      digit = static_cast<unsigned>(c - 'a' + 10);
+    else
+      break;
+    if (digit >= base) break;
+    scanned.digits = true;
+  }
+  scanned.end = k;
+  return scanned;
+}
+
+Scanned ScanReal(std::string_view text) {
+  std::size_t k = SkipSign(text, 0);
+  Scanned scanned;
+  for (; k < text.size() && text[k] >= '0' && text[k] <= '9'; ++k) scanned.digits = true;
+  if (k < text.size() && text[k] == '.')
+    for (++k; k < text.size() && text[k] >= '0' && text[k] <= '9'; ++k) scanned.digits = true;
+  scanned.end = k;
+  return scanned;
+}
+
+// What a number read from `text` leaves unsaid: "" when the whole text was
+// the number, else the warning's reason.
+std::string NumberProblem(std::string_view text, Scanned scanned, const std::string& readAs) {
+  std::string_view rest = text.substr(scanned.end);
+  while (!rest.empty() && IsBlank(rest.back())) rest.remove_suffix(1);
+  if (!scanned.digits) return "not a number, read as " + readAs;
+  if (!rest.empty()) return "read as " + readAs + " (the number ends before \"" + std::string(rest) + "\")";
+  return "";
+}
+
+bool IsColour(std::string_view text) {
+  if (text.starts_with('#')) text.remove_prefix(1);
+  return text.size() == 6 && std::all_of(text.begin(), text.end(), [](char c) {
+           return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+         });
+}
+
+std::string ShortReal(float value) {
+  char text[64];
+  const auto result = std::to_chars(text, text + sizeof text, value);
+  return std::string(text, result.ptr);
+}
+
+// `where` names the profile file a value came from, empty on the command
+// line. The option's own (lower-case) name and the text are what the user
+// wrote, so every warning can be found in the script or profile.
+void ApplyConversionOption(AppContext& context, const ConversionOption& option, std::string text,
+                           ParseOutcome* outcome = nullptr, const std::string& where = {}) {
   TakenValue value;
+  std::string problem;
   switch (option.kind) {
     case Kind::Number:
       value.number = ReadNumber(text);
+      problem = NumberProblem(text, ScanNumber(text), std::to_string(value.number));
       break;
     case Kind::Real:
       value.real = ReadReal(text);
+      problem = NumberProblem(text, ScanReal(text), ShortReal(value.real));
       break;
-    case Kind::Keyword:
-      value.number = context.formats.keywordValue(option.keywords, TrimSpaces(text)).value_or(0);
+    case Kind::Keyword: {
+      const std::optional<int> number = context.formats.keywordValue(option.keywords, TrimSpaces(text));
+      value.number = number.value_or(0);
+      if (!number) {
+        // The compression list is shared by every format, each taking a
+        // part of it; naming the whole list would offer what it refuses.
+        if (option.keywords == KeywordSet::Compression) {
+          const std::string setting =
+              std::string(option.name.substr(2, option.name.find('-', 2) - 2)) + " Compression";
+          problem = "not a compression keyword; " +
+                    context.formats.keywordName(option.keywords, 0, setting) + " is used";
+        } else {
+          std::string list;
+          for (const std::string& name : context.formats.keywordNames(option.keywords))
+            list += (list.empty() ? "" : ", ") + ToLowerAscii(name);
+          problem = "not one of " + list + "; " +
+                    context.formats.keywordName(option.keywords, 0) + " is used";
+        }
+      }
       break;
+    }
     case Kind::Text:
     case Kind::JoinedText:
+      if (option.name.ends_with("-COLOR") && !IsColour(text))
+        problem = "not a colour (RRGGBB or #RRGGBB), black is used";
+      break;
     case Kind::Flag:
       break;
+  }
+  if (outcome) {
+    const std::string name = ToLowerAscii(std::string(option.name));
+    outcome->given[name] = text;
+    if (!problem.empty())
+      outcome->warnings.push_back((where.empty() ? std::string() : where + ": ") + name + "=" +
+                                  text + ": " + problem);
   }
   value.text = std::move(text);
   option.apply(context.settings, value);
 }
-
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 // Why a profile file could not be opened, as the system says it (0 when it
 // opens: it is then not a readable key file).
@@ -470,7 +578,8 @@ ParseOutcome ParseOptions(AppContext& context, const std::vector<std::string>& p
       const std::size_t optionAt = i;
       if (!key.starts_with("--")) ++i;
       std::string value = i < count ? OptionValue(parameters[i]) : std::string();
-      if (value.empty() || value.front() == '-') {
+      // "-i -" names standard input, as "-" does for most tools.
+      if (value.empty() || (value.front() == '-' && !(isInput && value == "-"))) {
         if (key.starts_with("--") && parameters[optionAt].find('=') == std::string::npos)
           return fail(kIncorrectParameterCount, parameters[optionAt],
                       "the value is written after \"=\", as in " + ToLowerAscii(key) + "=VALUE");
@@ -503,7 +612,29 @@ ParseOutcome ParseOptions(AppContext& context, const std::vector<std::string>& p
       outcome.pause = true;
       continue;
     }
+    if (key == "--CONTACT-SHEET") {
+      outcome.contactSheet = true;
+      continue;
+    }
 
+    // Options of the run itself, for scripts; none of them is a setting.
+    if (key == "--STRICT" || key == "--DRY-RUN" || key == "--SKIP-EXISTING" || key == "--NULL") {
+      (key == "--STRICT"     ? outcome.strict
+       : key == "--DRY-RUN" ? outcome.dryRun
+       : key == "--NULL"    ? outcome.nullSeparated
+                            : outcome.skipExisting) = true;
+      continue;
+    }
+    const bool isReport = key == "--REPORT";
+    if (isReport) {
+      std::string value = OptionValue(parameters[i]);
+      if (parameters[i].find('=') == std::string::npos || value.empty())
+        return fail(kIncorrectParameterCount, parameters[i],
+                    "the value is written after \"=\", as in --report=FILE");
+      JoinQuoted(parameters, i, value);
+      outcome.report = value;
+      continue;
+    }
     const bool isProfile = key == "--PROFILE";
     const bool isShard = key == "--SHARD";
     const ConversionOption* option =
@@ -531,7 +662,7 @@ ParseOutcome ParseOptions(AppContext& context, const std::vector<std::string>& p
     }
     if (isProfile) {
       JoinQuoted(parameters, i, value);
-      if (!ApplyProfileFile(context, value)) {
+      if (!ApplyProfileFile(context, value, outcome)) {
         std::string why = "cannot be read";
         if (value.empty()) {
           why = "no file name";
@@ -543,20 +674,47 @@ ParseOutcome ParseOptions(AppContext& context, const std::vector<std::string>& p
       continue;
     }
     if (option->kind == Kind::JoinedText) JoinQuoted(parameters, i, value);
-    ApplyConversionOption(context, *option, std::move(value));
+    ApplyConversionOption(context, *option, std::move(value), &outcome);
   }
   return outcome;
 }
 
 bool ApplyProfileFile(AppContext& context, const std::string& path) {
+  ParseOutcome unused;
+  return ApplyProfileFile(context, path, unused);
+}
+
+bool ApplyProfileFile(AppContext& context, const std::string& path, ParseOutcome& outcome) {
   if (path.empty()) return false;
   const std::optional<ProfileFile> file = ProfileFile::Read(path);
   if (!file) return false;
+  // NUL bytes, a cut or skipped lines: whatever was read of it may be a
+  // small part of what the user meant.
   const ProfileFile::Section* section = file->section("CLI");
-  if (!section) return true;
+  if (!section) {
+    outcome.warnings.push_back(path + (file->whole() ? ": no [CLI] section" : ": not a text file") +
+                               "; nothing is applied");
+    return true;
+  }
+  if (!file->whole())
+    outcome.warnings.push_back(path + ": not all of it is text; only the lines read as keys apply");
   for (const ProfileFile::Entry& entry : section->entries) {
-    const ConversionOption* option = FindConversionOption(ToUpperAscii(entry.key), true);
-    if (!option) continue;
+    const std::string key = ToUpperAscii(entry.key);
+    const ConversionOption* option = FindConversionOption(key, true);
+    if (!option) {
+      // The natural way to write a key file drops the dashes; the profile
+      // keeps its described spelling, so say how to write the key instead.
+      const std::string lower = ToLowerAscii(entry.key);
+      if (!key.starts_with("--") && FindConversionOption("--" + key, true))
+        outcome.warnings.push_back(path + ": key " + entry.key +
+                                   " is written with its leading --, as in --" + lower + "; ignored");
+      else if (key == kFrameOpacityOption)
+        outcome.warnings.push_back(path + ": key " + entry.key +
+                                   " is written --wm-solid-opacity in a profile; ignored");
+      else
+        outcome.warnings.push_back(path + ": unknown key " + entry.key + " ignored");
+      continue;
+    }
     std::string value;
     if (option->name == kFilenameMaskOption) {
       value = entry.value;
@@ -564,7 +722,7 @@ bool ApplyProfileFile(AppContext& context, const std::string& path) {
     } else {
       value = std::string(TrimSpaces(entry.value));
     }
-    ApplyConversionOption(context, *option, std::move(value));
+    ApplyConversionOption(context, *option, std::move(value), &outcome, path);
   }
   return true;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -33,6 +34,22 @@ struct ParseOutcome {
   std::vector<std::string> unknownOptions;
   // The value of --shard=K/N as given, empty without it; the batch checks it.
   std::string shard;
+  // Values not taken as given (a keyword not in its list, a number with
+  // text after it, a colour that is none, a profile key that is skipped),
+  // one text each, printed after "Warning: " (or "Error: " with --strict).
+  std::vector<std::string> warnings;
+  // The text each conversion option was last given as, by its lower-case
+  // name ("--jpg-quality" -> "abc"), so that a refusal names what the user
+  // typed rather than the number it became.
+  std::map<std::string, std::string> given;
+  // Run options of the command line only (never read from a profile).
+  bool strict = false;        // --strict: every warning is an error
+  bool dryRun = false;        // --dry-run: plan, write nothing
+  bool skipExisting = false;  // --skip-existing: keep outputs already there
+  bool nullSeparated = false; // --null: "-i -" reads NUL-separated names
+  std::string report;         // --report=FILE: JSON Lines, one per input
+  // --contact-sheet: an index print per disc or input folder after the run.
+  bool contactSheet = false;
 };
 
 // The key of a parameter: empty for a parameter that does not begin with
@@ -63,6 +80,8 @@ ParseOutcome ParseOptions(AppContext& context, const std::vector<std::string>& p
 // False when the file cannot be opened (the path is empty, missing or not a
 // readable file); a file without the section is not an error.
 bool ApplyProfileFile(AppContext& context, const std::string& path);
+// The same, adding what it did not take as given to `outcome`'s warnings.
+bool ApplyProfileFile(AppContext& context, const std::string& path, ParseOutcome& outcome);
 
 // The long names of every conversion option ("--JPG-QUALITY", ...), in the
 // order of the option table, with the keyword list of those that take one.

@@ -1,3 +1,5 @@
+// Reading --shard=K/N and picking a run's share by a stable hash of each
+// file's subfolder and name, so that the processes agree without talking.
 #include "cli/shard.h"
 
 #include <charconv>

@@ -8,6 +8,7 @@
 #include <mutex>
 
 #include "engine/writers/devil_guard.h"
+#include "engine/writers/metadata.h"
 
 namespace lumafold {
 namespace {
@@ -35,6 +36,7 @@ void InstallMessageHandlers() {
     FreeImage_SetOutputMessage(FromFreeImage);
     TIFFSetWarningHandler(FromLibtiff);
     TIFFSetErrorHandler(FromLibtiff);
+    InitMetadataLibrary();
   });
 }
 

@@ -7,7 +7,10 @@
 // conversion from the CCIR 709 curve to sRGB (1.09-1.17), and synthetic files
 // carry sRGB values outright. Reference white becomes display white; above
 // it the values roll off smoothly into the top of the range instead of
-// clipping. Linear light undoes the sRGB curve (extended past 1).
+// clipping. Kept highlights instead scale R'G'B' so that the top of the
+// luma code (1.402) is the top of the range, with nothing rolled off.
+// Linear light undoes the sRGB curve, extended past 1 and mirrored below 0,
+// so that colours outside the sRGB gamut keep their negative channels.
 //
 // Chroma is brought up to luma size with the same co-sited interpolation as
 // the level chain, kept at two extra bits, and all sums run in fixed point
@@ -34,8 +37,10 @@ double RollOff(double v) {
   return kKnee + (1.0 - kKnee) * (1.0 - std::exp(-(v - kKnee) / (1.0 - kKnee)));
 }
 
+double Kept(double v) { return std::clamp(v / kKeptHighlightsTop, 0.0, 1.0); }
+
 double SrgbToLinear(double v) {
-  if (v <= 0.0) return 0.0;
+  if (v < 0.0) return -SrgbToLinear(-v);
   if (v <= 0.04045) return v / 12.92;
   return std::pow((v + 0.055) / 1.055, 2.4);
 }
@@ -48,9 +53,16 @@ struct Tables {
   int blue[kChromaSteps];  // from chroma1
   std::vector<std::uint16_t> display16;
   std::vector<std::uint8_t> display8;
+  std::vector<std::uint16_t> kept16;
+  std::vector<std::uint8_t> kept8;
   std::vector<float> linear;
+  // Whether every sum the tables can give lies inside the curves, so that
+  // the per-pixel clamp can go (it does for these constants: R'G'B' stay
+  // within -1.5 .. 2.3).
+  bool sumsInRange = false;
 
-  Tables() : display16(kSteps), display8(kSteps), linear(kSteps) {
+  Tables()
+      : display16(kSteps), display8(kSteps), kept16(kSteps), kept8(kSteps), linear(kSteps) {
     for (int l = 0; l < 256; ++l)
       luma[l] = static_cast<int>(std::lround(l * 1.402 / 255.0 * kFraction));
     for (int q = 0; q < kChromaSteps; ++q) {
@@ -67,8 +79,19 @@ struct Tables {
       const auto d16 = static_cast<std::uint16_t>(std::lround(RollOff(v) * 65535.0));
       display16[i] = d16;
       display8[i] = static_cast<std::uint8_t>((d16 * 255 + 32767) / 65535);
+      const auto k16 = static_cast<std::uint16_t>(std::lround(Kept(v) * 65535.0));
+      kept16[i] = k16;
+      kept8[i] = static_cast<std::uint8_t>((k16 * 255 + 32767) / 65535);
       linear[i] = static_cast<float>(SrgbToLinear(v));
     }
+    const auto [lowRed, highRed] = std::minmax_element(red, red + kChromaSteps);
+    const auto [lowBlue, highBlue] = std::minmax_element(blue, blue + kChromaSteps);
+    const auto [lowG1, highG1] = std::minmax_element(greenC1, greenC1 + kChromaSteps);
+    const auto [lowG2, highG2] = std::minmax_element(greenC2, greenC2 + kChromaSteps);
+    const int lowChroma = std::min({*lowRed, *lowBlue, *lowG1 + *lowG2});
+    const int highChroma = std::max({*highRed, *highBlue, *highG1 + *highG2});
+    const auto [lowLuma, highLuma] = std::minmax_element(luma, luma + 256);
+    sumsInRange = *lowLuma + lowChroma >= kLowest && *highLuma + highChroma < kLowest + kSteps;
   }
 };
 
@@ -82,7 +105,7 @@ inline int Index(int value) { return std::clamp(value - kLowest, 0, kSteps - 1);
 // The channel offsets are template arguments for the two layouts that occur
 // (R, G, B and FreeImage's B, G, R), so the inner loop stores at constant
 // offsets; any other layout takes the general path.
-template <typename T, int kRed = -1, int kGreen = -1, int kBlue = -1>
+template <typename T, bool kClamp, int kRed = -1, int kGreen = -1, int kBlue = -1>
 void Convert(const YccPlanes& planes, int rotation, const T* curve, const Destination& to,
              int first, int last) {
   const int red = kRed >= 0 ? kRed : to.red;
@@ -136,10 +159,18 @@ void Convert(const YccPlanes& planes, int rotation, const T* curve, const Destin
         break;
     }
     const std::uint8_t* luma = &planes.luma[static_cast<std::size_t>(y) * width];
+    // Unclamped, the curve is indexed from its R'G'B' origin.
+    const T* const origin = curve - kLowest;
     auto pixel = [&](int l, int q1, int q2) {
-      out[target + red] = curve[Index(l + t.red[q2])];
-      out[target + green] = curve[Index(l + t.greenC1[q1] + t.greenC2[q2])];
-      out[target + blue] = curve[Index(l + t.blue[q1])];
+      if constexpr (kClamp) {
+        out[target + red] = curve[Index(l + t.red[q2])];
+        out[target + green] = curve[Index(l + t.greenC1[q1] + t.greenC2[q2])];
+        out[target + blue] = curve[Index(l + t.blue[q1])];
+      } else {
+        out[target + red] = origin[l + t.red[q2]];
+        out[target + green] = origin[l + t.greenC1[q1] + t.greenC2[q2]];
+        out[target + blue] = origin[l + t.blue[q1]];
+      }
       target += step;
     };
     // Even pixels sit on a chroma sample, odd ones between two.
@@ -153,13 +184,16 @@ void Convert(const YccPlanes& planes, int rotation, const T* curve, const Destin
 template <typename T>
 void ConvertInto(const YccPlanes& planes, int rotation, const T* curve, const Destination& to,
                  bool spareCore) {
+  const bool clamp = !ColourTables().sumsInRange;
   SplitRows(planes.height, spareCore, [&](int first, int last) {
-    if (to.red == 0 && to.green == 1 && to.blue == 2)
-      Convert<T, 0, 1, 2>(planes, rotation, curve, to, first, last);
+    if (clamp)
+      Convert<T, true>(planes, rotation, curve, to, first, last);
+    else if (to.red == 0 && to.green == 1 && to.blue == 2)
+      Convert<T, false, 0, 1, 2>(planes, rotation, curve, to, first, last);
     else if (to.red == 2 && to.green == 1 && to.blue == 0)
-      Convert<T, 2, 1, 0>(planes, rotation, curve, to, first, last);
+      Convert<T, false, 2, 1, 0>(planes, rotation, curve, to, first, last);
     else
-      Convert<T>(planes, rotation, curve, to, first, last);
+      Convert<T, false>(planes, rotation, curve, to, first, last);
   });
 }
 
@@ -171,14 +205,17 @@ LevelSize UprightSize(LevelSize stored, int rotation) {
 }
 
 void ConvertToRgb(const YccPlanes& planes, int rotation, Rendering rendering,
-                  const Destination& destination, bool spareCore) {
+                  Highlights highlights, const Destination& destination, bool spareCore) {
   const Tables& t = ColourTables();
+  const bool keep = highlights == Highlights::Keep;
   switch (rendering) {
     case Rendering::Display8:
-      ConvertInto(planes, rotation, t.display8.data(), destination, spareCore);
+      ConvertInto(planes, rotation, keep ? t.kept8.data() : t.display8.data(), destination,
+                  spareCore);
       break;
     case Rendering::Display16:
-      ConvertInto(planes, rotation, t.display16.data(), destination, spareCore);
+      ConvertInto(planes, rotation, keep ? t.kept16.data() : t.display16.data(), destination,
+                  spareCore);
       break;
     case Rendering::LinearFloat:
       ConvertInto(planes, rotation, t.linear.data(), destination, spareCore);
@@ -186,8 +223,8 @@ void ConvertToRgb(const YccPlanes& planes, int rotation, Rendering rendering,
   }
 }
 
-void ConvertToRgb(const YccPlanes& planes, int rotation, Rendering rendering, Picture& picture,
-                  bool spareCore) {
+void ConvertToRgb(const YccPlanes& planes, int rotation, Rendering rendering,
+                  Highlights highlights, Picture& picture, bool spareCore) {
   const LevelSize upright = UprightSize({planes.width, planes.height}, rotation);
   picture.width = upright.width;
   picture.height = upright.height;
@@ -209,7 +246,7 @@ void ConvertToRgb(const YccPlanes& planes, int rotation, Rendering rendering, Pi
       destination.origin = picture.rgbFloat.data();
       break;
   }
-  ConvertToRgb(planes, rotation, rendering, destination, spareCore);
+  ConvertToRgb(planes, rotation, rendering, highlights, destination, spareCore);
 }
 
 }  // namespace lumafold::pcd::detail

@@ -33,22 +33,6 @@ constexpr std::size_t kFourBaseDataSector = 389;
 constexpr std::size_t kSixteenBaseTableOffset = 12;  // sectors after its ICA sector
 constexpr std::size_t kSixteenBaseDataOffset = 14;
 
-const char* NameOf(Level level) {
-  switch (level) {
-    case Level::Base16:
-      return "Base/16";
-    case Level::Base4:
-      return "Base/4";
-    case Level::Base:
-      return "Base";
-    case Level::FourBase:
-      return "4Base";
-    case Level::SixteenBase:
-      return "16Base";
-  }
-  return "?";
-}
-
 std::span<const std::uint8_t> Slice(std::span<const std::uint8_t> file, std::size_t from,
                                     std::size_t to) {
   to = std::min(to, file.size());
@@ -65,41 +49,25 @@ std::span<const std::uint8_t> LevelData(std::span<const std::uint8_t> file, std:
   return Slice(file, first * kSectorSize, end);
 }
 
-// Lower-level planes brought up to the next level's size.
-YccPlanes Doubled(const YccPlanes& lower, bool spareCore) {
-  YccPlanes up;
-  up.width = lower.width * 2;
-  up.height = lower.height * 2;
-  SizeBuffer(up.luma, static_cast<std::size_t>(up.width) * up.height);
-  const std::size_t chroma = static_cast<std::size_t>(lower.width) * lower.height;
-  SizeBuffer(up.chroma1, chroma);
-  SizeBuffer(up.chroma2, chroma);
-  // Chroma rows are half as many, so a range of luma rows takes the
-  // chroma rows of half that range with it.
-  SplitRows(lower.height, spareCore, [&](int first, int last) {
-    Interpolate2x(lower.luma.data(), lower.width, lower.height, up.luma.data(), first, last);
-    const int chromaWidth = lower.width / 2;
-    const int chromaHeight = lower.height / 2;
-    Interpolate2x(lower.chroma1.data(), chromaWidth, chromaHeight, up.chroma1.data(), first / 2,
-                  last / 2);
-    Interpolate2x(lower.chroma2.data(), chromaWidth, chromaHeight, up.chroma2.data(), first / 2,
-                  last / 2);
-  });
-  return up;
-}
-
-// Tries a residual level on `lower`; on success `planes` holds it.
+// Tries a residual level on `lower`. When `ok`, `planes` hold the level:
+// whole, or with the rows in `lost` rebuilt from `lower`.
 struct Attempt {
   bool ok = false;
-  std::string problem;
-  bool cutShort = false;
+  std::string problem;    // why not ok
+  bool cutShort = false;  // the file ends before or inside the level
   ResidualStream stream;
+  LostRows lost;
+  YccPlanes planes;
+
+  int soundRows() const {
+    return stream.soundLumaRows +
+           static_cast<int>(std::count(stream.chroma.begin(), stream.chroma.end(), RowState::Sound));
+  }
 };
 
 Attempt BuildResidualLevel(std::span<const std::uint8_t> file, std::size_t tableSector,
                            std::size_t tableSectors, int tableCount, std::size_t dataSector,
-                           std::size_t stopSector, const YccPlanes& lower, YccPlanes& planes,
-                           bool spareCore) {
+                           std::size_t stopSector, const YccPlanes& lower, bool spareCore) {
   Attempt attempt;
   if (file.size() < (dataSector + 1) * kSectorSize) {
     attempt.cutShort = true;
@@ -115,32 +83,74 @@ Attempt BuildResidualLevel(std::span<const std::uint8_t> file, std::size_t table
     return attempt;
   }
   const std::span<const std::uint8_t> data = LevelData(file, dataSector, stopSector);
-  // Every luma row takes a sync, a header and a code per pixel: data too
-  // short to hold them is cut short, and decoding it would be wasted.
-  const std::size_t lumaBits =
-      static_cast<std::size_t>(2 * lower.height) *
-      (40 + static_cast<std::size_t>(2 * lower.width) * tables[0].shortest);
-  if (data.size() * 8 < lumaBits) {
-    attempt.cutShort = data.data() + data.size() == file.data() + file.size();
+  const bool reachesFileEnd = data.data() + data.size() == file.data() + file.size();
+  // Data too short for even one luma row (a sync, a header and a code per
+  // pixel) holds nothing to keep, and decoding it would be wasted.
+  const std::size_t rowBits = 40 + static_cast<std::size_t>(2 * lower.width) * tables[0].shortest;
+  if (data.size() * 8 < rowBits) {
+    attempt.cutShort = reachesFileEnd;
     attempt.problem = attempt.cutShort ? "the file is cut short inside it"
                                        : "its coded data is too short for its rows";
     return attempt;
   }
-  planes = Doubled(lower, spareCore);
-  attempt.stream = ApplyResiduals(data, tables, planes);
-  attempt.ok = attempt.stream.complete;
-  if (!attempt.ok) {
-    const bool reachedFileEnd = data.data() + data.size() == file.data() + file.size();
-    attempt.cutShort = reachedFileEnd && attempt.stream.endByte + 8 >= data.size();
+  attempt.stream = BuildOnLower(data, tables, lower, attempt.planes, attempt.lost, spareCore);
+  attempt.cutShort = reachesFileEnd && attempt.stream.ranOut;
+  // Rows that could not be decoded are rebuilt from the level below; a
+  // level without a single sound row is not there at all.
+  attempt.ok = attempt.stream.complete || attempt.stream.soundLumaRows > 0;
+  if (!attempt.ok)
     attempt.problem = attempt.cutShort
                           ? "the file is cut short inside it"
                           : "its coded data is damaged (" + attempt.stream.problem + ")";
-  }
   return attempt;
 }
 
 std::string NotUsed(Level level, const std::string& why) {
-  return std::string(NameOf(level)) + " not used: " + why;
+  return std::string(LevelName(level)) + " not used: " + why;
+}
+
+// "row 5", "rows 1204-1209", "rows 3-4, 10, 1204-1209"; beyond a few
+// stretches only how many more there are.
+std::string RowsText(const std::vector<RowRange>& ranges) {
+  constexpr std::size_t kListed = 4;
+  if (ranges.size() == 1 && ranges[0].first == ranges[0].last)
+    return "row " + std::to_string(ranges[0].first);
+  std::string text = "rows ";
+  int rows = 0;
+  for (std::size_t i = 0; i < ranges.size(); ++i) {
+    rows += ranges[i].last - ranges[i].first + 1;
+    if (i >= kListed) continue;
+    if (i > 0) text += ", ";
+    text += std::to_string(ranges[i].first);
+    if (ranges[i].last > ranges[i].first) {
+      text += '-';
+      text += std::to_string(ranges[i].last);
+    }
+  }
+  if (ranges.size() > kListed)
+    text += " and " + std::to_string(ranges.size() - kListed) + " more stretches (" +
+            std::to_string(rows) + " rows in all)";
+  return text;
+}
+
+std::string DamageText(const LevelDamage& damage) {
+  std::string text = LevelName(damage.level);
+  if (!damage.rows.empty()) {
+    text += ' ';
+    text += RowsText(damage.rows);
+  }
+  if (!damage.colourRows.empty()) {
+    text += damage.rows.empty() ? " colour detail of " : " and the colour detail of ";
+    text += RowsText(damage.colourRows);
+  }
+  text += damage.cutShort ? " cut off by the end of the file" : " damaged";
+  return text + ", rebuilt from " +
+         LevelName(static_cast<Level>(static_cast<int>(damage.level) - 1));
+}
+
+void RecordDamage(Level level, const Attempt& attempt, std::vector<LevelDamage>& damage) {
+  if (!attempt.lost.any()) return;
+  damage.push_back({level, attempt.lost.luma, attempt.lost.chromaOnly, attempt.cutShort});
 }
 
 }  // namespace
@@ -168,48 +178,59 @@ Result Decode(std::span<const std::uint8_t> file, const Request& request) {
     level = static_cast<Level>(static_cast<int>(level) - 1);
   }
 
+  std::vector<LevelDamage> damage;
   if (level == Level::Base && target >= Level::FourBase) {
     // 4Base carries a luma residual; its chroma is Base chroma doubled.
-    YccPlanes four;
-    Attempt attempt = BuildResidualLevel(file, kFourBaseTableSector, 1, 1, kFourBaseDataSector,
-                                         container.fourBaseStop, planes, four, request.spareCore);
-    if (!attempt.ok) {
-      note = NotUsed(Level::FourBase, attempt.problem);
+    Attempt four = BuildResidualLevel(file, kFourBaseTableSector, 1, 1, kFourBaseDataSector,
+                                      container.fourBaseStop, planes, request.spareCore);
+    if (!four.ok) {
+      note = NotUsed(Level::FourBase, four.problem);
     } else {
-      planes = std::move(four);
+      planes = std::move(four.planes);
       level = Level::FourBase;
+      RecordDamage(level, four, damage);
       if (target == Level::SixteenBase) {
         // Where 16Base starts: the 4Base stop sector, or the sector after the
         // one holding the 4Base end mark.
         std::vector<std::size_t> starts;
         if (container.fourBaseStop > kFourBaseDataSector) starts.push_back(container.fourBaseStop);
         const std::size_t afterMark =
-            (kFourBaseDataSector * kSectorSize + attempt.stream.endMarkByte) / kSectorSize + 1;
+            (kFourBaseDataSector * kSectorSize + four.stream.endMarkByte) / kSectorSize + 1;
         if (std::find(starts.begin(), starts.end(), afterMark) == starts.end())
           starts.push_back(afterMark);
+        // The first whole level wins; of damaged ones, the one with the
+        // most sound rows (a wrong start finds the level's later rows too).
         Attempt best;
+        std::string problem;
         for (std::size_t start : starts) {
           // 16Base adds residuals to 4Base luma and to Base chroma doubled twice.
-          YccPlanes sixteen;
           Attempt tried = BuildResidualLevel(file, start + kSixteenBaseTableOffset, 2, 3,
                                              start + kSixteenBaseDataOffset,
-                                             container.sixteenBaseStop, planes, sixteen,
-                                             request.spareCore);
-          if (tried.ok) {
-            planes = std::move(sixteen);
-            level = Level::SixteenBase;
-            best = tried;
-            break;
-          }
-          if (best.problem.empty()) best = tried;
+                                             container.sixteenBaseStop, planes, request.spareCore);
+          if (problem.empty()) problem = tried.problem;
+          if (!tried.ok) continue;
+          const bool whole = !tried.lost.any();
+          if (!best.ok || tried.soundRows() > best.soundRows()) best = std::move(tried);
+          if (whole) break;
         }
-        if (level != Level::SixteenBase) note = NotUsed(Level::SixteenBase, best.problem);
+        if (best.ok) {
+          planes = std::move(best.planes);
+          level = Level::SixteenBase;
+          RecordDamage(level, best, damage);
+        } else {
+          note = NotUsed(Level::SixteenBase, problem);
+        }
       }
     }
   }
 
+  std::string told;
+  for (const LevelDamage& entry : damage) told += (told.empty() ? "" : "; ") + DamageText(entry);
+  if (!note.empty()) told += (told.empty() ? "" : "; ") + note;
+  result.picture.damage = std::move(damage);
+  result.picture.highlights = request.highlights;
   result.picture.level = level;
-  result.picture.note = std::move(note);
+  result.picture.note = std::move(told);
   if (request.destination) {
     const LevelSize upright = UprightSize({planes.width, planes.height}, container.rotation);
     const Destination destination =
@@ -221,9 +242,11 @@ Result Decode(std::span<const std::uint8_t> file, const Request& request) {
     result.picture.width = upright.width;
     result.picture.height = upright.height;
     result.picture.rendering = request.rendering;
-    ConvertToRgb(planes, container.rotation, request.rendering, destination, request.spareCore);
+    ConvertToRgb(planes, container.rotation, request.rendering, request.highlights, destination,
+                 request.spareCore);
   } else {
-    ConvertToRgb(planes, container.rotation, request.rendering, result.picture, request.spareCore);
+    ConvertToRgb(planes, container.rotation, request.rendering, request.highlights,
+                 result.picture, request.spareCore);
   }
   result.ok = true;
   return result;

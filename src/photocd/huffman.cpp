@@ -8,6 +8,10 @@
 // before the next sync. A sync whose row number is the level height ends the
 // level. 4Base holds luma rows only; 16Base adds both chroma planes, which
 // real scans interleave (chroma1 row, chroma2 row) after all luma rows.
+//
+// Because every row opens with its own sync, damage costs only the rows it
+// hits: after a pattern that is no code, or a row that does not end at a
+// sync, decoding goes on at the next sync with a plausible row header.
 #include <algorithm>
 #include <cstring>
 
@@ -44,7 +48,9 @@ class BitReader {
     return value << (position_ & 7);
   }
   void Skip(std::size_t bits) { position_ += bits; }
+  void Seek(std::size_t bits) { position_ = bits; }
   std::size_t position() const { return position_; }
+  std::span<const std::uint8_t> data() const { return data_; }
   bool PastEnd() const { return position_ > data_.size() * 8; }
   // True when fewer than a sync and a header remain.
   bool NearEnd() const { return position_ + kSyncBits + kHeaderBits > data_.size() * 8; }
@@ -149,83 +155,167 @@ std::vector<HuffmanTable> ReadHuffmanTables(std::span<const std::uint8_t> bytes,
   return tables;
 }
 
+namespace {
+
+struct RowHeader {
+  bool sync = false;
+  int plane = 0;
+  int row = 0;
+};
+
+RowHeader HeaderAt(const BitReader& reader) {
+  const std::uint64_t window = reader.Window();
+  const auto header = static_cast<unsigned>((window >> (64 - kSyncBits - kHeaderBits)) & 0xFFFF);
+  return {(window >> (64 - kSyncBits)) == kSync, static_cast<int>(header >> 14),
+          static_cast<int>((header >> 1) & 0x1FFF)};
+}
+
+bool Plausible(const RowHeader& header, int height) {
+  if (!header.sync || header.row > height) return false;
+  return header.plane == 0 || ((header.plane == 2 || header.plane == 3) && header.row % 2 == 0);
+}
+
+// Moves `reader` to the next sync after its position that opens a plausible
+// row header; false when the data ends first. 23 ones always cover two
+// whole 0xFF bytes, so only the bit positions just before such a pair can
+// start one.
+bool FindNextSync(BitReader& reader, int height) {
+  const std::span<const std::uint8_t> data = reader.data();
+  const std::size_t from = reader.position() + 1;
+  for (std::size_t byte = (from + 7) / 8; byte + 1 < data.size(); ++byte) {
+    if (data[byte] != 0xFF || data[byte + 1] != 0xFF) continue;
+    const std::size_t last = 8 * byte;
+    for (std::size_t bit = last >= 7 ? last - 7 : 0; bit <= last; ++bit) {
+      if (bit < from) continue;
+      reader.Seek(bit);
+      if (reader.NearEnd()) return false;
+      if (Plausible(HeaderAt(reader), height)) return true;
+    }
+  }
+  reader.Seek(data.size() * 8);
+  return false;
+}
+
+}  // namespace
+
 ResidualStream ApplyResiduals(std::span<const std::uint8_t> data,
                               const std::vector<HuffmanTable>& tables, YccPlanes& planes) {
   ResidualStream result;
   const int width = planes.width;
   const int height = planes.height;
   const int half = width / 2;
-  std::vector<std::uint8_t> lumaSeen(static_cast<std::size_t>(height), 0);
-  std::vector<std::uint8_t> chromaSeen(static_cast<std::size_t>(height), 0);  // [plane-2][row/2]
-  int lumaRows = 0;
-  int chromaRows = 0;
+  result.luma.assign(static_cast<std::size_t>(height), RowState::Missing);
+  result.chroma.assign(static_cast<std::size_t>(height), RowState::Missing);  // [plane-2][row/2]
   bool endSeen = false;
+  // Only a level with chroma tables (16Base) has chroma rows: in 4Base a
+  // chroma header is damage, and its row would overwrite Base's chroma.
+  const bool withChroma = tables.size() > 1;
   BitReader reader(data);
+  auto note = [&result](const char* problem) {
+    if (result.problem.empty()) result.problem = problem;
+  };
+  // Rows after a damaged stretch are found again at their sync.
+  auto resynchronise = [&]() {
+    if (FindNextSync(reader, height)) return true;
+    result.ranOut = true;
+    return false;
+  };
 
   for (;;) {
     if (reader.NearEnd()) {
-      result.problem = "the file ends inside the coded data";
-      break;
-    }
-    const std::uint64_t window = reader.Window();
-    const bool sync = (window >> (64 - kSyncBits)) == kSync;
-    const auto header = static_cast<unsigned>((window >> (64 - kSyncBits - kHeaderBits)) & 0xFFFF);
-    const int plane = static_cast<int>(header >> 14);
-    const int row = static_cast<int>((header >> 1) & 0x1FFF);
-    if (endSeen) {
-      // Chroma rows may follow the end mark; anything else ends the level.
-      if (!sync || (plane != 2 && plane != 3) || row >= height) break;
-    } else if (!sync) {
-      result.problem = lumaRows + chromaRows == 0
-                           ? "the coded data does not start with a row sync"
-                           : "a row does not end where the next row sync should be";
+      if (!endSeen) {
+        note("the file ends inside the coded data");
+        result.ranOut = true;
+      }
       break;
     }
     const std::size_t rowStart = reader.position();
-    reader.Skip(kSyncBits + kHeaderBits);
+    const RowHeader header = HeaderAt(reader);
+    const int plane = header.plane;
+    const int row = header.row;
+    if (endSeen) {
+      // Chroma rows may follow the end mark; anything else ends the level.
+      if (!header.sync || (plane != 2 && plane != 3) || row >= height) break;
+    } else if (!header.sync) {
+      note(rowStart == 0 ? "the coded data does not start with a row sync"
+                         : "a row does not end where the next row sync should be");
+      if (!resynchronise()) break;
+      continue;
+    }
     if (row == height) {
       if (!endSeen) result.endMarkByte = rowStart / 8;
       endSeen = true;
+      reader.Skip(kSyncBits + kHeaderBits);
       continue;
     }
-    bool decoded = false;
-    if (plane == 0 && row < height && !lumaSeen[row]) {
-      lumaSeen[row] = 1;
-      ++lumaRows;
-      decoded =
-          DecodeRow(reader, tables[0], &planes.luma[static_cast<std::size_t>(row) * width], width);
-    } else if ((plane == 2 || plane == 3) && row < height && row % 2 == 0) {
+    RowState* state = nullptr;
+    const HuffmanTable* table = nullptr;
+    std::uint8_t* target = nullptr;
+    int count = 0;
+    if (plane == 0 && row < height && result.luma[row] == RowState::Missing) {
+      state = &result.luma[row];
+      table = &tables[0];
+      target = &planes.luma[static_cast<std::size_t>(row) * width];
+      count = width;
+    } else if ((plane == 2 || plane == 3) && withChroma && row < height && row % 2 == 0) {
       const std::size_t index = static_cast<std::size_t>(plane - 2) * (height / 2) + row / 2;
-      if (chromaSeen[index]) {
-        result.problem = "a chroma row comes twice";
-        break;
+      if (result.chroma[index] == RowState::Missing) {
+        state = &result.chroma[index];
+        table = &tables[std::min<std::size_t>(plane - 1, tables.size() - 1)];
+        Bytes& chroma = plane == 2 ? planes.chroma1 : planes.chroma2;
+        target = &chroma[static_cast<std::size_t>(row / 2) * half];
+        count = half;
       }
-      chromaSeen[index] = 1;
-      ++chromaRows;
-      const HuffmanTable& table = tables[std::min<std::size_t>(plane - 1, tables.size() - 1)];
-      Bytes& chroma = plane == 2 ? planes.chroma1 : planes.chroma2;
-      decoded = DecodeRow(reader, table, &chroma[static_cast<std::size_t>(row / 2) * half], half);
-    } else {
-      result.problem = "a row header names no row of this level";
-      break;
     }
-    if (!decoded) {
-      result.problem = "a bit pattern in the coded data is no code of the table";
-      break;
+    if (!state) {
+      note("a row header names no row of this level, or one that came before");
+      reader.Seek(rowStart);
+      if (!resynchronise()) break;
+      continue;
+    }
+    reader.Skip(kSyncBits + kHeaderBits);
+    // Marked damaged until it is shown to end at the next sync: its pixels
+    // may then hold part of a row's differences and are rebuilt.
+    *state = RowState::Damaged;
+    if (!DecodeRow(reader, *table, target, count)) {
+      note("a bit pattern in the coded data is no code of the table");
+      if (!resynchronise()) break;
+      continue;
     }
     if (reader.PastEnd()) {
-      result.problem = "the file ends inside the coded data";
+      note("the file ends inside the coded data");
+      result.ranOut = true;
       break;
     }
+    // A row that ends where the data does is whole, and so is the last of
+    // the chroma rows behind the end mark, which nothing need follow; the
+    // loop then stops.
+    if (!endSeen && !reader.NearEnd() && !HeaderAt(reader).sync) {
+      note("a row does not end where the next row sync should be");
+      if (!resynchronise()) break;
+      continue;
+    }
+    *state = RowState::Sound;
   }
 
   result.endByte = std::min(reader.position() / 8, data.size());
   if (!endSeen) result.endMarkByte = result.endByte;
-  result.lumaComplete = lumaRows == height;
-  result.chromaApplied = chromaRows == height;  // height / 2 rows for each of two planes
-  if (!result.lumaComplete && result.problem.empty()) result.problem = "luma rows are missing";
-  if (result.lumaComplete && chromaRows != 0 && !result.chromaApplied && result.problem.empty())
-    result.problem = "chroma rows are missing";
+  const auto sound = [](const std::vector<RowState>& rows) {
+    return static_cast<int>(std::count(rows.begin(), rows.end(), RowState::Sound));
+  };
+  const auto touched = [](const std::vector<RowState>& rows) {
+    return static_cast<int>(rows.size()) -
+           static_cast<int>(std::count(rows.begin(), rows.end(), RowState::Missing));
+  };
+  result.soundLumaRows = sound(result.luma);
+  const int chromaRows = touched(result.chroma);
+  result.lumaComplete = result.soundLumaRows == height;
+  result.chromaApplied = sound(result.chroma) == height;  // height / 2 rows for each of two planes
+  // A level with chroma tables that ends before its end mark may have lost
+  // chroma rows too.
+  result.chromaInStream = chromaRows != 0 || (!endSeen && withChroma);
+  if (!result.lumaComplete) note("luma rows are missing");
+  if (result.lumaComplete && chromaRows != 0 && !result.chromaApplied) note("chroma rows are missing");
   // Without chroma rows only the end mark shows that none were cut off.
   result.complete = result.lumaComplete && (result.chromaApplied || (chromaRows == 0 && endSeen));
   if (result.complete) result.problem.clear();

@@ -19,14 +19,8 @@
 
 namespace lumafold::pcd::detail {
 
-inline constexpr std::size_t kSectorSize = 2048;
-
-// Luma size of a level as stored (landscape); chroma is half of it each way.
-struct LevelSize {
-  int width = 0;
-  int height = 0;
-};
-LevelSize SizeOf(Level level);
+// The sector size, LevelSize and SizeOf come with the header parser (photocd.h).
+using pcd::kSectorSize;
 
 // Leaves new elements uninitialised: the planes and the file's bytes are
 // written whole right after they are sized, and zeroing tens of megabytes
@@ -79,15 +73,10 @@ void SizeBuffer(std::vector<T, Allocator>& buffer, std::size_t count);
 
 // --- container ---------------------------------------------------------------
 
-struct Container {
-  Level declared = Level::Base;       // highest level the attribute byte claims
-  int rotation = 0;                   // quarter turns the picture is stored clockwise
-  std::uint32_t fourBaseStop = 0;     // first sector after the 4Base data
-  std::uint32_t sixteenBaseStop = 0;  // first sector after the 16Base data
-};
+using Container = Attributes;
 
-// Reads the signature and the first image component attribute record; false
-// with `error` set when the bytes are not an Image Pac.
+// The header parser's attributes; false with `error` set when the bytes are
+// not an Image Pac.
 bool ReadContainer(std::span<const std::uint8_t> file, Container& container, std::string& error);
 
 // A level's luma and its two half-size chroma planes, 8-bit PhotoYCC.
@@ -121,22 +110,51 @@ struct HuffmanTable {
 std::vector<HuffmanTable> ReadHuffmanTables(std::span<const std::uint8_t> bytes, int count,
                                             std::string& error);
 
+// What became of one row of a residual level.
+enum class RowState : std::uint8_t {
+  Missing,  // not in the stream: the row keeps the level below, untouched
+  Sound,    // decoded whole and followed by the next row's sync
+  Damaged,  // begun but not decoded soundly: may hold part of its differences
+};
+
 // Where a residual stream ended and what it held.
 struct ResidualStream {
-  bool complete = false;  // every luma row, and chroma rows all or none
+  bool complete = false;  // every luma row sound, and chroma rows all or none
   bool lumaComplete = false;
-  bool chromaApplied = false;   // the chroma residual rows were all present
+  bool chromaApplied = false;   // the chroma residual rows were all sound
+  bool chromaInStream = false;  // some chroma row came, or the end mark never did
+  bool ranOut = false;          // the data ended before the end mark
+  int soundLumaRows = 0;
   std::size_t endMarkByte = 0;  // where the end mark starts (or where reading stopped)
   std::size_t endByte = 0;      // where reading stopped
-  std::string problem;          // why it is not complete
+  std::string problem;          // the first thing that went wrong; empty when complete
+  std::vector<RowState> luma;   // per luma row
+  // Chroma1 rows, then chroma2 rows, each half as many as luma rows.
+  std::vector<RowState> chroma;
 };
 
 // Decodes the rows of a residual level from `data` (starting at its first
 // sync) and adds them to `planes`, which hold the level below interpolated
 // to this level's size. Chroma rows, when the level has them, go to the
-// half-size chroma planes.
+// half-size chroma planes. After damage it goes on at the next row sync.
 ResidualStream ApplyResiduals(std::span<const std::uint8_t> data,
                               const std::vector<HuffmanTable>& tables, YccPlanes& planes);
+
+// Rows of a residual level that were not decoded, as luma row ranges
+// (inclusive): `luma` those whose luma detail is lost, `chromaOnly` those
+// that lost only their colour detail.
+struct LostRows {
+  std::vector<RowRange> luma;
+  std::vector<RowRange> chromaOnly;
+  bool any() const { return !luma.empty() || !chromaOnly.empty(); }
+};
+
+// Builds a residual level on `lower`: `lower` doubled, the rows of `data`
+// added, and every row that was not decoded soundly rebuilt from `lower`,
+// so that the level is whole whatever the damage. `lost` says which rows.
+ResidualStream BuildOnLower(std::span<const std::uint8_t> data,
+                            const std::vector<HuffmanTable>& tables, const YccPlanes& lower,
+                            YccPlanes& planes, LostRows& lost, bool spareCore);
 
 // --- reconstruction ------------------------------------------------------------
 
@@ -145,6 +163,10 @@ ResidualStream ApplyResiduals(std::span<const std::uint8_t> data,
 // Writes the target rows made from source rows [first, last).
 void Interpolate2x(const std::uint8_t* source, int width, int height, std::uint8_t* target,
                    int first, int last);
+
+// The level below doubled to this level's size: what a residual level holds
+// before its differences are added.
+YccPlanes Doubled(const YccPlanes& lower, bool spareCore);
 
 // --- colour ----------------------------------------------------------------------
 
@@ -155,11 +177,11 @@ LevelSize UprightSize(LevelSize stored, int rotation);
 // picture is stored clockwise) into `destination`, which holds the upright
 // size.
 void ConvertToRgb(const YccPlanes& planes, int rotation, Rendering rendering,
-                  const Destination& destination, bool spareCore = false);
+                  Highlights highlights, const Destination& destination, bool spareCore = false);
 
 // The same into the picture's own buffer, filling its size.
-void ConvertToRgb(const YccPlanes& planes, int rotation, Rendering rendering, Picture& picture,
-                  bool spareCore = false);
+void ConvertToRgb(const YccPlanes& planes, int rotation, Rendering rendering,
+                  Highlights highlights, Picture& picture, bool spareCore = false);
 
 // The decode itself over a whole file (or its first sectors, for thumbnails).
 Result Decode(std::span<const std::uint8_t> file, const Request& request);

@@ -8,8 +8,9 @@
 // toolkit. engine/steps/pcd_image.h turns them into FreeImage bitmaps.
 //
 // Below the decoder, the header reader: what an Image Pac says about itself
-// (signature, highest level stored and really held, orientation) before any
-// decoder sees it; the external decoder chain picks its sub-image by it.
+// (signature, levels stored and really held, orientation, the information
+// header) before any decoder sees it; the decoder itself, the external
+// decoder chain, `--info` and the outputs' metadata all read it.
 #pragma once
 
 #include <cstddef>
@@ -38,19 +39,58 @@ enum class Rendering {
   LinearFloat,  // linear light, reference white = 1.0, highlights kept above it
 };
 
+// What the display renderings (Display8, Display16) make of the range above
+// reference white; linear light keeps all of it either way.
+enum class Highlights {
+  // Reference white just below the top code, brighter values rolled off
+  // smoothly into the top of the range.
+  RollOff,
+  // R'G'B' as encoded, scaled so that the brightest value a Photo CD can
+  // encode (kKeptHighlightsTop x reference white) is the top code:
+  // reference white sits at 1 / kKeptHighlightsTop of the range. A file
+  // written so needs a profile that says so.
+  Keep,
+};
+
+// Luma code 255 over reference white (luma 182): R'G'B' = 1.402 at the top.
+inline constexpr double kKeptHighlightsTop = 1.402;
+
+// Rows first to last, inclusive, in the level's stored (landscape) rows.
+struct RowRange {
+  int first = 0;
+  int last = 0;
+  bool operator==(const RowRange&) const = default;
+};
+
+// Rows of a coded level (4Base, 16Base) that could not be decoded and were
+// rebuilt from the level below; the picture keeps its size.
+struct LevelDamage {
+  Level level = Level::SixteenBase;
+  std::vector<RowRange> rows;        // rows whose luma detail was lost
+  std::vector<RowRange> colourRows;  // further rows that lost only their colour detail
+  bool cutShort = false;             // the file ends inside the level
+};
+
 struct Picture {
   int width = 0;   // upright: 2048x3072 for a portrait 16Base scan
   int height = 0;
   Rendering rendering = Rendering::Display8;
+  Highlights highlights = Highlights::RollOff;  // the rendering of the range above white
   Level level = Level::Base;  // the level actually decoded
   // Exactly one is filled, by `rendering`: width * height * 3 values; none
   // when the request gave a destination.
   std::vector<std::uint8_t> rgb8;
   std::vector<std::uint16_t> rgb16;
   std::vector<float> rgbFloat;
+  // Rows rebuilt from a lower level, per coded level; empty for a sound file.
+  std::vector<LevelDamage> damage;
   // Why a higher level than `level` was not used although the header
-  // declares it (cut short, damaged Huffman data); empty otherwise.
+  // declares it (cut short, damaged Huffman data), and which rows were
+  // rebuilt, for people ("16Base rows 1204-1209 damaged, rebuilt from
+  // 4Base"); empty for a sound file.
   std::string note;
+  // Less than the file declares: rows rebuilt, or a lower level.
+  bool degraded() const { return !damage.empty() || !note.empty(); }
 };
 
 struct Result {
@@ -77,6 +117,7 @@ struct Request {
   // sound level is given.
   Level highest = Level::SixteenBase;
   Rendering rendering = Rendering::Display8;
+  Highlights highlights = Highlights::RollOff;
   // When set, called once as soon as the header is read, with the upright
   // size the picture has if every level the file declares is sound, so that
   // the caller can ready its memory while the levels are decoded.
@@ -100,54 +141,137 @@ Result DecodeThumbnail(const std::string& path, Level level = Level::Base16);
 
 }  // namespace lumafold::pcd
 
-namespace lumafold {
+// --- The Image Pac header -----------------------------------------------------
+// One parser for everything an Image Pac says about itself before any pixel
+// is decoded: the decoder, the external decoder chain, the window's file
+// facts, `--info` and the metadata of the outputs all read it here.
+namespace lumafold::pcd {
 
-// Resolution levels of an Image Pac; the sub-image index of ImageMagick's
-// Photo CD reader for a level is 3 + level.
-enum class PhotoCdLevel : int { Base = 0, FourBase = 1, SixteenBase = 2 };
-
-struct PhotoCdHeader {
-  PhotoCdLevel declaredLevel = PhotoCdLevel::Base;  // what the attribute byte claims
-  PhotoCdLevel usableLevel = PhotoCdLevel::Base;    // highest level wholly inside the file
-  int rotation = 0;  // quarter turns: 0 none, 1 90 ccw, 2 180, 3 90 cw
-  std::uint16_t fourBaseStopSector = 0;
-  std::uint16_t sixteenBaseStopSector = 0;
-  std::uint8_t firstSectorOrientationByte = 0;  // byte 0x48, read by FreeImage
-  std::uint64_t fileSize = 0;
-};
-
-enum class PhotoCdHeaderStatus {
-  Ok,
-  Unreadable,  // cannot be opened or read
-  NotPhotoCd,  // no "PCD_IPI" signature
-  TooShort,    // shorter than the Base image
-};
-
-struct PhotoCdHeaderResult {
-  PhotoCdHeaderStatus status = PhotoCdHeaderStatus::Unreadable;
-  PhotoCdHeader header;
-  bool ok() const { return status == PhotoCdHeaderStatus::Ok; }
-};
-
-inline constexpr std::uint64_t kPhotoCdSectorSize = 2048;
+inline constexpr std::size_t kSectorSize = 2048;
 // Base/16, Base/4 and Base end at sector 384 in every Image Pac.
-inline constexpr std::uint64_t kPhotoCdBaseEnd = 384 * kPhotoCdSectorSize;
+inline constexpr std::uint64_t kBaseEnd = 384 * kSectorSize;
+// The information header and the first image component attribute record.
+inline constexpr std::size_t kHeaderBytes = 0x0E0A;
 
-PhotoCdHeaderResult ReadPhotoCdHeader(const std::string& path);
-// The same from an open file (read with pread, the offset is left alone).
-PhotoCdHeaderResult ReadPhotoCdHeader(int fd);
-
-// Sub-image index of the highest level the file holds (3, 4 or 5).
-inline int HighestIndex(const PhotoCdHeader& header) {
-  return 3 + static_cast<int>(header.usableLevel);
-}
-
-// Width and height (landscape) that ImageMagick writes for a sub-image index;
-// nullopt for an index outside 0..5.
-struct PixelSize {
+// Luma size of a level as stored (landscape); chroma is half of it each way.
+struct LevelSize {
   int width = 0;
   int height = 0;
 };
-std::optional<PixelSize> SizeOfIndex(int index);
+LevelSize SizeOf(Level level);
+// "Base/16", "Base/4", "Base", "4Base", "16Base".
+const char* LevelName(Level level);
+
+// The first image component attribute record (0xE00).
+struct Attributes {
+  Level declared = Level::Base;       // highest level the attribute byte claims
+  int rotation = 0;                   // quarter turns the picture is stored clockwise
+  bool extension = false;             // a 64Base extension file exists (Pro discs)
+  int compressionClass = 1;           // 1 to 4
+  std::uint32_t fourBaseStop = 0;     // first sector after the 4Base data
+  std::uint32_t sixteenBaseStop = 0;  // first sector after the 16Base data
+  int interleave = 0;                 // 1 = picture only
+};
+
+enum class HeaderStatus {
+  Ok,
+  Unreadable,  // cannot be opened or read, or not a regular file
+  NotPhotoCd,  // no "PCD_IPI" signature
+  TooShort,    // ends inside the header (or, for a file, before Base ends)
+};
+
+// Signature and attributes from the first bytes of an Image Pac.
+HeaderStatus ParseAttributes(std::span<const std::uint8_t> head, Attributes& attributes);
+
+// The highest level wholly inside a file of `fileSize` bytes: a level counts
+// when its stop sector lies beyond the level below it and inside the file.
+Level WholeLevel(const Attributes& attributes, std::uint64_t fileSize);
+
+// The Image Pac information (0x800): every field is empty when the file
+// does not give it (FF bytes, zero times, blank or placeholder strings).
+struct Version {
+  int major = 0;
+  int minor = 0;
+};
+struct Information {
+  std::optional<Version> specificationVersion;
+  std::optional<Version> softwareRelease;
+  std::optional<int> magnification;  // in hundredths: 100 = 1.00
+  std::optional<std::int64_t> scanningTime;      // seconds since 1970-01-01 00:00 UTC
+  std::optional<std::int64_t> modificationTime;  // the same
+  std::optional<int> medium;                     // 0 to 8, see MediumName
+  std::string productType;                       // film or product code
+  std::string scannerVendor;
+  std::string scannerProduct;
+  std::string scannerFirmware;
+  std::string scannerFirmwareDate;
+  std::string scannerSerial;
+  std::optional<int> pixelSize;  // scanner pixel size in hundredths of a micrometre
+  std::string workstation;
+  std::optional<int> characterSet;  // of the photofinisher's name, 1 to 6
+  std::string photofinisher;        // UTF-8
+  bool sceneBalance = false;        // the "SBA" block is present
+  std::optional<Version> sceneBalanceRevision;
+  std::optional<int> sceneBalanceCommand;  // 0 to 3, see SceneBalanceName
+  std::optional<int> filmTermNumber;
+  std::optional<int> copyrightStatus;  // 1 = restrictions apply, see the rights file
+  std::string rightsFile;
+};
+// Every string is UTF-8, trimmed; `head` may end anywhere.
+Information ParseInformation(std::span<const std::uint8_t> head);
+
+// Names for the coded fields; nullptr for a code without one.
+const char* MediumName(int medium);
+const char* SceneBalanceName(int command);
+const char* CompressionClassName(int compressionClass);
+// The common films by their film term number.
+const char* FilmName(int filmTermNumber);
+
+// A file's header: its attributes, the level it really holds, the information.
+struct Header : Attributes {
+  Level whole = Level::Base;  // highest level wholly inside the file
+  std::uint8_t firstSectorOrientationByte = 0;  // byte 0x48, read by FreeImage
+  std::uint64_t fileSize = 0;
+  Information information;
+};
+
+struct HeaderResult {
+  HeaderStatus status = HeaderStatus::Unreadable;
+  Header header;
+  bool ok() const { return status == HeaderStatus::Ok; }
+};
+
+// Reads a file's header (4 KB). A folder, FIFO or device is Unreadable at
+// once (never blocks).
+HeaderResult ReadHeader(const std::string& path);
+// The same from an open file (read with pread, the offset is left alone).
+HeaderResult ReadHeader(int fd);
+// The same from a file's first bytes already in memory (a picture read out
+// of a disc image); `fileSize` is the whole file's.
+HeaderResult ParseHeader(std::span<const std::uint8_t> start, std::uint64_t fileSize);
+
+// The sub-image index of ImageMagick's Photo CD reader for a level (Base 3,
+// 4Base 4, 16Base 5), and the landscape size of an index (0 to 5).
+inline int ImageMagickIndex(Level level) { return 1 + static_cast<int>(level); }
+std::optional<LevelSize> SizeOfIndex(int index);
+
+}  // namespace lumafold::pcd
+
+// The names the engine and the window know the header by.
+namespace lumafold {
+
+using PhotoCdHeader = pcd::Header;
+using PhotoCdHeaderStatus = pcd::HeaderStatus;
+using PhotoCdHeaderResult = pcd::HeaderResult;
+using PixelSize = pcd::LevelSize;
+using pcd::SizeOfIndex;
+
+inline PhotoCdHeaderResult ReadPhotoCdHeader(const std::string& path) {
+  return pcd::ReadHeader(path);
+}
+inline PhotoCdHeaderResult ReadPhotoCdHeader(int fd) { return pcd::ReadHeader(fd); }
+
+// Sub-image index of the highest level the file holds (3, 4 or 5).
+inline int HighestIndex(const pcd::Header& header) { return pcd::ImageMagickIndex(header.whole); }
 
 }  // namespace lumafold

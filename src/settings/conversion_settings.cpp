@@ -1,6 +1,7 @@
 #include "settings/conversion_settings.h"
 
 #include <ctime>
+#include <utility>
 
 namespace lumafold {
 
@@ -38,23 +39,28 @@ const std::int32_t* OutputSettings::bppFor(const std::string& key) const {
   return const_cast<OutputSettings*>(this)->bppFor(key);
 }
 
-SettingsDate localNow() {
+SettingsDate LocalDate(std::time_t when) {
   // The file counts seconds since 1970 in local time, so shift UTC by the
-  // zone offset that applies now.
-  std::time_t now = std::time(nullptr);
+  // zone offset that applies then.
   std::tm local{};
-  localtime_r(&now, &local);
-  return static_cast<SettingsDate>(now + local.tm_gmtoff);
+  localtime_r(&when, &local);
+  return static_cast<SettingsDate>(when + local.tm_gmtoff);
+}
+
+SettingsDate ConversionSettings::now() const {
+  return LocalDate(clock ? clock() : std::time(nullptr));
 }
 
 void ConversionSettings::resetToDefaults(SettingsMode mode, ScreenSize screen) {
-  std::string path = settingsFilePath;
+  std::string path = std::move(settingsFilePath);
+  std::function<std::time_t()> keptClock = std::move(clock);
   *this = ConversionSettings{};
-  settingsFilePath = path;
+  settingsFilePath = std::move(path);
+  clock = std::move(keptClock);
 
-  const SettingsDate now = localNow();
-  general.updateDate = now;
-  advanced.customTimestamp = now;
+  const SettingsDate today = now();
+  general.updateDate = today;
+  advanced.customTimestamp = today;
   window.x = screen.width > 510 ? (screen.width - 510) / 2 : 100;
   window.y = screen.height > 330 ? (screen.height - 330) / 2 : 100;
   transform.keepAspectRatio = mode == SettingsMode::Window ? 1 : 0;

@@ -5,6 +5,8 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
+#include <functional>
 #include <string>
 
 namespace lumafold {
@@ -50,6 +52,10 @@ struct InputSettings {
   // Which decoder reads Photo CD files: 0 the program's own (in the
   // process), 1 the external converter with FreeImage's loader behind it.
   std::int32_t pcdDecoder = 0;
+  // What the built-in decoder's 8- and 16-bit renderings make of the range
+  // above reference white: 0 roll it off into the top codes, 1 keep it
+  // (the brightest encodable value at the top code).
+  std::int32_t pcdHighlights = 0;
 };
 
 struct OutputSettings {
@@ -88,6 +94,9 @@ struct OutputSettings {
   std::int32_t wbmpBpp = 0;
   std::int32_t webpBpp = 0;
   std::int32_t xpmBpp = 0;
+  // 1: the outputs carry what the Image Pac says about the scan (times,
+  // scanner, film, rights) as EXIF and XMP; 0: they carry none of it.
+  std::int8_t keepMetadata = 1;
 
   // The "<KEY> BPP" field of an output format key ("jpg" -> jpgBpp);
   // nullptr for a key that is not one of the 23 output formats.
@@ -205,6 +214,10 @@ struct ScreenSize {
 
 struct ConversionSettings {
   std::string settingsFilePath;  // not persisted
+  // The one clock every "now" of the settings reads (the defaults, the
+  // fallbacks of a settings file, the update check's date); empty: the
+  // system's. Tests fix it, so that two loads cannot straddle a second.
+  std::function<std::time_t()> clock;
 
   GeneralSettings general;
   WindowSettings window;
@@ -225,9 +238,12 @@ struct ConversionSettings {
 
   // "Do Image Color Correction" follows brightness, contrast, gamma, invert.
   void updateColorCorrection();
+
+  // `clock`'s time as a settings date (seconds since 1970 local time).
+  SettingsDate now() const;
 };
 
-// Current local date-time as seconds since 1970 local time.
-SettingsDate localNow();
+// `when` as seconds since 1970 local time.
+SettingsDate LocalDate(std::time_t when);
 
 }  // namespace lumafold

@@ -31,8 +31,8 @@ constexpr FormatChoice kFrameLoading[] = {{"ALL", "All Frames"},
                                           {"MIDDLE", "Middle Frame"},
                                           {"LAST", "Last Frame"},
                                           {"RANDOM", "Random Frame"}};
-constexpr FormatChoice kRawLoadAs[] = {{"AUTO", "Auto"},   {"8", "RGB8"},       {"16", "RGB16"},
-                                       {"24", "RGB24"},    {"48HS", "RGB48HS"}, {"48", "RGB48"}};
+constexpr FormatChoice kRawLoadAs[] = {{"AUTO", "Auto"}, {"8", "RGB8"},       {"16", "RGB16"},
+                                       {"24", "RGB24"},  {"48HS", "RGB48HS"}, {"48", "RGB48"}};
 constexpr FormatChoice kToneMapping[] = {{"NONE", "None"},
                                          {"LINEAR", "Linear"},
                                          {"AL", "Adaptive Logarithmic"},

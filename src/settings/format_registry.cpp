@@ -134,6 +134,8 @@ constexpr Keyword kFileTimestamp[] = {{"CURRENT", 0}, {"ORIGINAL", 1}, {"CUSTOM"
 constexpr Keyword kFrameType[] = {{"NONE", 0}, {"SOLID", 1}};
 constexpr Keyword kWatermarkType[] = {{"NONE", 0}, {"TEXT", 1}, {"IMAGE", 2}};
 constexpr Keyword kPcdDecoder[] = {{"BUILTIN", 0}, {"EXTERNAL", 1}};
+constexpr Keyword kMetadata[] = {{"STRIP", 0}, {"KEEP", 1}};
+constexpr Keyword kPcdHighlights[] = {{"ROLLOFF", 0}, {"KEEP", 1}};
 
 // The keywords of one set across every format that has it, each once at
 // its first list's number: "RLE" and "ZIP" both read as 1, and a number
@@ -197,6 +199,10 @@ std::span<const Keyword> KeywordsOf(KeywordSet set) {
       return kWatermarkType;
     case KeywordSet::PcdDecoder:
       return kPcdDecoder;
+    case KeywordSet::Metadata:
+      return kMetadata;
+    case KeywordSet::PcdHighlights:
+      return kPcdHighlights;
   }
   return {};
 }

@@ -56,6 +56,8 @@ enum class KeywordSet {
   FrameType,
   WatermarkType,
   PcdDecoder,
+  Metadata,
+  PcdHighlights,
 };
 
 // Looks up a catalog text by group and key.

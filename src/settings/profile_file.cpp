@@ -285,7 +285,7 @@ void RunUpgradeSteps(ConversionSettings& settings) {
 bool LoadSettingsFile(ConversionSettings& settings, const std::string& path, ScreenSize screen) {
   const std::optional<ProfileFile> file = ProfileFile::Read(path);
   if (file) {
-    ApplySettingsFile(settings, *file, localNow());
+    ApplySettingsFile(settings, *file, settings.now());
     // The flag is derived from the four values it summarises; a file that
     // disagrees with them must not switch the adjustment off or on.
     settings.updateColorCorrection();

@@ -66,6 +66,8 @@ constexpr SettingKey kKeys[] = {
                    K::FrameLoading),
     LF_FORMAT_ENUM("Input", "PCD Decoder", T::Int32, input.pcdDecoder, Int(0), "pcd",
                    K::PcdDecoder),
+    LF_FORMAT_ENUM("Input", "PCD Highlights", T::Int32, input.pcdHighlights, Int(0), "pcd",
+                   K::PcdHighlights),
     LF_FORMAT_ENUM("Input", "RAW Load As", T::Int32, input.rawLoadAs, Int(0), "raw", K::RawLoadAs),
     LF_FORMAT("Input", "RAW Header Size", T::Int32, input.rawHeaderSize, Int(0), "raw"),
     LF_FORMAT("Input", "RAW Image Width", T::Int32, input.rawImageWidth, Int(0), "raw"),
@@ -118,6 +120,7 @@ constexpr SettingKey kKeys[] = {
     LF_FORMAT("Output", "WBMP BPP", T::Int32, output.wbmpBpp, Int(0), "wbmp"),
     LF_FORMAT("Output", "WEBP BPP", T::Int32, output.webpBpp, Int(0), "webp"),
     LF_FORMAT("Output", "XPM BPP", T::Int32, output.xpmBpp, Int(0), "xpm"),
+    LF_ENUM("Output", "Keep Metadata", T::Int8, output.keepMetadata, Int(1), K::Metadata),
 
     LF_KEY("Transform", "Do Image Rotation", T::Int8, transform.doImageRotation, Int(0)),
     LF_ENUM("Transform", "Image Rotation Type", T::Int8, transform.imageRotationType, Int(0),

@@ -1,3 +1,4 @@
+// The About box, built from catalog texts and the product's fixed lines.
 #include "ui/about_dialog.h"
 
 #include <QFrame>

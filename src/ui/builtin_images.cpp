@@ -1,3 +1,5 @@
+// Looks up the compiled-in SVG sources by image name and draws them at the
+// size asked for.
 #include "ui/builtin_images.h"
 
 #include <QFile>

@@ -1,3 +1,4 @@
+// The colour lists' names and the RRGGBB texts, both ways.
 #include "ui/colour_names.h"
 
 #include <QIcon>

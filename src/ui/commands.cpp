@@ -1,3 +1,4 @@
+// The command, window and shortcut tables themselves.
 #include "ui/commands.h"
 
 #include <algorithm>

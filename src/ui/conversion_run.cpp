@@ -1,24 +1,23 @@
+// What Convert does before the progress dialog takes over: each check in
+// order, stopping at the first that fails.
 #include "ui/conversion_run.h"
 
 #include <sys/stat.h>
 
 #include <QComboBox>
 
+#include "engine/run/file_kind.h"
 #include "engine/steps/font_loader.h"
 #include "engine/writers/write_output.h"
 #include "settings/profile_file.h"
 #include "settings/text_utils.h"
 #include "ui/main_window.h"
+#include "ui/output_collisions.h"
 #include "ui/progress_dialog.h"
 
 namespace lumafold::ui {
 
 namespace {
-
-bool IsDirectory(const std::string& path) {
-  struct stat info {};
-  return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
 
 // A file that can serve as a watermark picture has at least one byte.
 bool IsNonEmptyFile(const std::string& path) {
@@ -93,11 +92,11 @@ bool StartConversion(MainWindow& window) {
   const OutputSettings& output = settings.output;
   if (job.outputExtension == "tiff" && output.tiffColorModel == 1 &&
       !TiffCompressionTakesCmyk(output.tiffCompression)) {
-    return refuse(QString::fromStdString(
-        "CMYK cannot be written with " +
-        context.formats.keywordName(KeywordSet::Compression, output.tiffCompression,
-                                    "TIFF Compression") +
-        " compression"));
+    return refuse(QString::fromStdString("CMYK cannot be written with " +
+                                         context.formats.keywordName(KeywordSet::Compression,
+                                                                     output.tiffCompression,
+                                                                     "TIFF Compression") +
+                                         " compression"));
   }
   // 8.-9. These leave the status text at "Preparing...".
   const WatermarkSettings& watermark = settings.watermark;
@@ -131,6 +130,20 @@ bool StartConversion(MainWindow& window) {
     return false;
   }
   job.outputFolder = folder;
+  // Outputs that would replace each other: the user may go back and
+  // change the mask instead.
+  const std::vector<OutputCollision> collisions = PlannedOutputCollisions(context);
+  if (!collisions.empty()) {
+    const Prompts& prompts = window.prompts();
+    const bool goOn =
+        prompts.question && prompts.question(&window, window.text("Msg", "Warning"),
+                                             QString::fromStdString(CollisionQuestion(collisions)));
+    if (!goOn) {
+      job.watermarkFont.reset();
+      window.setStatusText(stopped);
+      return false;
+    }
+  }
   // 11.-13.
   if (RecordRecentOutputFolder(context, job.outputFolder)) window.refreshOutputFolderBox();
   window.setStatusText(window.text("General", "Converting"));

@@ -1,3 +1,4 @@
+// The converter search window and the address it opens.
 #include "ui/converter_search_dialog.h"
 
 #include <QLabel>

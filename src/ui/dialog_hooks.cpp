@@ -136,7 +136,8 @@ void ApplyStartupTheme(AppContext& context, ThemeImages& images) {
 
 void RunAutomaticUpdateCheck(MainWindow& window) {
   WindowUpdatePrompter prompter(window);
-  ::lumafold::RunAutomaticUpdateCheck(window.context().settings.general, localNow(), prompter,
+  ConversionSettings& settings = window.context().settings;
+  ::lumafold::RunAutomaticUpdateCheck(settings.general, settings.now(), prompter,
                                       [&window] { CheckForUpdatesNow(window); });
 }
 

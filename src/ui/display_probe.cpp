@@ -1,3 +1,5 @@
+// Asks the X server or the Wayland compositor directly whether it answers,
+// before Qt's platform plugin would abort on it.
 #include "ui/display_probe.h"
 
 #include <dlfcn.h>

@@ -1,3 +1,4 @@
+// The input chooser window and which of its two buttons was taken.
 #include "ui/input_chooser.h"
 
 #include <QDialog>

@@ -1,9 +1,12 @@
+// The list commands of the main window, each keeping the list and the
+// input set in step.
 #include "ui/input_list.h"
 
 #include <sys/stat.h>
 
 #include <QApplication>
 #include <QClipboard>
+#include <QCoreApplication>
 #include <QComboBox>
 #include <QTreeWidget>
 #include <algorithm>
@@ -13,6 +16,7 @@
 #include <memory>
 #include <vector>
 
+#include "engine/run/file_kind.h"
 #include "settings/profile_file.h"
 #include "ui/commands.h"
 #include "ui/input_chooser.h"
@@ -25,11 +29,6 @@ namespace lumafold::ui {
 
 namespace {
 
-bool IsDirectory(const std::string& path) {
-  struct stat info {};
-  return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
 long long FileSize(const std::string& path) {
   struct stat info {};
   if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return -1;
@@ -41,6 +40,16 @@ void LetInterfaceBreathe() { QCoreApplication::processEvents(QEventLoop::AllEven
 void ZeroConvertedCount(RunProgress& progress) {
   std::lock_guard<std::mutex> hold(progress.lock);
   progress.convertedCount = 0;
+}
+
+// Disc images are offered beside the Photo CD files: each adds its pictures.
+std::string WithDiscImages(std::string filter) {
+  constexpr std::string_view kPatterns = "*.iso;*.cue;*.bin;*.img";
+  const std::size_t allEnd = filter.find('|', filter.find('|') + 1);
+  if (allEnd == std::string::npos) return filter;
+  filter.insert(allEnd + 1, "Photo CD disc images|" + std::string(kPatterns) + "|");
+  filter.insert(allEnd, ";" + std::string(kPatterns));
+  return filter;
 }
 
 std::string ListFileFilter(const MainWindow& window) {
@@ -108,20 +117,70 @@ bool InputList::addFile(const std::string& path) {
   return AddInputFile(window_.context(), path, sink());
 }
 
+namespace {
+
+// Names compared as people read them: "IMG0002" before "IMG0010", "roll1"
+// before "roll2", letter case aside. Done by hand: the collator's numeric
+// mode needs a locale, and the C locale of services and tests has none.
+int NaturalCompare(const QString& a, const QString& b) {
+  qsizetype i = 0, j = 0;
+  while (i < a.size() && j < b.size()) {
+    if (a[i].isDigit() && b[j].isDigit()) {
+      qsizetype endA = i, endB = j;
+      while (endA < a.size() && a[endA].isDigit()) ++endA;
+      while (endB < b.size() && b[endB].isDigit()) ++endB;
+      qsizetype startA = i, startB = j;
+      while (startA + 1 < endA && a[startA] == '0') ++startA;
+      while (startB + 1 < endB && b[startB] == '0') ++startB;
+      const QStringView numberA = QStringView(a).mid(startA, endA - startA);
+      const QStringView numberB = QStringView(b).mid(startB, endB - startB);
+      if (numberA.size() != numberB.size()) return numberA.size() < numberB.size() ? -1 : 1;
+      if (const int c = numberA.compare(numberB)) return c;
+      i = endA, j = endB;
+      continue;
+    }
+    const QChar ca = a[i].toCaseFolded(), cb = b[j].toCaseFolded();
+    if (ca != cb) return ca < cb ? -1 : 1;
+    ++i, ++j;
+  }
+  if (i < a.size() || j < b.size()) return i < a.size() ? 1 : -1;
+  return a.compare(b);
+}
+
+// A row that the Filename header sorts in natural order.
+class FileRow : public QTreeWidgetItem {
+ public:
+  using QTreeWidgetItem::QTreeWidgetItem;
+  bool operator<(const QTreeWidgetItem& other) const override {
+    const int column = treeWidget() ? treeWidget()->sortColumn() : 0;
+    return NaturalCompare(text(column), other.text(column)) < 0;
+  }
+};
+
+}  // namespace
+
+void SortRowsNaturally(QTreeWidget* view, int first) {
+  QList<QTreeWidgetItem*> rows;
+  while (view->topLevelItemCount() > first) rows << view->takeTopLevelItem(first);
+  std::stable_sort(rows.begin(), rows.end(), [](QTreeWidgetItem* a, QTreeWidgetItem* b) {
+    return NaturalCompare(a->text(0), b->text(0)) < 0;
+  });
+  view->addTopLevelItems(rows);
+}
+
 void InputList::fileAdded(const QString& path) {
   QTreeWidget* view = window_.inputListView();
-  auto* item = new QTreeWidgetItem(view);
+  auto* item = new FileRow(view);
   item->setText(0, path);
   item->setToolTip(0, path);
-  // The first file added while no output folder is shown chooses one: the
-  // folder it was imported from, or its own folder.
+  // The first file added while no output folder is shown fills one in: the
+  // folder it was imported from, or its own folder. It is not the user's
+  // choice, so it joins the recent folders only when a run uses it.
   if (!window_.outputFolderText().isEmpty()) return;
   AppContext& context = window_.context();
   const std::string folder =
       context.job.inputFolder.empty() ? FolderPart(path.toStdString()) : context.job.inputFolder;
-  AddRecentOutputFolder(context.settings, folder);
-  context.job.outputFolder = folder;
-  window_.refreshOutputFolderBox();
+  window_.showOutputFolder(QString::fromStdString(folder));
 }
 
 void InputList::openInputChooser() {
@@ -139,7 +198,7 @@ void InputList::openInputChooser() {
 
 void InputList::addFiles() {
   AppContext& context = window_.context();
-  const QString filter = QtFilter(context.formats.inputFilter(context.catalog));
+  const QString filter = QtFilter(WithDiscImages(context.formats.inputFilter(context.catalog)));
   const QStringList files =
       window_.prompts().openFiles(&window_, window_.text("Dialog", "Select Input Files"),
                                   QString::fromStdString(context.job.inputPath), filter);
@@ -175,7 +234,12 @@ void InputList::runFolderImport() {
   plan.completeKey = "Import complete";
   plan.stoppedKey = "Import is not complete";
   AddedFileSink added = sink();
+  const int first = count();
   RunTransferDialog(window_, plan, [&context, added] { FolderImport(context, added); });
+  // The walk meets files in the file system's order; the rows of the
+  // folder show by name. The conversion keeps the input set's own order.
+  QCoreApplication::sendPostedEvents(&receiver_);
+  SortRowsNaturally(window_.inputListView(), first);
 }
 
 void InputList::dropPaths(const QStringList& paths) {
@@ -276,12 +340,11 @@ void InputList::copy() {
   for (int i = 0; i < view->topLevelItemCount(); ++i) {
     QTreeWidgetItem* item = view->topLevelItem(i);
     if (!item->isSelected()) continue;
-    text += item->text(0) + "\r\n";
+    text += item->text(0) + "\n";
     any = true;
   }
   if (!any) return;
   while (text.endsWith('\n')) text.chop(1);
-  while (text.endsWith('\r')) text.chop(1);
   QClipboard* clipboard = QGuiApplication::clipboard();
   clipboard->clear();
   clipboard->setText(text);
@@ -324,7 +387,9 @@ void InputList::selectAll() {
 void ExportList(AppContext& context, const QStringList& texts, const std::string& path) {
   int written = 0;
   if (std::FILE* file = std::fopen(path.c_str(), "wb")) {
-    bool ok = std::fwrite("\xEF\xBB\xBF", 1, 3, file) == 3;
+    // Plain UTF-8 with LF, as shell loops and other programs on Linux read
+    // lists; the import still takes a byte-order mark and CR LF.
+    bool ok = true;
     for (const QString& text : texts) {
       // The break question holds the export here, between entries.
       context.progress.waitWhilePaused();
@@ -333,7 +398,7 @@ void ExportList(AppContext& context, const QStringList& texts, const std::string
         std::lock_guard<std::mutex> hold(context.progress.lock);
         ++context.progress.processedCount;
       }
-      const QByteArray line = text.toUtf8() + "\r\n";
+      const QByteArray line = text.toUtf8() + "\n";
       ok = std::fwrite(line.constData(), 1, static_cast<std::size_t>(line.size()), file) ==
            static_cast<std::size_t>(line.size());
       if (ok) ++written;

@@ -12,6 +12,8 @@
 #include "engine/app_context.h"
 #include "engine/run/input_import.h"
 
+class QTreeWidget;
+
 namespace lumafold::ui {
 
 class MainWindow;
@@ -61,10 +63,13 @@ class InputList {
   QObject receiver_;  // target of the queued calls from worker threads
 };
 
-// Writes the list file: byte-order mark, then each text in UTF-8 followed by
-// CR LF, while the running flag stays set; counts each written entry as
+// Writes the list file: each text in UTF-8 followed by LF, while the running flag stays set; counts each written entry as
 // processed and adds the number written to the converted count.
 void ExportList(AppContext& context, const QStringList& texts, const std::string& path);
+
+// The rows from `first` on, in natural name order ("IMG0002" before
+// "IMG0010").
+void SortRowsNaturally(QTreeWidget* view, int first);
 
 // Line-feed bytes in a file (0 when it cannot be read).
 long long CountLineFeeds(const std::string& path);

@@ -1,3 +1,4 @@
+// Finds the installed data folders relative to the running executable.
 #include "ui/install_paths.h"
 
 #include <sys/stat.h>

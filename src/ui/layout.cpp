@@ -1,3 +1,4 @@
+// The main window's layout numbers, computed without a toolkit.
 #include "ui/layout.h"
 
 #include <algorithm>

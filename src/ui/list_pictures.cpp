@@ -1,3 +1,5 @@
+// Thumbnails and the preview as the list shows them: requests for the rows
+// in view, and the pictures placed when the loader hands them back.
 #include "ui/list_pictures.h"
 
 #include <QEvent>
@@ -201,7 +203,8 @@ void ListPictures::previewArrived(const QString& path, const QImage& image,
       facts.ok ? QString("%1 x %2\n%3").arg(facts.width).arg(facts.height).arg(levels)
                : QString("?");
   previewFacts_->setText(text);
-  previewImage_->setToolTip(path);
+  previewFacts_->setToolTip(facts.note);
+  previewImage_->setToolTip(facts.note.isEmpty() ? path : path + "\n" + facts.note);
   fitPreview();
   previewImage_->show();
   previewFacts_->show();

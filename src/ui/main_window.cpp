@@ -1,3 +1,5 @@
+// The main window's widgets, built from the command table, and the dispatch
+// of every command number.
 #include "ui/main_window.h"
 
 #include <QAction>
@@ -7,12 +9,15 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QResizeEvent>
+#include <QScreen>
+#include <QGuiApplication>
 #include <QShortcut>
 #include <QSignalBlocker>
 #include <QStatusBar>
@@ -30,6 +35,7 @@
 #include "ui/input_list.h"
 #include "ui/list_pictures.h"
 #include "ui/mnemonics.h"
+#include "ui/run_results.h"
 
 namespace lumafold::ui {
 
@@ -39,6 +45,8 @@ QString ToQString(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+constexpr int kResultColumnWidth = 24;
+
 QRect ToQRect(const Rect& r) { return QRect(r.x, r.y, r.width, r.height); }
 
 void Number(QObject* object, const char* kind, int number) {
@@ -46,6 +54,17 @@ void Number(QObject* object, const char* kind, int number) {
 }
 
 }  // namespace
+
+QRect FitIntoScreen(const QRect& wanted, const QRect& available, const QSize& minimum) {
+  QRect fitted = wanted;
+  fitted.setWidth(std::max(minimum.width(), std::min(wanted.width(), available.width())));
+  fitted.setHeight(std::max(minimum.height(), std::min(wanted.height(), available.height())));
+  fitted.moveLeft(std::clamp(wanted.x(), available.left(),
+                             std::max(available.left(), available.right() + 1 - fitted.width())));
+  fitted.moveTop(std::clamp(wanted.y(), available.top(),
+                            std::max(available.top(), available.bottom() + 1 - fitted.height())));
+  return fitted;
+}
 
 MainWindow::MainWindow(AppContext& context, Prompts prompts)
     : context_(context), prompts_(std::move(prompts)) {
@@ -65,9 +84,16 @@ bool MainWindow::open() {
   // 1. The window at its saved place, never smaller than the minimum.
   setWindowTitle(QString::fromStdString(TitleLine()));
   setMinimumSize(kMinimumClientWidth, kMinimumClientHeight);
-  resize(std::max<int>(placement.width, kMinimumClientWidth),
-         std::max<int>(placement.height, kMinimumClientHeight));
-  move(placement.x, placement.y);
+  // A place saved on a larger screen, or at another scale factor, is
+  // fitted into the screen the window opens on, so Convert stays in reach.
+  const QRect saved(placement.x, placement.y, std::max<int>(placement.width, kMinimumClientWidth),
+                    std::max<int>(placement.height, kMinimumClientHeight));
+  const QScreen* screen = QGuiApplication::screenAt(saved.center());
+  if (!screen) screen = QGuiApplication::primaryScreen();
+  const QRect fitted =
+      screen ? FitIntoScreen(saved, screen->availableGeometry(), minimumSize()) : saved;
+  resize(fitted.size());
+  move(fitted.topLeft());
   setAcceptDrops(true);
 
   client_ = new QWidget(this);
@@ -82,6 +108,7 @@ bool MainWindow::open() {
   buildControls();
   // 6. Window shortcuts.
   buildShortcuts();
+  buildKeyboard();
   // 8. Saved maximized.
   if (placement.isMaximized == 1) setWindowState(windowState() | Qt::WindowMaximized);
   // 9. An empty history still gives the box one (empty) item.
@@ -201,14 +228,28 @@ void MainWindow::buildControls() {
 
   list_ = new QTreeWidget(container_);
   Number(list_, "control", kControlInputList);
-  list_->setColumnCount(1);
-  list_->setHeaderLabels({text("General", "Filename")});
+  // Column 1 holds each row's result after a run (run_results.h), in the
+  // room the resize rule leaves right of the file names.
+  list_->setColumnCount(2);
+  list_->setHeaderLabels({text("General", "Filename"), QString()});
   list_->setRootIsDecorated(false);
   list_->setItemsExpandable(false);
   list_->setUniformRowHeights(true);
   list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
   list_->setSelectionBehavior(QAbstractItemView::SelectRows);
   list_->header()->setStretchLastSection(false);
+  // The Filename header sorts the rows by name, each click the other way;
+  // the conversion order stays the input set's.
+  list_->header()->setSectionsClickable(true);
+  connect(list_->header(), &QHeaderView::sectionClicked, this,
+          [this, descending = std::make_shared<bool>(true)](int column) {
+            if (column != 0) return;
+            *descending = !*descending;
+            const Qt::SortOrder order = *descending ? Qt::DescendingOrder : Qt::AscendingOrder;
+            list_->header()->setSortIndicatorShown(true);
+            list_->header()->setSortIndicator(0, order);
+            list_->sortItems(0, order);
+          });
   list_->setContextMenuPolicy(Qt::CustomContextMenu);
   // Paths of one scan session share their start and differ at the end:
   // cut in the middle so that rows stay apart; the tooltip has it whole.
@@ -224,7 +265,9 @@ void MainWindow::buildControls() {
   Number(folderLabel_, "control", kControlOutputFolderLabel);
   folderBox_ = new QComboBox(container_);
   Number(folderBox_, "control", kControlOutputFolderBox);
-  folderBox_->setEditable(false);
+  // A folder can be typed or pasted as well as chosen.
+  folderBox_->setEditable(true);
+  folderBox_->setInsertPolicy(QComboBox::NoInsert);
   connect(folderBox_, &QComboBox::currentTextChanged, this,
           [this](const QString& folder) { context_.job.outputFolder = folder.toStdString(); });
 
@@ -270,6 +313,7 @@ void MainWindow::placeControls() {
   container_->setGeometry(ToQRect(layout_.container));
   list_->setGeometry(ToQRect(layout_.inputList));
   list_->setColumnWidth(0, layout_.inputListColumnWidth);
+  list_->setColumnWidth(kResultColumn, kResultColumnWidth);
   folderLabel_->setGeometry(ToQRect(layout_.outputFolderLabel));
   folderBox_->setGeometry(ToQRect(layout_.outputFolderBox));
   folderToolBar_->setGeometry(ToQRect(layout_.outputFolderToolBar));
@@ -299,6 +343,28 @@ void MainWindow::applyButtonImages() {
       folderBox_->setItemIcon(i, IconOf(images_.menuIcons, "FavFolder"));
   for (int i = 0; i < formatBox_->count(); ++i)
     formatBox_->setItemIcon(i, IconOf(images_.menuIcons, "New"));
+}
+
+void MainWindow::buildKeyboard() {
+  // Delete removes the selected rows, as Ctrl+Del does.
+  auto* remove = new QShortcut(QKeySequence(Qt::Key_Delete), list_);
+  remove->setContext(Qt::WidgetShortcut);
+  connect(remove, &QShortcut::activated, this, [this] { dispatch(kCommandDelete); });
+  // Return presses a focused button; on the list it presses Convert, the
+  // window's default button.
+  for (QWidget* widget : std::initializer_list<QWidget*>{list_, convertButton_, folderToolBar_,
+                                                         formatToolBar_})
+    widget->installEventFilter(this);
+  // The row with the keyboard focus stays in view.
+  connect(list_, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* current) {
+    if (current) list_->scrollToItem(current);
+  });
+  // Tab goes the way the controls are laid out: the list, the folder box
+  // and its button, the format box and its button, Convert.
+  QWidget* order[] = {list_, folderBox_, folderToolBar_, formatBox_, formatToolBar_,
+                      convertButton_};
+  for (QWidget* widget : order) widget->setFocusPolicy(Qt::StrongFocus);
+  for (std::size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
 }
 
 void MainWindow::buildShortcuts() {
@@ -384,6 +450,19 @@ void MainWindow::dispatch(int command) {
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+      if (auto* button = qobject_cast<QToolButton*>(watched)) {
+        button->click();
+        return true;
+      }
+      if (watched == list_) {
+        convertButton_->click();
+        return true;
+      }
+    }
+  }
   if (event->type() == QEvent::MouseButtonDblClick && list_ && watched == list_->viewport() &&
       static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
     dispatch(kCommandInputChooser);
@@ -458,15 +537,25 @@ void MainWindow::FillOutputFormatBox(QComboBox* box, const AppContext& context,
   box->setCurrentIndex(selected >= 0 ? selected : 0);
 }
 
+void MainWindow::showOutputFolder(const QString& folder) {
+  const QSignalBlocker quiet(folderBox_);
+  const int index = folderBox_->findText(folder);
+  if (index >= 0)
+    folderBox_->setCurrentIndex(index);
+  else
+    folderBox_->setEditText(folder);
+  context_.job.outputFolder = folder.toStdString();
+}
+
 void MainWindow::newList() {
+  // The output folder is the user's choice and outlives the list; at
+  // start-up the most recent one is shown.
+  const QString kept = folderBox_->currentText();
   refreshOutputFolderBox();
   ResetRunFields(context_);
   inputList_->clear();
   pictures_->listCleared();
-  {
-    const QSignalBlocker quiet(folderBox_);
-    folderBox_->setCurrentIndex(-1);
-  }
+  showOutputFolder(kept.isEmpty() ? folderBox_->currentText() : kept);
   setStatusText(text("General", "Ready"));
   list_->setFocus();
 }

@@ -31,6 +31,10 @@ namespace lumafold::ui {
 class InputList;
 class ListPictures;
 
+// `wanted` made no larger than `available` (but not below `minimum`) and
+// moved inside it.
+QRect FitIntoScreen(const QRect& wanted, const QRect& available, const QSize& minimum);
+
 class MainWindow : public QMainWindow {
   Q_OBJECT
 
@@ -71,6 +75,9 @@ class MainWindow : public QMainWindow {
   // Box 5 from "Recent Out Folders", selecting the job's output folder.
   void refreshOutputFolderBox();
   QString outputFolderText() const;
+  // Shows `folder` in box 5 (its item when it has one) and makes it the
+  // job's output folder, without adding it to the recent folders.
+  void showOutputFolder(const QString& folder);
   // Box 7, or the preferences' own format box.
   static void FillOutputFormatBox(QComboBox* box, const AppContext& context,
                                   const ThemeImages& images, bool withDescriptions);
@@ -124,6 +131,8 @@ class MainWindow : public QMainWindow {
   QAction* makeAction(int command, const QIcon& icon, bool withAccelerator, QObject* owner);
   void buildControls();
   void buildShortcuts();
+  // Delete, Return, the tab order and the focused row kept in view.
+  void buildKeyboard();
   void buildStatusBar();
   // Puts the container's controls where layout_ says.
   void placeControls();

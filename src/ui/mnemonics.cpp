@@ -1,3 +1,4 @@
+// Picks each menu entry's Alt letter, once per menu.
 #include "ui/mnemonics.h"
 
 #include <QSet>

@@ -1,3 +1,5 @@
+// Closes whatever is open when a quit is requested from outside, so that
+// every loop ends and the settings file is still written.
 #include "ui/orderly_quit.h"
 
 #include <QApplication>

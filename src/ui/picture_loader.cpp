@@ -1,3 +1,4 @@
+// The picture loader's worker thread and its queue of requests.
 #include "ui/picture_loader.h"
 
 #include <QMetaObject>
@@ -33,20 +34,24 @@ QImage DecodeSmallLevel(const std::string& path, PictureSize size) {
 PictureDecoder PhotoCdPictureDecoder() { return DecodeSmallLevel; }
 
 PictureFacts ReadPictureFacts(const std::string& path) {
+  // The decoder's own answer, not the header's claim: a scan cut short or
+  // damaged in its largest level is converted at the level below, and the
+  // caption says what the conversion will give.
   PictureFacts facts;
-  const PhotoCdHeaderResult header = ReadPhotoCdHeader(path);
-  if (!header.ok()) return facts;
-  const std::optional<PixelSize> size = SizeOfIndex(HighestIndex(header.header));
-  if (!size) return facts;
+  pcd::Request request;
+  request.highest = pcd::Level::SixteenBase;
+  const pcd::Result result = pcd::DecodeFile(path, request);
+  if (!result.ok) {
+    facts.note = QString::fromStdString(result.error);
+    return facts;
+  }
   facts.ok = true;
-  const bool upright = header.header.rotation == 1 || header.header.rotation == 3;
-  facts.width = upright ? size->height : size->width;
-  facts.height = upright ? size->width : size->height;
-  // Every Image Pac holds the three small levels; the header says whether
-  // the file really holds the large ones.
-  facts.levels = {"Base/16", "Base/4", "Base"};
-  if (header.header.usableLevel >= PhotoCdLevel::FourBase) facts.levels << "4Base";
-  if (header.header.usableLevel >= PhotoCdLevel::SixteenBase) facts.levels << "16Base";
+  facts.width = result.picture.width;
+  facts.height = result.picture.height;
+  facts.note = QString::fromStdString(result.picture.note);
+  constexpr const char* kLevelNames[] = {"Base/16", "Base/4", "Base", "4Base", "16Base"};
+  for (int level = 0; level <= static_cast<int>(result.picture.level) && level < 5; ++level)
+    facts.levels << kLevelNames[level];
   return facts;
 }
 

@@ -25,12 +25,15 @@ enum class PictureSize {
 // damaged or foreign file). Called on worker threads only.
 using PictureDecoder = std::function<QImage(const std::string& path, PictureSize size)>;
 
-// What the preview tells besides the picture, from the Image Pac's header.
+// What the preview tells besides the picture, as the decoder finds the
+// file (the conversion decodes it the same way).
 struct PictureFacts {
   bool ok = false;
-  int width = 0;  // upright size of the highest level the file holds
+  int width = 0;  // upright size of the highest level the decoder could use
   int height = 0;
   QStringList levels;  // "Base/16", "Base/4", "Base", "4Base", "16Base"
+  // Why a level the header declares is not used, or why nothing could be.
+  QString note;
 };
 
 // The built-in Photo CD decoder's thumbnail entry.

@@ -1,9 +1,8 @@
 // Preferences page "Adjustment": brightness, contrast, gamma, invert,
 // greyscale and threshold.
-#include "ui/preferences_dialog.h"
-
 #include <QCheckBox>
 
+#include "ui/preferences_dialog.h"
 #include "ui/preferences_pages.h"
 
 namespace lumafold::ui {

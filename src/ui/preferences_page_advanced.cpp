@@ -1,9 +1,8 @@
 // Preferences page "Advanced": filename mask, timestamps, recent output
 // folders, subfolders and jobs.
-#include "ui/preferences_dialog.h"
-
 #include <QComboBox>
 
+#include "ui/preferences_dialog.h"
 #include "ui/preferences_pages.h"
 
 namespace lumafold::ui {

@@ -1,8 +1,7 @@
 // Preferences page "Frame": the frame type and the solid frame's panel.
-#include "ui/preferences_dialog.h"
-
 #include <QComboBox>
 
+#include "ui/preferences_dialog.h"
 #include "ui/preferences_pages.h"
 
 namespace lumafold::ui {

@@ -1,8 +1,7 @@
 // Preferences page "General": language, update range, window position.
-#include "ui/preferences_dialog.h"
-
 #include <QComboBox>
 
+#include "ui/preferences_dialog.h"
 #include "ui/preferences_pages.h"
 
 namespace lumafold::ui {

@@ -1,12 +1,11 @@
 // Preferences page "Input": the input format and the option panel of
 // each format the reader could take.
-#include "ui/preferences_dialog.h"
-
 #include <QComboBox>
 #include <cstdint>
 #include <utility>
 
 #include "settings/text_utils.h"
+#include "ui/preferences_dialog.h"
 #include "ui/preferences_pages.h"
 
 namespace lumafold::ui {
@@ -45,13 +44,17 @@ QWidget* PreferencesDialog::buildInput() {
   };
   InputSettings& in = settings_.input;
   {
-    // Which decoder reads Photo CD files. The catalog has no texts for this
-    // newer choice, so built-in English ones stand in.
+    // Which decoder reads Photo CD files, and what its 8- and 16-bit
+    // pictures make of the highlights. The catalog has no texts for these
+    // newer choices, so built-in English ones stand in.
     PageBuilder panel(newPanel("pcd"), services_);
     panel.combo(panel.textOr("PCD Decoder", "PCD Decoder:"),
                 {panel.textOr("Built-in", "Built-in"),
                  panel.textOr("External converter", "External Converter")},
                 in.pcdDecoder);
+    panel.combo(panel.textOr("PCD Highlights", "PCD Highlights:"),
+                {panel.textOr("Roll off", "Roll Off"), panel.textOr("Keep", "Keep")},
+                in.pcdHighlights);
   }
   {
     PageBuilder panel(newPanel("dds"), services_);

@@ -1,8 +1,7 @@
 // Preferences page "Interface": theme, icon size, thumbnails.
-#include "ui/preferences_dialog.h"
-
 #include <QComboBox>
 
+#include "ui/preferences_dialog.h"
 #include "ui/preferences_pages.h"
 #include "ui/themes.h"
 

@@ -1,13 +1,12 @@
 // Preferences page "Output": the output format and its option panel
 // (bit depth first, then the format's own choices).
-#include "ui/preferences_dialog.h"
-
 #include <QComboBox>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "settings/text_utils.h"
+#include "ui/preferences_dialog.h"
 #include "ui/preferences_pages.h"
 
 namespace lumafold::ui {
@@ -35,10 +34,15 @@ QWidget* PreferencesDialog::buildOutput() {
            settings_.output.format = outputFormatBox_->currentData().toString().toStdString();
        }});
 
+  // One row for every format: whether the outputs carry the scan's
+  // metadata. The catalog predates it, so an English text stands in.
+  rows.checkLabelled(rows.textOr("Keep Metadata", "Keep Metadata:"), settings_.output.keepMetadata);
+  const int panelTop = 2 * kRowHeight;  // below the format and metadata rows
+  const QRect panelRect(0, panelTop, kPageAreaRect.width(), kPageAreaRect.height() - panelTop);
   OutputSettings& out = settings_.output;
   for (const std::string& key : formats.outputOrder()) {
     auto* panelWidget = new QWidget(page);
-    panelWidget->setGeometry(kFormatPanelRect);
+    panelWidget->setGeometry(panelRect);
     panelWidget->setObjectName(QString::fromStdString("output:" + key));
     outputPanels_[key] = panelWidget;
     PageBuilder panel(panelWidget, services_);

@@ -1,8 +1,7 @@
 // Preferences page "Transform": rotation, resize and flips (scrolling).
-#include "ui/preferences_dialog.h"
-
 #include <QCheckBox>
 
+#include "ui/preferences_dialog.h"
 #include "ui/preferences_pages.h"
 
 namespace lumafold::ui {

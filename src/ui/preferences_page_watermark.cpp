@@ -1,10 +1,9 @@
 // Preferences page "Watermark": the watermark type and the text and
 // image panels.
-#include "ui/preferences_dialog.h"
-
 #include <QComboBox>
 #include <QLineEdit>
 
+#include "ui/preferences_dialog.h"
 #include "ui/preferences_pages.h"
 
 namespace lumafold::ui {

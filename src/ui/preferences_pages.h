@@ -65,8 +65,8 @@ inline QString CatalogText(const StringCatalog& catalog, std::string_view group,
 
 // A drop-down row of one of the settings' per-format choice lists, with
 // the choices the dialog offers, in the list's order.
-inline Row FormatChoiceRow(PageBuilder& rows, std::string_view format, bool output,
-                           KeywordSet set, IntField field) {
+inline Row FormatChoiceRow(PageBuilder& rows, std::string_view format, bool output, KeywordSet set,
+                           IntField field) {
   const FormatChoiceList* list = FindFormatChoices(format, output, set);
   QStringList choices;
   for (const FormatChoice& choice : list->choices)

@@ -1,3 +1,5 @@
+// The row kinds of the preferences pages and the binding of each control to
+// its settings field.
 #include "ui/preferences_rows.h"
 
 #include <QCheckBox>

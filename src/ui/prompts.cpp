@@ -1,3 +1,4 @@
+// The window's prompts as real dialogs, behind the one set tests answer.
 #include "ui/prompts.h"
 
 #include <QFileDialog>

@@ -1,3 +1,5 @@
+// A reader of the few SVG elements the icon sources use, painting with
+// QPainter.
 #include "ui/svg_painter.h"
 
 #include <QColor>

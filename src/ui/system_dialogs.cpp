@@ -1,3 +1,4 @@
+// The desktop's choosers and notice boxes, and its "open" action.
 #include "ui/system_dialogs.h"
 
 #include <QColorDialog>

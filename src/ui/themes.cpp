@@ -1,3 +1,4 @@
+// Reads theme archives and puts their pictures over the built-in ones.
 #include "ui/themes.h"
 
 #include <archive.h>

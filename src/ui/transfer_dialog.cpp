@@ -1,3 +1,5 @@
+// The import and export progress dialogs and their polling of the progress
+// record.
 #include "ui/transfer_dialog.h"
 
 #include <QCloseEvent>

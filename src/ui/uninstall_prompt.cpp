@@ -1,3 +1,4 @@
+// The uninstall prompt window of "-u".
 #include "ui/uninstall_prompt.h"
 
 #include <QApplication>

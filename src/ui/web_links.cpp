@@ -1,3 +1,4 @@
+// Builds the addresses the Help commands open.
 #include "ui/web_links.h"
 
 #include <QDir>

@@ -1,3 +1,5 @@
+// Start and end of the window face: the settings file in, the window's run,
+// the settings file out, and the signals that end it in order.
 #include "ui/window_face.h"
 
 #include <fcntl.h>
@@ -9,12 +11,14 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 
 #include "engine/steps/font_loader.h"
 #include "settings/profile_file.h"
 #include "ui/dialogs.h"
 #include "ui/display_probe.h"
+#include "ui/input_list.h"
 #include "ui/main_window.h"
 #include "ui/orderly_quit.h"
 
@@ -90,7 +94,7 @@ void TakeQuitByte() {
 
 }  // namespace
 
-int RunWindow(AppContext& context, int argc, char** argv) {
+int RunWindow(AppContext& context, int argc, char** argv, const std::vector<std::string>& files) {
   // Qt aborts the process when its platform cannot reach the display (no
   // DISPLAY, or a stale one from an ended ssh -X session); a user deserves a
   // sentence and a status instead.
@@ -108,6 +112,12 @@ int RunWindow(AppContext& context, int argc, char** argv) {
   ui::SetMainLoopEnder([] { QCoreApplication::exit(0); });
   ui::MainWindow window(context);
   if (ui::StartWindowFace(context, window)) {
+    if (!files.empty()) {
+      QStringList paths;
+      for (const std::string& file : files)
+        paths << QString::fromStdString(std::filesystem::absolute(file).string());
+      window.inputList().dropPaths(paths);
+    }
     ui::RunAutomaticUpdateCheck(window);
     // A quit that came while the start-up question was open has already
     // ended every loop there was; a new one would wait for good.

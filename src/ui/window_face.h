@@ -2,6 +2,9 @@
 // the event loop; writes the settings file at exit.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "engine/app_context.h"
 
 namespace lumafold {
@@ -21,6 +24,9 @@ bool QuitWindowFace(AppContext& context, const MainWindow& window);
 }  // namespace ui
 
 // Returns the process exit status (0 when the window closed normally).
-int RunWindow(AppContext& context, int argc, char** argv);
+// `files` (files and folders, as on the command line) go into the input list
+// as if dropped on the window once it is open.
+int RunWindow(AppContext& context, int argc, char** argv,
+              const std::vector<std::string>& files = {});
 
 }  // namespace lumafold

@@ -35,10 +35,10 @@ ProgramOptions Isolated(const TempFolder& folder) {
   return options;
 }
 
-TEST(HelpRun, EverySpellingPrintsTheSameThirtyNineLines) {
+TEST(HelpRun, EverySpellingPrintsTheSameFortyTwoLines) {
   const TempFolder folder;
   const std::string golden = GoldenHelp();
-  ASSERT_EQ(std::count(golden.begin(), golden.end(), '\n'), 39);
+  ASSERT_EQ(std::count(golden.begin(), golden.end(), '\n'), 42);
   for (const std::vector<std::string>& parameters :
        std::vector<std::vector<std::string>>{{"--HeLp"},
                                              {"-?"},
@@ -58,14 +58,18 @@ TEST(HelpRun, EverySpellingPrintsTheSameThirtyNineLines) {
 
 TEST(HelpRun, NearMissesAreNotHelp) {
   // "-help" is a single-dash key "-HELP", and "--h" is no option of the
-  // help: neither may print the help text.
+  // help: neither prints the help text. With an input named, this is a
+  // batch run, never a window: the banner, then the missing input refused.
   const TempFolder folder;
-  const std::string golden = GoldenHelp();
+  const std::string batch =
+      "Quorvane Lumafold 2.6\nCopyright (c) Quorvane. Kodak Photo CD batch converter.\n"
+      "www.quorvane.com\n \nPreparing...\n";
   for (const char* parameter : {"-help", "--h", "-h=1", "h"}) {
-    // With an input named, this is a batch run, never a window.
     const ProgramRun run =
         RunProgram(ProgramPath(), {parameter, "-i", "/nonexistent/x.pcd"}, Isolated(folder));
-    EXPECT_EQ(run.out.find("Usage:"), std::string::npos) << parameter;
+    EXPECT_EQ(run.status, 1) << parameter;
+    EXPECT_EQ(run.out, batch) << parameter;
+    EXPECT_NE(run.err.find("Error: Invalid input"), std::string::npos) << parameter << run.err;
   }
 }
 

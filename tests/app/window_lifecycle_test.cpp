@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <iterator>
@@ -70,17 +71,23 @@ TEST(WindowSignals, TermOnTheIdleWindowRecordsItsPlacement) {
   const std::string config = ConfigPath(folder);
   mkdir((folder.path() + "/Quorvane").c_str(), 0700);
   mkdir((folder.path() + "/Quorvane/lumafold").c_str(), 0700);
-  // Never checks for updates; a window size the program did not choose.
-  std::ofstream(config) << "[General]\r\nUpdate Range = 5\r\nSave Window Position = 1\r\n"
-                           "[Window]\r\nWidth = 640\r\nHeight = 420\r\n";
+  // Never checks for updates; a window size the program did not choose,
+  // and no "CFG" or "IsMaximized": only the program's own save writes them.
+  const std::string given =
+      "[General]\r\nUpdate Range = 5\r\nSave Window Position = 1\r\n"
+      "[Window]\r\nWidth = 640\r\nHeight = 420\r\n";
+  std::ofstream(config) << given;
   ProgramOptions options = OffscreenWindow(folder);
   TerminateAfterStart(options);
   const ProgramRun run = RunProgram(ProgramPath(), {}, options);
   ASSERT_FALSE(run.timedOut) << run.err;
   EXPECT_EQ(run.status, 0) << run.err;
   const std::string written = ReadText(config);
-  EXPECT_NE(written.find("Width = 640\r\n"), std::string::npos) << written;
-  EXPECT_NE(written.find("Height = 420\r\n"), std::string::npos) << written;
+  EXPECT_NE(written.find("[General]\r\nCFG = 17\r\n"), std::string::npos) << written;
+  // The window opened at the size the file gave and recorded that size.
+  EXPECT_NE(written.find("[Window]\r\nIsMaximized = 0\r\nWidth = 640\r\nHeight = 420\r\n"),
+            std::string::npos)
+      << written;
 }
 
 TEST(WindowStart, AnUnreachableDisplayIsExplainedForTheWindowAndThePrompt) {
@@ -104,6 +111,63 @@ TEST(WindowStart, AnUnreachableDisplayIsExplainedForTheWindowAndThePrompt) {
           << shown << ": " << run.err;
     }
   }
+}
+
+// The dynamic loader's own account (LD_DEBUG=libs names every library it
+// initialises): a batch must not pay for, or need, the desktop stack; the
+// window program must still get it, and the files it was given.
+TEST(Faces, ABatchMapsNoQtLibraryAndTheWindowOpensWithItsFiles) {
+  const TempFolder folder;
+  const std::string pictures = folder.path() + "/my pictures";
+  mkdir(pictures.c_str(), 0700);
+  const std::string input = pictures + "/roll one.pcd";
+  {
+    std::ifstream from(std::string(LUMAFOLD_SOURCE_DIR) + "/samples/kodim01.pcd", std::ios::binary);
+    std::ofstream(input, std::ios::binary) << from.rdbuf();
+  }
+  ProgramOptions batch;
+  batch.environment["LD_DEBUG"] = "libs";
+  batch.environment["XDG_RUNTIME_DIR"] = folder.path();
+  batch.environment["XDG_CONFIG_HOME"] = folder.path();
+  const ProgramRun converted =
+      RunProgram(ProgramPath(), {"-i", input, "-o", pictures + "/", "-c", "ppm", "-q"}, batch);
+  EXPECT_EQ(converted.status, 0) << converted.err;
+  EXPECT_TRUE(access((pictures + "/roll one.ppm").c_str(), F_OK) == 0);
+  EXPECT_NE(converted.err.find("calling init: "), std::string::npos) << "LD_DEBUG had no effect";
+  EXPECT_NE(converted.err.find("libfreeimage"), std::string::npos);
+  EXPECT_EQ(converted.err.find("libQt"), std::string::npos);
+
+  const std::string config = ConfigPath(folder);
+  mkdir((folder.path() + "/Quorvane").c_str(), 0700);
+  mkdir((folder.path() + "/Quorvane/lumafold").c_str(), 0700);
+  std::ofstream(config) << "[General]\r\nUpdate Range = 5\r\n";
+  ProgramOptions window = OffscreenWindow(folder);
+  window.environment["LD_DEBUG"] = "libs";
+  // The hand-over to the window program is an exec: the same process then
+  // runs lumafold-window with the files after "--window" (the window's own
+  // tests show that dropped files are listed).
+  std::string handedOver;
+  std::string program;
+  window.whileRunning = [&handedOver, &program](int pid) {
+    std::this_thread::sleep_for(std::chrono::seconds(4));
+    const std::string process = "/proc/" + std::to_string(pid);
+    handedOver = ReadText(process + "/cmdline");
+    char target[4096] = {};
+    if (readlink((process + "/exe").c_str(), target, sizeof target - 1) > 0) program = target;
+    kill(pid, SIGTERM);
+  };
+  const ProgramRun opened = RunProgram(ProgramPath(), {"--window", input}, window);
+  ASSERT_FALSE(opened.timedOut);
+  EXPECT_EQ(opened.status, 0);
+  EXPECT_NE(opened.err.find("libQt6Widgets"), std::string::npos);
+  std::replace(handedOver.begin(), handedOver.end(), '\0', '|');
+  EXPECT_TRUE(program.ends_with("/lumafold-window")) << program;
+  EXPECT_NE(handedOver.find("|--face=window|--window|" + input + "|"), std::string::npos)
+      << handedOver;
+  // A folder filled in from the first file is no choice of the user's and
+  // stays out of the recent folders.
+  EXPECT_NE(ReadText(config).find("Recent Out Folders = \r\n"), std::string::npos)
+      << ReadText(config);
 }
 
 }  // namespace

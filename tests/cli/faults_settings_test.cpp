@@ -23,8 +23,12 @@ using testing::FaultScratch;
 using testing::ReadText;
 using testing::WriteText;
 
+// Every load sees the same "now", so that two loads a second apart agree.
+constexpr std::time_t kFixedNow = 1796788786;
+
 ConversionSettings Loaded(const std::string& path, bool* opened = nullptr) {
   ConversionSettings settings;
+  settings.clock = [] { return kFixedNow; };
   const bool read = LoadSettingsFile(settings, path);
   if (opened) *opened = read;
   return settings;
@@ -107,7 +111,13 @@ TEST(SettingsFaults, NulFilledFileLoadsAsTheFallbacks) {
   bool opened = false;
   const ConversionSettings loaded = Loaded(path, &opened);
   EXPECT_TRUE(opened);
-  EXPECT_EQ(SettingsFileText(loaded, FormatRegistry{}), FallbackText(scratch));
+  const std::string fallbacks = FallbackText(scratch);
+  EXPECT_EQ(SettingsFileText(loaded, FormatRegistry{}), fallbacks);
+  // The dates that fall back to "now" read the settings' clock.
+  for (const char* key : {"Update Date = ", "Custom Timestamp = "})
+    EXPECT_NE(fallbacks.find(key + std::to_string(LocalDate(kFixedNow)) + "\r\n"),
+              std::string::npos)
+        << key;
 }
 
 TEST(SettingsFaults, HugeFileLoadsItsBeginningQuicklyWithoutReadingItAll) {

@@ -106,11 +106,11 @@ TEST(Install, PutsTheProgramAndItsManualPageUnderThePrefix) {
   struct stat info {};
   ASSERT_EQ(stat(program.c_str(), &info), 0);
   EXPECT_TRUE(info.st_mode & S_IXUSR);
-  EXPECT_TRUE(fs::is_regular_file(prefix.path() + "/share/man/man1/lumafold.1"));
+  EXPECT_TRUE(fs::is_regular_file(prefix.path() + "/share/man/man1/lumafold.1.gz"));
   // Completion where bash-completion and zsh look for it, as the program
   // itself writes it.
   const std::string bash = prefix.path() + "/share/bash-completion/completions/lumafold";
-  const std::string zsh = prefix.path() + "/share/zsh/vendor-completions/_lumafold";
+  const std::string zsh = prefix.path() + "/share/zsh/site-functions/_lumafold";  // outside /usr
   EXPECT_TRUE(fs::is_regular_file(bash));
   EXPECT_TRUE(fs::is_regular_file(zsh));
   const auto script = testing::Run(program, {"--completion=bash"}, prefix.path(), environment);

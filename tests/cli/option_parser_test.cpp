@@ -315,6 +315,7 @@ TEST_F(OptionParserTest, EveryConversionOptionSetsItsField) {
       {"--gif-frame-loading=last", [](auto& s) { return s.input.gifFrameLoading == 3; }},
       {"--ico-frame-loading=random", [](auto& s) { return s.input.icoFrameLoading == 4; }},
       {"--pcd-decoder=external", [](auto& s) { return s.input.pcdDecoder == 1; }},
+      {"--pcd-highlights=keep", [](auto& s) { return s.input.pcdHighlights == 1; }},
       {"--raw-load-as=48hs", [](auto& s) { return s.input.rawLoadAs == 4; }},
       {"--raw-header-size=7", [](auto& s) { return s.input.rawHeaderSize == 7; }},
       {"--raw-width=7", [](auto& s) { return s.input.rawImageWidth == 7; }},

@@ -183,35 +183,58 @@ TEST(PcdDecoderChoice, AFileTheBuiltInDecoderCannotReadFailsWithAReason) {
   EXPECT_FALSE(fs::exists(scratch.path() + "/convert.log")) << "the converter ran";
 }
 
-TEST(PcdDecoderChoice, ADamagedLevelGivesTheLevelBelowAndSaysWhy) {
+TEST(PcdDecoderChoice, DamagedFilesConvertWithTheirRowsNamedEndInStatusTwoAndKeepOldOutputs) {
   FaultScratch scratch;
   const std::string data = std::string(LUMAFOLD_SOURCE_DIR) + "/tests/data/decoder/";
   fs::copy_file(data + "damaged-huff16.pcd", scratch.in() + "/damaged.pcd");
   fs::copy_file(data + "truncated-16base.pcd", scratch.in() + "/cut.pcd");
   CopySample("kodim01.pcd", scratch.in(), "whole.pcd");
-  const FaultRun run = RunLumafoldUnder(
-      {"-i", scratch.in() + "/", "-o", scratch.out() + "/", "-c", "ppm", "-d"}, Options(scratch));
-  EXPECT_EQ(run.status, 0) << Dump(run);
+  const std::vector<std::string> arguments = {"-i", scratch.in() + "/", "-o", scratch.out() + "/",
+                                              "-c", "ppm", "-d"};
+  const FaultRun run = RunLumafoldUnder(arguments, Options(scratch));
+  EXPECT_EQ(run.status, 2) << Dump(run);
   const auto traced = TraceOutcomes(run.out);
   ASSERT_EQ(traced.size(), 3u) << Dump(run);
   for (const auto& [path, file] : traced) EXPECT_EQ(file.outcome, "OK") << path;
-  EXPECT_EQ(Shell("identify -format '%w %h' '" + scratch.out() + "/damaged.ppm'"), "1536 1024");
-  // Cut short inside 4Base.
-  EXPECT_EQ(Shell("identify -format '%w %h' '" + scratch.out() + "/cut.ppm'"), "768 512");
-  // The reason for the smaller picture in the trace and on standard error,
-  // once per damaged file; nothing for the whole one.
-  EXPECT_NE(run.err.find(scratch.in() + "/damaged.pcd: 16Base not used: its coded data is damaged"),
-            std::string::npos)
+  // A scratch in 16Base costs a few rows, not the level.
+  EXPECT_EQ(Shell("identify -format '%w %h' '" + scratch.out() + "/damaged.ppm'"), "3072 2048");
+  // Cut short inside 4Base: 4Base with the rows after the cut from Base.
+  EXPECT_EQ(Shell("identify -format '%w %h' '" + scratch.out() + "/cut.ppm'"), "1536 1024");
+  // The rows on standard error, once per damaged file, and in the trace;
+  // nothing for the whole one.
+  const std::string damaged = "Warning: " + scratch.in() + "/damaged.pcd: 16Base rows ";
+  const std::size_t at = run.err.find(damaged);
+  ASSERT_NE(at, std::string::npos) << Dump(run);
+  const std::string line = run.err.substr(at, run.err.find('\n', at) - at);
+  EXPECT_TRUE(line.ends_with(" damaged, rebuilt from 4Base")) << line;
+  EXPECT_NE(run.err.find("Warning: " + scratch.in() + "/cut.pcd: 4Base rows "), std::string::npos)
       << Dump(run);
-  EXPECT_NE(run.err.find(scratch.in() + "/cut.pcd: 4Base not used: the file is cut short"),
+  EXPECT_NE(run.err.find("cut off by the end of the file, rebuilt from Base; 16Base not used"),
             std::string::npos)
       << Dump(run);
   EXPECT_EQ(run.err.find("whole.pcd"), std::string::npos) << Dump(run);
-  std::istringstream lines(run.out);
-  int notes = 0;
-  for (std::string line; std::getline(lines, line);)
-    if (line.find("Base not used: ") != std::string::npos) ++notes;
-  EXPECT_EQ(notes, 2) << Dump(run);
+  EXPECT_NE(run.out.find("\n" + line.substr(line.find(": 16Base") + 2) + "\n"), std::string::npos)
+      << Dump(run);
+
+  // Run again: the repaired and the lower-level picture never replace the
+  // outputs already there; the whole file's output is replaced as always.
+  WriteText(scratch.out() + "/damaged.ppm", "earlier output");
+  WriteText(scratch.out() + "/cut.ppm", "earlier output");
+  const FaultRun again = RunLumafoldUnder(arguments, Options(scratch));
+  EXPECT_EQ(again.status, 2) << Dump(again);
+  EXPECT_EQ(ReadText(scratch.out() + "/damaged.ppm"), "earlier output");
+  EXPECT_EQ(ReadText(scratch.out() + "/cut.ppm"), "earlier output");
+  EXPECT_NE(again.err.find("Not converted: " + scratch.in() + "/damaged.pcd: the existing " +
+                           scratch.out() + "/damaged.ppm is kept: the repaired picture does not "
+                                           "replace it"),
+            std::string::npos)
+      << Dump(again);
+  const auto outcomes = TraceOutcomes(again.out);
+  EXPECT_EQ(outcomes.at(scratch.in() + "/whole.pcd").outcome, "OK") << Dump(again);
+  EXPECT_EQ(outcomes.at(scratch.in() + "/cut.pcd").outcome, "Not OK") << Dump(again);
+  std::size_t files = 0;
+  for ([[maybe_unused]] const auto& entry : fs::directory_iterator(scratch.out())) ++files;
+  EXPECT_EQ(files, 3u) << "no temporary file left behind";
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -79,14 +80,28 @@ TEST(ShellHabits, EveryFileOfAShellPatternIsConverted) {
   EXPECT_NE(loud.out.find("Files converted: 6 of 6\n"), std::string::npos) << loud.out;
 }
 
-TEST(ShellHabits, OneBadInputAmongManyIsNamedAndNothingIsConverted) {
+// A shell pattern's files: one that cannot be read (missing, empty, a FIFO,
+// a link to nothing) fails alone, named, and the others convert (status 2);
+// when none can serve, the lone input's "Error: " line ends the run.
+TEST(ShellHabits, OneBadInputAmongManyFailsAloneAndTheOthersConvert) {
   ScratchFolder work("lumafold-glob");
   CopySample("kodim23.pcd", work.path() + "/a.pcd");
-  const RunResult run = RunIn(work.path(), {"a.pcd", "missing.pcd", "-o", "."});
-  EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.err, "Error: Invalid input file\n  " + work.path() +
-                         "/missing.pcd: No such file or directory\n");
-  EXPECT_FALSE(fs::exists(work.path() + "/a.bmp"));
+  std::ofstream(work.path() + "/empty.pcd").close();
+  ASSERT_EQ(mkfifo((work.path() + "/fifo.pcd").c_str(), 0600), 0);
+  fs::create_symlink(work.path() + "/gone.pcd", work.path() + "/dangling.pcd");
+  const RunResult run = RunIn(work.path(), {"-q", "a.pcd", "missing.pcd", "empty.pcd", "fifo.pcd",
+                                            "dangling.pcd", "-o", "."});
+  EXPECT_EQ(run.status, 2);
+  const std::string w = work.path();
+  EXPECT_EQ(run.err, "Not converted: " + w + "/missing.pcd: No such file or directory\n" +
+                         "Not converted: " + w + "/empty.pcd: the file is empty\n" +
+                         "Not converted: " + w + "/fifo.pcd: not a regular file\n" +
+                         "Not converted: " + w + "/dangling.pcd: a symbolic link to nothing\n");
+  EXPECT_TRUE(fs::exists(w + "/a.bmp"));
+
+  const RunResult none = RunIn(work.path(), {"-q", "missing.pcd", "empty.pcd", "-o", "."});
+  EXPECT_EQ(none.status, 1);
+  EXPECT_EQ(none.err, "Error: Invalid input file\n  " + w + "/missing.pcd: No such file or directory\n");
 }
 
 // Holds the window's instance guard, as an open window does.
@@ -263,6 +278,15 @@ TEST(ShellHabits, BashCompletionOffersOptionsKeywordsAndFormats) {
   std::ofstream(work.path() + "/scan1.pcd") << "x";
   EXPECT_EQ(Complete(work.path(), "lumafold -o sc"), (std::vector<std::string>{"scans"}));
   EXPECT_EQ(Complete(work.path(), "lumafold -i scan1"), (std::vector<std::string>{"scan1.pcd"}));
+  // Names with blanks come back whole, however the typed part was quoted.
+  fs::create_directories(work.path() + "/my scans");
+  std::ofstream(work.path() + "/my scans/roll one.pcd") << "x";
+  const std::vector<std::string> folder{"my scans"};
+  const std::vector<std::string> file{"my scans/roll one.pcd"};
+  EXPECT_EQ(Complete(work.path(), "lumafold -o my"), folder);
+  EXPECT_EQ(Complete(work.path(), "lumafold -i my\\ scans/r"), file);
+  EXPECT_EQ(Complete(work.path(), "lumafold \"my scans/roll"), file);
+  EXPECT_EQ(Complete(work.path(), "lumafold --input='my scans/ro"), file);
 
   const RunResult zsh = RunIn(work.path(), {"--completion=zsh"});
   EXPECT_EQ(zsh.status, 0);
@@ -273,6 +297,98 @@ TEST(ShellHabits, BashCompletionOffersOptionsKeywordsAndFormats) {
   const RunResult fish = RunIn(work.path(), {"--completion=fish"});
   EXPECT_EQ(fish.status, 1);
   EXPECT_EQ(fish.err, "Error: Invalid completion shell\n  fish: allowed values are bash, zsh\n");
+}
+
+}  // namespace
+}  // namespace lumafold
+
+namespace lumafold {
+namespace {
+
+// find ... -print0 | lumafold -i - --null: names with spaces and even a
+// line break arrive whole; without --null one name a line; a name that is
+// not there fails alone.
+TEST(ShellHabits, StandardInputListsTheInputs) {
+  ScratchFolder work("lumafold-stdin");
+  fs::create_directories(work.path() + "/in/two words");
+  fs::create_directories(work.path() + "/out");
+  fs::create_directories(work.path() + "/lines");
+  CopySample("kodim23.pcd", work.path() + "/in/two words/a b.pcd");
+  CopySample("kodim23.pcd", work.path() + "/in/line\nbreak.pcd");
+  const RunResult nul =
+      Shell(work.path(), "find in -name '*.pcd' -print0 | \"$0\" -q -i - --null -o out -c png");
+  EXPECT_EQ(nul.status, 0) << nul.err;
+  EXPECT_TRUE(fs::exists(work.path() + "/out/a b.png"));
+  EXPECT_TRUE(fs::exists(work.path() + "/out/line\nbreak.png"));
+
+  const RunResult lines =
+      Shell(work.path(), "printf 'in/two words/a b.pcd\\nin/gone.pcd\\n' | \"$0\" -q -i - -o lines");
+  EXPECT_EQ(lines.status, 2);
+  EXPECT_EQ(lines.err, "Not converted: " + work.path() + "/in/gone.pcd: No such file or directory\n");
+  EXPECT_TRUE(fs::exists(work.path() + "/lines/a b.bmp"));
+}
+
+// A folder of the walk that cannot be listed fails alone, named, instead of
+// vanishing from the count. Root reads every folder, so as root the run is
+// made as nobody.
+TEST(ShellHabits, AnUnreadableSubfolderFailsAlone) {
+  ScratchFolder work("lumafold-unreadable");
+  fs::create_directories(work.path() + "/in/locked");
+  fs::create_directories(work.path() + "/out");
+  CopySample("kodim23.pcd", work.path() + "/in/a.pcd");
+  CopySample("kodim23.pcd", work.path() + "/in/locked/b.pcd");
+  for (const char* folder : {"", "/in", "/in/locked", "/out"})
+    fs::permissions(work.path() + folder, fs::perms::all);
+  fs::permissions(work.path() + "/in/a.pcd", fs::perms::owner_read | fs::perms::others_read);
+  fs::permissions(work.path() + "/in/locked", fs::perms::none);
+  const std::string as = geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
+  const RunResult run = Shell(work.path(), as + "\"$0\" -q -i in -o out");
+  fs::permissions(work.path() + "/in/locked", fs::perms::owner_all);
+  EXPECT_EQ(run.status, 2) << run.err;
+  EXPECT_EQ(run.err, "Not converted: " + work.path() + "/in/locked/: Permission denied\n");
+  EXPECT_TRUE(fs::exists(work.path() + "/out/a.bmp"));
+}
+
+}  // namespace
+}  // namespace lumafold
+
+namespace lumafold {
+namespace {
+
+// --dry-run: one line per input, in the batch's order (which follows the
+// paths, so compared here as a set), with a collision and a skip named;
+// nothing is written and status 2 says an input would fail.
+TEST(ShellHabits, DryRunPlansAndWritesNothing) {
+  ScratchFolder work("lumafold-plan");
+  const std::string w = work.path();
+  fs::create_directories(w + "/in/sub");
+  fs::create_directories(w + "/out");
+  CopySample("kodim01.pcd", w + "/in/a.pcd");
+  CopySample("kodim03.pcd", w + "/in/b.pcd");
+  CopySample("kodim03.pcd", w + "/in/sub/b.pcd");
+  std::ofstream(w + "/in/empty.pcd").close();
+  std::ofstream(w + "/out/a.png") << "old";
+  const RunResult run = RunIn(w, {"-q", "-i", "in", "-o", "out", "-c", "png", "--no-subfolders",
+                                  "--dry-run", "--skip-existing"});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.err, "Not converted: " + w + "/in/empty.pcd: the file is empty\n");
+  std::istringstream lines(run.out);
+  std::vector<std::string> plan;
+  for (std::string line; std::getline(lines, line);) plan.push_back(line);
+  ASSERT_EQ(plan.size(), 3u) << run.out;
+  const auto converts = std::count_if(plan.begin(), plan.end(), [&](const std::string& line) {
+    return line.starts_with("Would convert: " + w + "/in/");
+  });
+  EXPECT_EQ(converts, 2) << run.out;
+  EXPECT_NE(run.out.find("b.pcd -> " + w + "/out/b.png (also the output of " + w + "/in/"),
+            std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("Would skip: " + w + "/in/a.pcd: " + w + "/out/a.png is already there\n"),
+            std::string::npos);
+  std::vector<std::string> written;
+  for (const auto& entry : fs::directory_iterator(w + "/out"))
+    written.push_back(entry.path().filename().string());
+  EXPECT_EQ(written, std::vector<std::string>{"a.png"});
 }
 
 }  // namespace

@@ -302,8 +302,9 @@ TEST_F(WorkerTest, PauseGateHoldsTheNextFile) {
 
 TEST_F(WorkerTest, AFolderOfFiftyMixedFilesLeavesNoTemporaryFile) {
   // Good files with the size each must come out at: the highest level that
-  // is whole and sound (a damaged 4Base gives Base, a file cut inside Base
-  // gives Base/4).
+  // holds a sound row (a scratched 4Base and a file cut inside 4Base or
+  // 16Base keep their level with the lost rows rebuilt, a bad code table
+  // gives the level below, a file cut inside Base gives Base/4).
   std::map<std::string, std::pair<unsigned, unsigned>> good;
   const std::vector<std::pair<std::string, std::pair<unsigned, unsigned>>> goodSources = {
       {Sample("kodim01.pcd"), {768, 512}},
@@ -311,9 +312,9 @@ TEST_F(WorkerTest, AFolderOfFiftyMixedFilesLeavesNoTemporaryFile) {
       {Sample("kodim13-4base.pcd"), {1536, 1024}},
       {DecoderData("rotate-180.pcd"), {768, 512}},
       {DecoderData("rotate-270.pcd"), {512, 768}},
-      {Hostile("truncated-16base.pcd"), {1536, 1024}},
-      {DecoderData("truncated-16base.pcd"), {768, 512}},
-      {Hostile("garbage-huffman-4base.pcd"), {768, 512}},
+      {Hostile("truncated-16base.pcd"), {3072, 2048}},
+      {DecoderData("truncated-16base.pcd"), {1536, 1024}},
+      {Hostile("garbage-huffman-4base.pcd"), {1536, 1024}},
       {Hostile("bad-table-4base.pcd"), {768, 512}},
       {Hostile("truncated-base.pcd"), {384, 256}},
   };

@@ -162,7 +162,7 @@ bool SamePixels(FIBITMAP* a, FIBITMAP* b) {
   return true;
 }
 
-TEST_F(DecodeTest, TheBitmapIntermediateGivesWhatTheTgaGaveAndGreyStaysEightBits) {
+TEST_F(DecodeTest, TheBitmapIntermediateGivesWhatTheTgaGaveAndGreyStaysEightBitsWithEitherDecoder) {
   // A Photo CD file whose pixels are all grey: ImageMagick stored it in the
   // TGA as 8-bit grey, and the automatic output depth follows that.
   const std::string png = scratch_ / "grey.png";
@@ -190,9 +190,23 @@ TEST_F(DecodeTest, TheBitmapIntermediateGivesWhatTheTgaGaveAndGreyStaysEightBits
     EXPECT_TRUE(SamePixels(decoded.image.get(), before.get()));
   }
   EXPECT_EQ(lastBitDepth_, 8) << "the grey file";
+
+  // The program's own decoder gives 24 bits; the grey file comes back to 8
+  // there too, so that the automatic output depth (a one-channel JPEG) does
+  // not depend on the decoder. A colour file stays 24.
+  options_.external = false;
+  for (const auto& [path, bpp] : std::vector<std::pair<std::string, unsigned>>{
+           {grey, 8}, {Sample("kodim23.pcd"), 24}}) {
+    SCOPED_TRACE(path);
+    const DecodedImage own = decode(path);
+    ASSERT_TRUE(own.image);
+    EXPECT_EQ(own.source, DecodeSource::PhotoCdDecoder);
+    EXPECT_EQ(FreeImage_GetBPP(own.image.get()), bpp);
+    EXPECT_EQ(lastBitDepth_, static_cast<std::int32_t>(bpp));
+  }
 }
 
-TEST_F(DecodeTest, BuiltInDecoderAgreesWithTheConverterOnOrientation) {
+TEST_F(DecodeTest, FreeImageFallbackAgreesWithTheConverterOnOrientation) {
   useConverter();
   const Strings files = {Sample("kodim23.pcd"),        Sample("kodim19.pcd"),
                          Sample("kodim05-16base.pcd"), Sample("kodim13-4base.pcd"),
@@ -205,13 +219,13 @@ TEST_F(DecodeTest, BuiltInDecoderAgreesWithTheConverterOnOrientation) {
   noConverter();
   for (std::size_t i = 0; i < files.size(); ++i) {
     SCOPED_TRACE(files[i]);
-    const DecodedImage builtIn = decode(files[i]);
-    ASSERT_TRUE(builtIn.image);
-    EXPECT_EQ(builtIn.source, DecodeSource::FreeImageLoader);
+    const DecodedImage fallback = decode(files[i]);
+    ASSERT_TRUE(fallback.image);
+    EXPECT_EQ(fallback.source, DecodeSource::FreeImageLoader);
     const bool portrait =
         FreeImage_GetHeight(external[i].image.get()) > FreeImage_GetWidth(external[i].image.get());
-    ExpectSize(builtIn, portrait ? 512 : 768, portrait ? 768 : 512);
-    EXPECT_GT(Correlation(builtIn.image.get(), external[i].image.get()), 0.9);
+    ExpectSize(fallback, portrait ? 512 : 768, portrait ? 768 : 512);
+    EXPECT_GT(Correlation(fallback.image.get(), external[i].image.get()), 0.9);
   }
   EXPECT_TRUE(runs().empty()) << "the stand-in was not the converter any more";
 }
@@ -295,7 +309,7 @@ TEST_F(DecodeTest, WrongShapedResultsEndAtTheIndexTheirShapeCallsFor) {
   EXPECT_EQ(runs(), (Strings{"3", "2"}));
 }
 
-TEST_F(DecodeTest, MissingOrHangingConverterFallsBackToTheBuiltInDecoder) {
+TEST_F(DecodeTest, MissingOrHangingConverterFallsBackToFreeImage) {
   noConverter();
   const DecodedImage missing = decode(Sample("kodim05-16base.pcd"));
   ExpectSize(missing, 768, 512);

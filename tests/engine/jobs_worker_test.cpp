@@ -219,8 +219,10 @@ TEST_F(JobsTest, MixedBatchComesOutTheSameWithFourWorkers) {
     context_.settings.advanced.fileTimestamp = 1;
     const Outcome one = runWith(1);
     const Outcome four = runWith(4);
-    // The file cut inside Base comes out at Base/4.
-    EXPECT_EQ(one.converted, 7);
+    // The file cut inside Base comes out at Base/4, the one cut inside
+    // 16Base with rows rebuilt; with one name for every file, neither of
+    // those pictures replaces the output of a file before it.
+    EXPECT_EQ(one.converted, std::string(c.mask) == "picture.%ext%" ? 5 : 7);
     EXPECT_EQ(one.processed, 10);
     ExpectSame(one, four, true);
   }

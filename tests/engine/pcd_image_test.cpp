@@ -59,13 +59,13 @@ TEST(DecodeFileToBitmap, HoldsTheDecodersPictureUprightInEveryRenderingAndOrient
   };
   // Stored 0, 90, 180 and 270 degrees, one of them at 4Base (its bitmap is
   // readied on another thread while decoding, the Base ones are not worth
-  // it); and a file whose 16Base is damaged, so that the bitmap readied for
-  // 16Base is not the one used.
+  // it); and a 16Base file cut short inside 4Base, so that the bitmap
+  // readied for 16Base is not the one used.
   const Case cases[] = {{"base-kodak.pcd", 768, 512},
                         {"rotate-90.pcd", 1024, 1536},
                         {"rotate-180.pcd", 768, 512},
                         {"rotate-270.pcd", 512, 768},
-                        {"damaged-huff16.pcd", 1536, 1024}};
+                        {"truncated-16base.pcd", 1536, 1024}};
   struct Kind {
     pcd::Rendering rendering;
     FREE_IMAGE_TYPE type;

@@ -117,11 +117,12 @@ TEST(CheckNowTest, SilentServerIsGivenUpAfterTenSeconds) {
   RecordingPrompter prompter;
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(CheckForUpdateNow(prompter, server.url(), kAgent), UpdateVerdict::ConnectionProblem);
-  const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(
-                          std::chrono::steady_clock::now() - start)
-                          .count();
-  EXPECT_GE(waited, kHttpReplyTimeoutMs);
-  EXPECT_LT(waited, kHttpReplyTimeoutMs + 1500);
+  // A busy machine only makes the wait longer, so only its least is
+  // measured; that the check gives up at all shows in the server, which
+  // saw the client hang up before its own minute of patience ended.
+  EXPECT_GE(std::chrono::steady_clock::now() - start,
+            std::chrono::milliseconds(kHttpReplyTimeoutMs));
+  EXPECT_TRUE(server.clientHungUp());
   EXPECT_EQ(prompter.boxes, std::vector<std::string>{kProblem});
 }
 

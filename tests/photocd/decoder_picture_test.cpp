@@ -50,12 +50,16 @@ TEST(PcdDecoderPictureTest, MatchesTheEncodedPictureAtEveryResidualLevel) {
     const char* file;
     const char* reference;
     Level level;
-    int left, top;  // where the reference crop lies
+    int left, top;   // where the reference crop lies
+    double leastDb;  // just under today's figure: an interpolation that
+                     // truncates instead of rounding loses 0.7 dB at 4Base
   };
+  // Base and 4Base carry chroma at half size only, so their fine colour
+  // edges are softened.
   const Case cases[] = {
-      {"base-kodak.pcd", "base-kodak-ref.png", Level::Base, 0, 0},
-      {"4base-kodak.pcd", "4base-kodak-ref-crop.png", Level::FourBase, 384, 256},
-      {"16base-kodak.pcd", "16base-kodak-ref-crop.png", Level::SixteenBase, 1152, 768},
+      {"base-kodak.pcd", "base-kodak-ref.png", Level::Base, 0, 0, 46},
+      {"4base-kodak.pcd", "4base-kodak-ref-crop.png", Level::FourBase, 384, 256, 46.5},
+      {"16base-kodak.pcd", "16base-kodak-ref-crop.png", Level::SixteenBase, 1152, 768, 51},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.file);
@@ -73,10 +77,8 @@ TEST(PcdDecoderPictureTest, MatchesTheEncodedPictureAtEveryResidualLevel) {
     const double psnr = Psnr(decoded, reference, 240);
     std::printf("%s: mean %.2f / reference %.2f = %.4f, PSNR below 240 %.1f dB, whole %.1f dB\n",
                 c.file, Mean(decoded), Mean(reference), ratio, psnr, Psnr(decoded, reference));
-    EXPECT_NEAR(ratio, 1.0, 0.02);
-    // Base and 4Base carry chroma at half size only, so their fine colour
-    // edges are softened.
-    EXPECT_GE(psnr, c.level == Level::SixteenBase ? 45 : 40);
+    EXPECT_NEAR(ratio, 1.0, 0.002);
+    EXPECT_GE(psnr, c.leastDb);
   }
 }
 
@@ -145,10 +147,14 @@ TEST(PcdDecoderPictureTest, RealScansComeOutUprightAndCloseToKodaksRenderings) {
     const char* sample;
     const char* rendering;
     int width, height;
+    double leastDb;  // just under today's figure
   };
+  // Kodak's rendering is not ours (its tone curve differs), so this shows
+  // orientation and level, not exactness: a decoder with truncating
+  // interpolation scores a little higher here.
   const Case cases[] = {
-      {"couple-on-beach.pcd", "couple-on-beach-rendering.png", 3072, 2048},
-      {"portrait-in-red.pcd", "portrait-in-red-rendering.png", 2048, 3072},
+      {"couple-on-beach.pcd", "couple-on-beach-rendering.png", 3072, 2048, 28.5},
+      {"portrait-in-red.pcd", "portrait-in-red-rendering.png", 2048, 3072, 29},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.sample);
@@ -171,7 +177,7 @@ TEST(PcdDecoderPictureTest, RealScansComeOutUprightAndCloseToKodaksRenderings) {
     std::printf("%s: mean %.2f / rendering %.2f = %.4f, PSNR %.1f dB\n", c.sample, Mean(shrunk),
                 Mean(rendering), ratio, psnr);
     EXPECT_NEAR(ratio, 1.0, 0.05);
-    EXPECT_GE(psnr, 28);
+    EXPECT_GE(psnr, c.leastDb);
 
     // 16-bit values carry far more than 256 levels.
     std::vector<char> seen(65536, 0);
@@ -199,7 +205,12 @@ TEST(PcdDecoderPictureTest, RenderingsAgree) {
     if (narrow.picture.rgb8[i] != std::lround(wide.picture.rgb16[i] * 255.0 / 65535.0)) ++differing;
     // Linear light is the sRGB curve undone (highlights aside).
     const double display = wide.picture.rgb16[i] / 65535.0;
-    if (display < 0.9) {
+    // Out of gamut: the display renderings clip at black, linear light
+    // keeps the negative value.
+    if (display == 0.0) {
+      EXPECT_LE(linear.picture.rgbFloat[i], 0.0f) << i;
+    }
+    if (display > 0.0 && display < 0.9) {
       const double expected =
           display <= 0.04045 ? display / 12.92 : std::pow((display + 0.055) / 1.055, 2.4);
       ASSERT_NEAR(linear.picture.rgbFloat[i], expected, 0.002) << i;
@@ -218,6 +229,50 @@ TEST(PcdDecoderPictureTest, RenderingsAgree) {
   const pcd::Result scan = Decode(beach, Level::Base, Rendering::LinearFloat);
   ASSERT_TRUE(scan.ok);
   EXPECT_GT(*std::max_element(scan.picture.rgbFloat.begin(), scan.picture.rgbFloat.end()), 1.2f);
+}
+
+TEST(PcdDecoderPictureTest, KeptHighlightsHoldTheWholeEncodedRange) {
+  // Kept: R'G'B' scaled by 1/1.402 with nothing rolled off, so below the
+  // roll-off's knee it is the default rendering scaled, and the brightest
+  // part of a real scan keeps its levels instead of crowding the top codes.
+  const std::string beach = Sample("couple-on-beach.pcd");
+  if (!std::ifstream(beach)) GTEST_SKIP() << "samples/couple-on-beach.pcd missing";
+  pcd::Request request;
+  request.rendering = Rendering::Display16;
+  const pcd::Result rolled = pcd::DecodeFile(beach, request);
+  request.highlights = pcd::Highlights::Keep;
+  const pcd::Result kept = pcd::DecodeFile(beach, request);
+  ASSERT_TRUE(rolled.ok && kept.ok);
+  EXPECT_EQ(rolled.picture.highlights, pcd::Highlights::RollOff);
+  EXPECT_EQ(kept.picture.highlights, pcd::Highlights::Keep);
+  const std::vector<std::uint16_t>& r = rolled.picture.rgb16;
+  const std::vector<std::uint16_t>& k = kept.picture.rgb16;
+  ASSERT_EQ(r.size(), k.size());
+  std::vector<std::uint16_t> brightest;
+  std::size_t atTop = 0;
+  for (std::size_t i = 0; i < r.size(); ++i) {
+    if (r[i] > 0 && r[i] < 0.9 * 65535) {
+      ASSERT_NEAR(k[i], r[i] / pcd::kKeptHighlightsTop, 1.0) << i;
+    }
+    if (i % 3 == 1) brightest.push_back(k[i]);
+    if (k[i] == 65535) ++atTop;
+  }
+  EXPECT_LT(static_cast<double>(atTop) / r.size(), 0.0005);
+  // The brightest 1 % of green values (clouds): about 20 distinct levels
+  // rolled off, a thousand kept.
+  std::sort(brightest.begin(), brightest.end());
+  brightest.erase(brightest.begin(), brightest.begin() + brightest.size() * 99 / 100);
+  brightest.erase(std::unique(brightest.begin(), brightest.end()), brightest.end());
+  EXPECT_GT(brightest.size(), 500u);
+  // The 8-bit rendering follows the same scale.
+  request.rendering = Rendering::Display8;
+  request.highest = Level::Base;
+  const pcd::Result narrow = pcd::DecodeFile(beach, request);
+  request.rendering = Rendering::Display16;
+  const pcd::Result wide = pcd::DecodeFile(beach, request);
+  ASSERT_TRUE(narrow.ok && wide.ok);
+  for (std::size_t i = 0; i < narrow.picture.rgb8.size(); i += 97)
+    ASSERT_EQ(narrow.picture.rgb8[i], std::lround(wide.picture.rgb16[i] * 255.0 / 65535.0)) << i;
 }
 
 }  // namespace

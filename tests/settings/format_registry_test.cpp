@@ -168,6 +168,9 @@ TEST(FormatRegistryKeywords, LookupIgnoresCaseAndRejectsOthers) {
   EXPECT_EQ(registry.keywordValue(KeywordSet::PcdDecoder, "builtin"), 0);
   EXPECT_EQ(registry.keywordValue(KeywordSet::PcdDecoder, "External"), 1);
   EXPECT_EQ(registry.keywordValue(KeywordSet::PcdDecoder, "built-in"), std::nullopt);
+  EXPECT_EQ(registry.keywordValue(KeywordSet::PcdHighlights, "RollOff"), 0);
+  EXPECT_EQ(registry.keywordValue(KeywordSet::PcdHighlights, "keep"), 1);
+  EXPECT_EQ(registry.keywordValue(KeywordSet::PcdHighlights, "roll-off"), std::nullopt);
   // Keywords belong to their own set only.
   EXPECT_EQ(registry.keywordValue(KeywordSet::JpgChroma, "RLE"), std::nullopt);
   EXPECT_EQ(registry.keywordValue(KeywordSet::Boundary, ""), std::nullopt);
@@ -214,7 +217,7 @@ TEST(FormatRegistryKeywords, ReverseLookupAnswersWithinTheSettingsSubset) {
 
 TEST(FormatRegistryKeywords, EveryNameReadsBackToItsNumber) {
   FormatRegistry registry;
-  for (int s = 0; s <= static_cast<int>(KeywordSet::PcdDecoder); ++s) {
+  for (int s = 0; s <= static_cast<int>(KeywordSet::PcdHighlights); ++s) {
     const auto set = static_cast<KeywordSet>(s);
     if (set == KeywordSet::Compression) continue;  // overlapping numbers, tested above
     for (int value = 0; value < 10; ++value) {

@@ -151,8 +151,9 @@ TEST_F(SettingsFileTest, InputKeysOfInactiveFormatsAreReadButNotWritten) {
   ConversionSettings settings = Defaults();
   settings.input.rawToneMapping = 4;
   const std::string text = SavedText(settings);
-  // Photo CD is the one active input, so its decoder choice is written.
-  EXPECT_NE(text.find("[Input]\r\nFormat = pcd\r\nPCD Decoder = 0\r\n; \r\n[Output]"),
+  // Photo CD is the one active input, so its decoder choices are written.
+  EXPECT_NE(text.find("[Input]\r\nFormat = pcd\r\nPCD Decoder = 0\r\nPCD Highlights = 0\r\n; "
+                      "\r\n[Output]"),
             std::string::npos);
 
   const ConversionSettings loaded = LoadText(

@@ -22,9 +22,9 @@ TEST(SettingsKeyTable, EveryKeyOnceWithItsOwnField) {
     EXPECT_TRUE(names.insert(std::string(key.section) + "/" + key.key).second) << key.key;
     EXPECT_TRUE(fields.insert(Address(key, settings)).second) << key.key;
   }
-  // 132 keys of the settings file plus "Jobs", "PCD Decoder" and
-  // "Show Thumbnails".
-  EXPECT_EQ(SettingsKeys().size(), 135u);
+  // 132 keys of the settings file plus "Jobs", "PCD Decoder", "PCD
+  // Highlights", "Show Thumbnails" and "Keep Metadata".
+  EXPECT_EQ(SettingsKeys().size(), 137u);
 }
 
 TEST(SettingsKeyTable, SectionsAreContiguousAndInWrittenOrder) {
@@ -111,6 +111,7 @@ TEST(SettingsKeyTable, FindIgnoresCaseAndTellsSameNamedKeysApart) {
   EXPECT_EQ(FindSettingKey("Advanced", "Jobs")->type, SettingType::Int32);
   EXPECT_EQ(FindSettingKey("Output", "TIFF Compression")->keywords, KeywordSet::Compression);
   EXPECT_EQ(FindSettingKey("Input", "PCD Decoder")->keywords, KeywordSet::PcdDecoder);
+  EXPECT_EQ(FindSettingKey("Input", "PCD Highlights")->keywords, KeywordSet::PcdHighlights);
   EXPECT_STREQ(FindSettingKey("Output", "JPG Quality")->format, "jpg");
   EXPECT_EQ(FindSettingKey("Output", "Format")->format, nullptr);
 }

@@ -5,11 +5,14 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDropEvent>
+#include <QHeaderView>
 #include <QMimeData>
 #include <QProgressBar>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QUrl>
+#include <cstdlib>
+#include <filesystem>
 
 #include "settings/profile_file.h"
 #include "ui/commands.h"
@@ -70,9 +73,27 @@ TEST_F(InputListTest, SameFileTwiceKeepsOneEntryButOtherLetterCaseIsAnother) {
   ASSERT_EQ(prompts_.requests.size(), 1u);
   EXPECT_EQ(prompts_.requests[0].title, "Select Input Files");
   EXPECT_EQ(prompts_.requests[0].filter,
-            "All Supported Files (*.pcd *.pcd1 *.pcds *.ppcd);;"
+            "All Supported Files (*.pcd *.pcd1 *.pcds *.ppcd *.iso *.cue *.bin *.img);;"
+            "Photo CD disc images (*.iso *.cue *.bin *.img);;"
             "Kodak PhotoCD File (*.pcd *.pcd1 *.pcds *.ppcd);;All Files (*)");
   EXPECT_EQ(context_->job.inputPath, upper);  // the last one chosen
+}
+
+// A dropped disc image (made by genisoimage) adds its pictures, not itself.
+TEST_F(InputListTest, DroppedDiscImageAddsItsPictures) {
+  MainWindow& window = Open();
+  const std::string tree = files_ / "disc-tree";
+  std::filesystem::create_directories(tree + "/PHOTO_CD/IMAGES");
+  for (const char* name : {"IMG0001.PCD", "IMG0002.PCD"})
+    std::filesystem::copy_file(SamplesFolder() + "kodim01.pcd", tree + "/PHOTO_CD/IMAGES/" + name);
+  const std::string image = files_ / "disc.iso";
+  const std::string make = "genisoimage -quiet -iso-level 1 -o '" + image + "' '" + tree + "' 2>/dev/null";
+  ASSERT_EQ(std::system(make.c_str()), 0);
+  Drop({QString::fromStdString(image)});
+  EXPECT_EQ(Listed(), (QStringList{QString::fromStdString(image + "/PHOTO_CD/IMAGES/IMG0001.PCD"),
+                                   QString::fromStdString(image + "/PHOTO_CD/IMAGES/IMG0002.PCD")}))
+      << window.outputFolderText().toStdString();
+  EXPECT_EQ(RelativeOf(image + "/PHOTO_CD/IMAGES/IMG0002.PCD"), "disc/PHOTO_CD/IMAGES/");
 }
 
 TEST_F(InputListTest, RefusedFilesAreSkippedSilently) {
@@ -88,8 +109,7 @@ TEST_F(InputListTest, RefusedFilesAreSkippedSilently) {
   EXPECT_TRUE(window.outputFolderText().isEmpty());
 }
 
-TEST_F(InputListTest, FirstFileMakesItsFolderTheOutputFolder) {
-  context_->settings.file.recentOutFolders = "/old/";
+TEST_F(InputListTest, FirstFileFillsAnEmptyOutputFolderWithoutRecordingIt) {
   MainWindow& window = Open();
   ASSERT_TRUE(window.outputFolderText().isEmpty());
   const std::string first = MakeInput(files_ / "one/first.pcd");
@@ -98,7 +118,15 @@ TEST_F(InputListTest, FirstFileMakesItsFolderTheOutputFolder) {
   window.inputList().addFile(second);
   EXPECT_EQ(window.outputFolderText().toStdString(), files_ / "one/");
   EXPECT_EQ(context_->job.outputFolder, files_ / "one/");
-  EXPECT_EQ(context_->settings.file.recentOutFolders, (files_ / "one/") + "\t/old/");
+  // Only folders the user chose push others out of the history.
+  EXPECT_EQ(context_->settings.file.recentOutFolders, "");
+
+  // A chosen folder shown already stays.
+  window.dispatch(kCommandNew);
+  context_->settings.file.recentOutFolders = "/old/";
+  window.refreshOutputFolderBox();
+  window.inputList().addFile(first);
+  EXPECT_EQ(window.outputFolderText(), "/old/");
 }
 
 TEST_F(InputListTest, DroppedFolderAddsItsTreeWithRelativeSubfolders) {
@@ -204,8 +232,8 @@ TEST_F(InputListTest, CopyPutsSelectedPathsWithoutAFinalLineBreak) {
 
   for (int i : {0, 1, 3}) list->topLevelItem(i)->setSelected(true);
   window.dispatch(kCommandCopy);
-  const QString expected = QString::fromStdString((files_ / "a.pcd") + "\r\n" + (files_ / "b.pcd") +
-                                                  "\r\n" + (files_ / "d.pcd"));
+  const QString expected = QString::fromStdString((files_ / "a.pcd") + "\n" + (files_ / "b.pcd") +
+                                                  "\n" + (files_ / "d.pcd"));
   EXPECT_EQ(QGuiApplication::clipboard()->text(), expected);
 
   window.dispatch(kCommandSelectAll);
@@ -225,8 +253,9 @@ TEST_F(InputListTest, ExportThenImportReproducesTheList) {
   window.dispatch(kCommandExportList);
   // No extension: ".txt" is added.
   const std::string written = ReadFile(files_ / "saved.txt");
-  std::string expected = "\xEF\xBB\xBF";
-  for (const QString& path : added) expected += path.toStdString() + "\r\n";
+  // Plain UTF-8 and LF, so that `while read` loops find every file.
+  std::string expected;
+  for (const QString& path : added) expected += path.toStdString() + "\n";
   EXPECT_EQ(written, expected);
   EXPECT_EQ(window.statusText(), "Export complete, entries saved: 4");
   EXPECT_EQ(prompts_.requests.back().title, "Export Input Files");
@@ -262,7 +291,7 @@ TEST_F(InputListTest, ExportAsksBeforeReplacingOnlyANonEmptyFile) {
   prompts_.fileToSave = QString::fromStdString(files_ / "empty.txt");
   window.dispatch(kCommandExportList);
   EXPECT_TRUE(prompts_.questions.empty());
-  EXPECT_EQ(ReadFile(files_ / "empty.txt"), "\xEF\xBB\xBF" + (files_ / "a.pcd") + "\r\n");
+  EXPECT_EQ(ReadFile(files_ / "empty.txt"), (files_ / "a.pcd") + "\n");
 
   WriteFile(files_ / "full.lst", "keep me");
   prompts_.fileToSave = QString::fromStdString(files_ / "full.lst");
@@ -374,7 +403,7 @@ TEST_F(BreakTransferTest, YesBreaksTheListImportAndTheExport) {
   ASSERT_EQ(prompts_.questions.size(), 2u);
   EXPECT_EQ(prompts_.questions[1].text, "Do you want to break the export?");
   EXPECT_EQ(window.statusText(), "Export stopped");
-  EXPECT_EQ(ReadFile(files_ / "out.txt"), "\xEF\xBB\xBF");
+  EXPECT_EQ(ReadFile(files_ / "out.txt"), "");
 }
 
 TEST(InputListHelpers, FolderPartAndLineFeedCount) {
@@ -389,6 +418,33 @@ TEST(InputListHelpers, FolderPartAndLineFeedCount) {
   WriteFile(folder / "lines.txt", text);
   EXPECT_EQ(ui::CountLineFeeds(folder / "lines.txt"), 70);
   EXPECT_EQ(ui::CountLineFeeds(folder / "missing.txt"), 0);
+}
+
+}  // namespace
+}  // namespace lumafold::test
+
+namespace lumafold::test {
+namespace {
+
+TEST_F(InputListTest, FolderRowsComeInNaturalOrderAndTheHeaderSortsThem) {
+  MainWindow& window = Open();
+  QStringList expected;
+  for (const char* name : {"roll1/IMG0002.pcd", "roll1/IMG0010.pcd", "roll2/img0001.pcd",
+                           "roll10/IMG0001.pcd"})
+    expected << QString::fromStdString(MakeInput(files_ / (std::string("scans/") + name)));
+  window.dropPaths({QString::fromStdString(files_ / "scans")});
+  EXPECT_EQ(Listed(), expected) << Listed().join(' ').toStdString();
+
+  // A file added alone goes last; a click on Filename sorts by name, the
+  // next one the other way.
+  expected.prepend(QString::fromStdString(MakeInput(files_ / "a.pcd")));
+  window.inputList().addFile(expected.front().toStdString());
+  QHeaderView* header = window.inputListView()->header();
+  const QPoint filename(header->sectionViewportPosition(0) + 5, header->height() / 2);
+  QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, filename);
+  EXPECT_EQ(Listed(), expected);
+  QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, filename);
+  EXPECT_EQ(Listed(), QStringList(expected.rbegin(), expected.rend()));
 }
 
 }  // namespace

@@ -154,6 +154,18 @@ TEST_F(ListPicturesTest, SelectingAFileShowsItsPreviewSizeAndLevels) {
   ASSERT_TRUE(Eventually([&] { return !facts->text().contains("16Base"); }));
   EXPECT_TRUE(facts->text().endsWith("\nBase/16 to Base")) << facts->text().toStdString();
 
+  // Cut short before its largest level: the caption says what the decoder
+  // (and so the conversion) gives, not what the header claims. (A file cut
+  // inside 16Base keeps it, with the lost rows rebuilt from 4Base.)
+  const std::string whole = ReadFile(large);
+  const std::string cut = files_ / "cut.pcd";
+  WriteFile(cut, whole.substr(0, whole.size() - 3500000));
+  window_->inputList().addFile(cut);
+  list->setCurrentItem(list->topLevelItem(2));
+  ASSERT_TRUE(Eventually([&] { return facts->text().contains("4Base"); }));
+  EXPECT_EQ(facts->text(), "1536 x 1024\nBase/16 to 4Base");
+  EXPECT_TRUE(facts->toolTip().contains("16Base")) << facts->toolTip().toStdString();
+
   // Switched off on the Interface page: no pictures, nothing decoded.
   context_->settings.interface.showThumbnails = 0;
   window_->settingsChanged();

@@ -2,6 +2,7 @@
 // rule, the resize rule, New, the boxes and the list pop-up.
 #include <QAction>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
@@ -248,8 +249,9 @@ TEST_F(MainWindowTest, NewEmptiesTheListAndTheInputSet) {
   EXPECT_EQ(window.inputListView()->topLevelItemCount(), 0);
   EXPECT_EQ(context_->inputs.size(), 0u);
   EXPECT_EQ(window.statusText(), "Ready");
-  EXPECT_TRUE(window.outputFolderText().isEmpty());
-  EXPECT_TRUE(context_->job.outputFolder.empty());
+  // The output folder is the user's and stays.
+  EXPECT_EQ(window.outputFolderText().toStdString(), files_.path() + "/");
+  EXPECT_EQ(context_->job.outputFolder, files_.path() + "/");
   EXPECT_TRUE(context_->job.inputFolder.empty());
   EXPECT_EQ(context_->job.sequenceNumber, 1);
   EXPECT_EQ(window.focusWidget(), window.inputListView());
@@ -302,10 +304,23 @@ TEST_F(MainWindowTest, FolderBoxShowsRecentFoldersAndFollowsTheUser) {
   EXPECT_EQ(box->itemText(0), "/a/");
   EXPECT_EQ(box->itemText(3), "/d/");
   EXPECT_FALSE(box->itemIcon(0).isNull());
-  EXPECT_TRUE(box->currentText().isEmpty());  // New empties the shown text
+  // The most recent folder is shown at start-up, and New keeps the shown
+  // one, also a typed one.
+  EXPECT_EQ(box->currentText(), "/a/");
+  EXPECT_EQ(context_->job.outputFolder, "/a/");
 
   box->setCurrentIndex(2);  // the user picks one
   EXPECT_EQ(context_->job.outputFolder, "/c/");
+  window.dispatch(kCommandNew);
+  EXPECT_EQ(box->currentText(), "/c/");
+  QTest::keyClicks(box->lineEdit(), "typed");
+  EXPECT_EQ(context_->job.outputFolder, "/c/typed");
+  window.dispatch(kCommandNew);
+  EXPECT_EQ(context_->job.outputFolder, "/c/typed");
+  EXPECT_EQ(box->currentText(), "/c/typed");
+  EXPECT_EQ(box->count(), 4);  // typing records nothing
+
+  box->setCurrentIndex(2);
   window.refreshOutputFolderBox();
   EXPECT_EQ(box->currentText(), "/c/");
   context_->job.outputFolder = "/elsewhere/";
@@ -353,6 +368,74 @@ TEST_F(MainWindowTest, ListPopupNeedsASelection) {
   EXPECT_TRUE(popup[2]->isSeparator());
   EXPECT_EQ(popup[3]->text(), "&Select All\tCtrl+A");
   window.listPopupMenu()->hide();
+}
+
+}  // namespace
+}  // namespace lumafold::test
+
+namespace lumafold::test {
+namespace {
+
+TEST_F(MainWindowTest, KeyboardReturnDeleteAndTabFollowTheLayout) {
+  MainWindow& window = Open();
+  // Return presses the focused button, and on the list the Convert button.
+  for (QWidget* target : {static_cast<QWidget*>(window.convertButton()),
+                          static_cast<QWidget*>(window.inputListView())}) {
+    dispatched_.clear();
+    target->setFocus();
+    QTest::keyClick(target, Qt::Key_Return);
+    EXPECT_EQ(dispatched_, std::vector<int>{kCommandConvert});
+  }
+  EXPECT_EQ(prompts_.messages.size(), 2u);  // "No input file(s) found" twice
+
+  // Tab goes down the window as the controls are laid out.
+  window.inputListView()->setFocus();
+  std::vector<QWidget*> visited;
+  for (int i = 0; i < 5; ++i) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QWidget* focused = QApplication::focusWidget();
+    visited.push_back(focused == window.outputFolderBox()->lineEdit() ? window.outputFolderBox()
+                                                                      : focused);
+  }
+  EXPECT_EQ(visited, (std::vector<QWidget*>{window.outputFolderBox(), window.folderToolBar(),
+                                             window.outputFormatBox(), window.formatToolBar(),
+                                             window.convertButton()}));
+
+  // Delete removes the selected rows of the focused list.
+  AddInputs(3);
+  QTreeWidget* list = window.inputListView();
+  list->setFocus();
+  list->setCurrentItem(list->topLevelItem(1));
+  QTest::keyClick(list, Qt::Key_Delete);
+  EXPECT_EQ(list->topLevelItemCount(), 2);
+  EXPECT_EQ(context_->inputs.size(), 2u);
+}
+
+}  // namespace
+}  // namespace lumafold::test
+
+namespace lumafold::test {
+namespace {
+
+TEST_F(MainWindowTest, SavedPlaceIsFittedIntoTheScreen) {
+  // Saved at a 1.5 scale factor on a larger screen: 1499x1049 far right.
+  context_->settings.window.width = 1499;
+  context_->settings.window.height = 1049;
+  context_->settings.window.x = 4000;
+  context_->settings.window.y = 3000;
+  MainWindow& window = Open();
+  const QRect screen = window.screen()->availableGeometry();
+  EXPECT_TRUE(screen.contains(window.pos()));
+  EXPECT_LE(window.width(), screen.width());
+  EXPECT_LE(window.height(), screen.height());
+
+  const QSize minimum(510, 330);
+  EXPECT_EQ(FitIntoScreen({1500, 900, 1499, 1049}, {0, 0, 1280, 800}, minimum),
+            QRect(0, 0, 1280, 800));
+  EXPECT_EQ(FitIntoScreen({-50, 700, 600, 400}, {0, 0, 1280, 800}, minimum),
+            QRect(0, 400, 600, 400));
+  EXPECT_EQ(FitIntoScreen({100, 100, 510, 330}, {0, 0, 1280, 800}, minimum),
+            QRect(100, 100, 510, 330));
 }
 
 }  // namespace

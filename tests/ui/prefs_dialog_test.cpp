@@ -384,7 +384,7 @@ TEST(PreferencesDialogTest, InputPageOffersThePhotoCdDecoderWithTextsOfItsOwn) {
   EXPECT_FALSE(dialog.findChild<QWidget*>("input:raw")->isVisible());
   QStringList labels;
   for (QLabel* label : panel->findChildren<QLabel*>()) labels << label->text();
-  EXPECT_EQ(labels, QStringList{"PCD Decoder:"});
+  EXPECT_EQ(labels, (QStringList{"PCD Decoder:", "PCD Highlights:"}));
 
   auto* decoder = h.control<QComboBox>("Input/PCD Decoder");
   ASSERT_EQ(decoder->parentWidget(), panel);
@@ -393,10 +393,19 @@ TEST(PreferencesDialogTest, InputPageOffersThePhotoCdDecoderWithTextsOfItsOwn) {
   EXPECT_EQ(decoder->itemText(1), "External Converter");
   EXPECT_EQ(decoder->currentIndex(), 1);
 
+  auto* highlights = h.control<QComboBox>("Input/PCD Highlights");
+  ASSERT_EQ(highlights->parentWidget(), panel);
+  ASSERT_EQ(highlights->count(), 2);
+  EXPECT_EQ(highlights->itemText(0), "Roll Off");
+  EXPECT_EQ(highlights->itemText(1), "Keep");
+  EXPECT_EQ(highlights->currentIndex(), 0);
+
   decoder->setCurrentIndex(0);
+  highlights->setCurrentIndex(1);
   dialog.pressOk();
   EXPECT_EQ(h.context.settings.input.pcdDecoder, 0);
   EXPECT_EQ(h.readBack().input.pcdDecoder, 0);
+  EXPECT_EQ(h.readBack().input.pcdHighlights, 1);
 }
 
 TEST(PreferencesSpinTest, TypedValuesAreClampedAndMoveTheSlider) {

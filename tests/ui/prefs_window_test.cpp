@@ -225,7 +225,9 @@ TEST_F(UpdateDoorTest, CheckNowReportsInTheWindowsBoxes) {
 TEST_F(UpdateDoorTest, AutomaticCheckAsksWhenDueAndMovesTheDate) {
   MainWindow& window = OpenWithRecorder();
   context_->settings.general.updateRange = 2;
-  context_->settings.general.updateDate = localNow() - 31 * 24 * 3600;
+  const std::time_t fixedNow = 1796788786;
+  context_->settings.clock = [fixedNow] { return fixedNow; };
+  context_->settings.general.updateDate = LocalDate(fixedNow) - 31 * 24 * 3600;
   test::LoopbackServer server({{"HTTP/1.0 200 OK\r\n\r\n260"}});
   point(server);
   recorder_.answer = true;
@@ -234,7 +236,7 @@ TEST_F(UpdateDoorTest, AutomaticCheckAsksWhenDueAndMovesTheDate) {
             std::vector<std::string>{"Check for Updates|Do you want to check for updates?"});
   ASSERT_EQ(recorder_.notices.size(), 1u);
   EXPECT_EQ(recorder_.notices[0].substr(0, 15), "info|No Update|");
-  EXPECT_GE(context_->settings.general.updateDate, localNow() - 5);
+  EXPECT_EQ(context_->settings.general.updateDate, LocalDate(fixedNow));
 
   // Not due again: nothing is asked.
   RunAutomaticUpdateCheck(window);

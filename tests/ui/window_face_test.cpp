@@ -18,7 +18,7 @@ namespace {
 
 using namespace lumafold::ui;
 
-// A saved placement in one line ("normal 700x450 at 120,90"), so that a
+// A saved placement in one line ("normal 700x450 at 60,90"), so that a
 // check names every field and a failure shows them side by side.
 std::string Placement(const WindowSettings& window) {
   return std::string(window.isMaximized ? "maximized " : "normal ") + std::to_string(window.width) +
@@ -37,7 +37,7 @@ class WindowFaceTest : public ::testing::Test {
   std::string SavedFile(std::int8_t maximized, std::int8_t keepHistory) {
     AppContext context;
     context.settings.resetToDefaults(SettingsMode::Window);
-    context.settings.window = {maximized, 120, 90, 700, 450};
+    context.settings.window = {maximized, 60, 90, 700, 450};
     context.settings.general.updateRange = 5;
     context.settings.output.format = "png";
     context.settings.advanced.outFoldersHistory = keepHistory;
@@ -71,7 +71,7 @@ TEST_F(WindowFaceTest, NormalWindowOpensAtTheSavedPlaceAndSavesItsNewGeometry) {
   SavedFile(0, 1);
   const ConversionSettings after = StartUseQuit([](MainWindow& window) {
     EXPECT_EQ(window.size(), QSize(700, 450));
-    EXPECT_EQ(window.pos(), QPoint(120, 90));
+    EXPECT_EQ(window.pos(), QPoint(60, 90));
     EXPECT_FALSE(window.isMaximized());
     EXPECT_EQ(window.outputFormatBox()->currentText(), "PNG (Portable Network Graphics)");
     window.resize(820, 520);
@@ -90,7 +90,7 @@ TEST_F(WindowFaceTest, MaximizedWindowOpensMaximizedAndKeepsTheNormalGeometry) {
   EXPECT_EQ(after.window.isMaximized, 1);
   EXPECT_EQ(after.window.width, 700);
   EXPECT_EQ(after.window.height, 450);
-  EXPECT_EQ(after.window.x, 120);
+  EXPECT_EQ(after.window.x, 60);
 
   // Un-maximized before quitting: the size current at quit is saved.
   after = StartUseQuit([](MainWindow& window) {
@@ -111,7 +111,7 @@ TEST_F(WindowFaceTest, MinimizedWindowKeepsTheSavedGeometry) {
     QCoreApplication::processEvents();
     EXPECT_TRUE(window.isMinimized());
   });
-  EXPECT_EQ(Placement(after.window), "normal 700x450 at 120,90");
+  EXPECT_EQ(Placement(after.window), "normal 700x450 at 60,90");
 }
 
 TEST_F(WindowFaceTest, HistoryZeroClearsTheRecentFoldersAtExit) {

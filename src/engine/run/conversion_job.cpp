@@ -35,12 +35,20 @@ std::uint32_t InputSet::Hash(const std::string& utf8Path) {
 
 bool InputSet::add(const std::string& path, const std::string& relativeSubfolder,
                    FileIdentity identity) {
-  auto& chain = buckets_[Hash(path) % kBuckets];
-  for (const auto& entry : chain)
-    if (entry.path == path) return false;
-  if (identity.known() && !identities_.insert(identity).second) return false;
+  InputEntry entry;
+  entry.path = path;
+  entry.relativeSubfolder = relativeSubfolder;
+  entry.identity = identity;
+  return add(std::move(entry));
+}
+
+bool InputSet::add(InputEntry entry) {
+  auto& chain = buckets_[Hash(entry.path) % kBuckets];
+  for (const auto& held : chain)
+    if (held.path == entry.path) return false;
+  if (entry.identity.known() && !identities_.insert(entry.identity).second) return false;
   // The chain's head is the vector's back, so a new entry is visited first.
-  chain.push_back(InputEntry{path, relativeSubfolder, 1, identity});
+  chain.push_back(std::move(entry));
   ++count_;
   return true;
 }
@@ -81,7 +89,9 @@ void RunProgress::zero() {
   processedCount = 0;
   currentFile.clear();
   convertedCount = 0;
+  damagedCount = 0;
   endedCount = 0;
+  filesInHand.clear();
   finished = false;
   // A pause left over from an earlier run would hold the new worker forever.
   paused_ = false;

@@ -16,6 +16,8 @@
 #include <utility>
 #include <vector>
 
+#include "photocd/photocd.h"
+
 namespace lumafold {
 
 struct WatermarkFont;  // font_loader.h
@@ -27,6 +29,27 @@ using TraceSink = std::function<void(const std::string& line)>;
 // Told about each file that failed, in input-set order, with the reason the
 // engine recorded (empty when it recorded none).
 using FailureSink = std::function<void(const std::string& inputPath, const std::string& reason)>;
+// Told about each file the built-in decoder could give only in part (rows
+// rebuilt from a lower level, or a lower level), in input-set order, with
+// the note and the rebuilt rows per level; called whether or not its output
+// was then put in place.
+using DamageSink = std::function<void(const std::string& inputPath, const std::string& note,
+                                      const std::vector<pcd::LevelDamage>& damage)>;
+
+// How one file of a run ended, told to a front end in input-set order.
+struct FileResult {
+  std::string inputPath;
+  std::string outputPath;  // where it was written; empty when it was not
+  bool converted = false;
+  std::string reason;  // why it failed
+  // A picture written from less than the file promised (a damaged file
+  // decoded at a lower level, the fallback loader's Base picture).
+  std::string note;
+  std::int32_t width = 0;  // the written picture's size
+  std::int32_t height = 0;
+  double seconds = 0;  // the conversion's own time
+};
+using FileResultSink = std::function<void(const FileResult& result)>;
 
 // The files of a run's input set as the file system knows them, so that no
 // output ever replaces one of them: by path, and by device and inode (hard
@@ -73,9 +96,18 @@ struct ConversionJob {
   Clock clock;             // empty: std::time
   TraceSink trace;         // empty: standard output
   FailureSink fileFailed;  // empty: nobody is told
+  DamageSink fileDamaged;  // empty: nobody is told
+  // Told how every file ended, converted or not (the window's rows, the
+  // command line's report); empty: nobody is told.
+  FileResultSink fileEnded;
   // Receives warnings about the run (a fallback decode, an output written
   // twice) in command-line mode; empty: none are given.
   TraceSink warning;
+  // Told about each input that cannot even enter the set: a list file's
+  // missing or unreadable entry, a file of an input extension that is
+  // empty, not a regular file or a link to nothing, a folder that cannot be
+  // listed. Empty: they are skipped unseen, as the window has them.
+  FailureSink inputFailed;
 
   // Filled by the worker when a run starts.
   std::shared_ptr<const InputIdentities> inputIdentities;
@@ -101,11 +133,27 @@ struct FileIdentity {
   auto operator<=>(const FileIdentity&) const = default;
 };
 
+// A picture inside a disc image, read into memory when it is converted.
+struct DiscPicture {
+  std::string imagePath;  // the .iso, .cue, .bin or .img file
+  std::string entryPath;  // below the volume's root: "PHOTO_CD/IMAGES/IMG0001.PCD"
+  std::uint32_t firstSector = 0;
+  std::uint32_t size = 0;
+  // Why the image gave no pictures: the image itself then stands in the
+  // input set and fails with this reason, so a broken image is never a
+  // silent nothing.
+  std::string problem;
+};
+
 struct InputEntry {
-  std::string path;               // full input path, UTF-8
+  std::string path;               // full input path, UTF-8 (image path + "/" + entry for a disc picture)
   std::string relativeSubfolder;  // ends with "/" or empty
   std::int32_t present = 1;
   FileIdentity identity;
+  // "%disc%": the image's name without extension, or the folder that holds
+  // PHOTO_CD/; empty outside a disc.
+  std::string discName;
+  std::shared_ptr<const DiscPicture> disc;  // set for a picture inside an image
 };
 
 // The input files of a run keyed by path: 512 buckets, 65599 hash over the
@@ -123,6 +171,8 @@ class InputSet {
   // in once, under the name it was first offered by.
   bool add(const std::string& path, const std::string& relativeSubfolder,
            FileIdentity identity = {});
+  // The same with every field of the entry (a disc picture, a disc name).
+  bool add(InputEntry entry);
   bool contains(const std::string& path) const;
   bool remove(const std::string& path);
   void clear();
@@ -143,8 +193,13 @@ struct RunProgress {
   std::int32_t processedCount = 0;
   std::string currentFile;
   std::int32_t convertedCount = 0;
+  // Of those, files converted from less than they declare (rows rebuilt,
+  // a lower level): a run with any ends as one with failures.
+  std::int32_t damagedCount = 0;
   // Files ended so far, converted or not (the progress line's rate).
   std::int32_t endedCount = 0;
+  // The files the workers are converting now, in the order they began.
+  std::vector<std::string> filesInHand;
   bool finished = false;
   // Written by the front end, read by the worker once per file.
   std::atomic<bool> running{false};

@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <memory>
@@ -25,6 +26,7 @@
 #include <unordered_map>
 
 #include "engine/run/convert_file.h"
+#include "engine/run/file_kind.h"
 #include "engine/run/held_output.h"
 #include "engine/run/naming.h"
 #include "engine/run/run_folder.h"
@@ -36,11 +38,6 @@ namespace {
 // Each worker may hold two full pictures and run one ImageMagick process
 // (about 250 MB for a 16Base file); beyond this the machine only thrashes.
 constexpr long kMostWorkers = 64;
-
-bool IsDirectory(const std::string& path) {
-  struct stat info {};
-  return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
 
 // Creates the output folder's copy of the input's subfolder level by level;
 // a level that cannot be made shows up as a failed save. Two workers making
@@ -100,7 +97,9 @@ std::shared_ptr<const InputIdentities> IdentitiesOf(const std::vector<InputEntry
   for (const InputEntry& entry : entries) {
     identities->paths.insert(entry.path);
     struct stat info {};
-    if (::stat(entry.path.c_str(), &info) == 0)
+    // A picture inside a disc image: the image itself is never replaced.
+    const std::string& onDisk = entry.disc ? entry.disc->imagePath : entry.path;
+    if (::stat(onDisk.c_str(), &info) == 0)
       identities->files.emplace(
           std::make_pair(std::uint64_t{info.st_dev}, std::uint64_t{info.st_ino}), entry.path);
   }
@@ -157,6 +156,7 @@ class Batch {
     reportOutputsWrittenTwice();
     std::lock_guard<std::mutex> guard(progress_.lock);
     progress_.convertedCount = converted_;
+    progress_.damagedCount = damaged_;
     progress_.finished = true;
   }
 
@@ -177,6 +177,7 @@ class Batch {
     const std::size_t index = next_++;
     progress_.processedCount = static_cast<std::int32_t>(index + 1);
     progress_.currentFile = entries_[index].path;
+    progress_.filesInHand.push_back(entries_[index].path);
     return index;
   }
 
@@ -185,12 +186,29 @@ class Batch {
     FileConversion file;
     file.inputPath = entry.path;
     file.relativeSubfolder = entry.relativeSubfolder;
+    file.discName = entry.discName;
+    file.disc = entry.disc;
     if (runFolder_) file.runFolder = runFolder_->path();
     file.fileNumber = static_cast<std::int32_t>(index + 1);
     file.spareCore = SpareCoreBeside(settings_, workers_, index, entries_.size());
     if (settings_.advanced.keepSubfolders == 1)
       CreateSubfolders(job_.outputFolder, entry.relativeSubfolder);
     return file;
+  }
+
+  void outOfHand(const std::string& path) {
+    std::lock_guard<std::mutex> guard(progress_.lock);
+    auto& inHand = progress_.filesInHand;
+    const auto found = std::find(inHand.begin(), inHand.end(), path);
+    if (found != inHand.end()) inHand.erase(found);
+  }
+
+  bool TimedConvert(FileConversion& file) {
+    const auto start = std::chrono::steady_clock::now();
+    const bool ok = ConvertFile(StepContext{settings_, job_, file});
+    file.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    outOfHand(file.inputPath);
+    return ok;
   }
 
   void warn(const std::string& line) const {
@@ -244,13 +262,30 @@ class Batch {
     for (const std::string& message : file.libraryMessages) trace(message);
     if (!file.decodeNote.empty()) {
       trace(file.decodeNote);
-      warn(file.inputPath + ": " + file.decodeNote);
+      warn((file.damaged ? "Warning: " : "") + file.inputPath + ": " + file.decodeNote);
     }
+    if (file.damaged && job_.fileDamaged)
+      job_.fileDamaged(file.inputPath, file.decodeNote, file.decodeDamage);
     trace("Saving As: " + file.outputPath);
     if (!ok && file.failureReason.empty()) file.failureReason = "the output could not be written";
     if (!ok) trace("Reason: " + file.failureReason);
     trace(ok ? "OK" : "Not OK");
     if (!ok && job_.fileFailed) job_.fileFailed(file.inputPath, file.failureReason);
+    if (job_.fileEnded) {
+      FileResult result;
+      result.inputPath = file.inputPath;
+      result.converted = ok;
+      if (ok) {
+        result.outputPath = file.outputPath;
+        result.width = file.workingWidth;
+        result.height = file.workingHeight;
+      } else {
+        result.reason = file.failureReason;
+      }
+      result.note = file.decodeNote;
+      result.seconds = file.seconds;
+      job_.fileEnded(result);
+    }
     {
       std::lock_guard<std::mutex> guard(progress_.lock);
       ++progress_.endedCount;
@@ -261,9 +296,11 @@ class Batch {
       if (first) writtenOrder_.push_back(file.outputPath);
       written->second.push_back(file.inputPath);
       ++converted_;
+      if (file.damaged) ++damaged_;
       job_.drawRandomNumber();
       ++job_.sequenceNumber;
-      ApplyFileTimestamp(settings_, file.inputPath, file.outputPath);
+      ApplyFileTimestamp(settings_, file.disc ? file.disc->imagePath : file.inputPath,
+                         file.outputPath);
     }
   }
 
@@ -275,7 +312,7 @@ class Batch {
       file.sequenceNumber = job_.sequenceNumber;
       file.randomNumber = job_.randomNumber;
       trace("Processing: " + file.inputPath);
-      const bool ok = ConvertFile(StepContext{settings_, job_, file});
+      const bool ok = TimedConvert(file);
       finish(file, ok);
     }
   }
@@ -287,7 +324,7 @@ class Batch {
     while (const auto index = claim()) {
       FileConversion file = prepare(*index);
       file.placement = placement;
-      const bool ok = ConvertFile(StepContext{settings_, job_, file});
+      const bool ok = TimedConvert(file);
       {
         std::lock_guard<std::mutex> guard(finishedLock_);
         finished_[*index] = Finished{std::move(file), ok, true};
@@ -345,6 +382,7 @@ class Batch {
   std::size_t next_ = 0;  // under the progress lock
   int workers_ = 1;
   std::int32_t converted_ = 0;
+  std::int32_t damaged_ = 0;
 
   // Output path -> the inputs written there, in input-set order.
   std::unordered_map<std::string, std::vector<std::string>> writers_;

@@ -37,6 +37,10 @@ bool ConvertFile(const StepContext& context) {
   file.heldPath.clear();
   file.decodeNote.clear();
   file.keepExistingOutput = false;
+  file.keptBecause.clear();
+  file.damaged = false;
+  file.decodeDamage.clear();
+  file.builtInDecode = false;
   file.targetBitDepth = 0;
   file.libraryMessages.clear();
   const LibraryMessages messages(file.libraryMessages);
@@ -46,6 +50,8 @@ bool ConvertFile(const StepContext& context) {
   DecoderOptions decoder = DecoderOptions::FromEnvironment();
   decoder.external = context.settings.input.pcdDecoder == 1;
   decoder.rendering = RenderingForOutput(context);
+  decoder.highlights = context.settings.input.pcdHighlights == 1 ? pcd::Highlights::Keep
+                                                                 : pcd::Highlights::RollOff;
   decoder.spareCore = file.spareCore;
   DecodedImage decoded = DecodePhotoCd(file, decoder);
   if (!decoded.image) {
@@ -64,8 +70,22 @@ bool ConvertFile(const StepContext& context) {
     // and never put in place of an output that may be the better picture.
     file.decodeNote = "decoded at Base by the fallback loader: " + decoded.fallbackReason;
     file.keepExistingOutput = true;
-  } else if (!decoded.note.empty()) {
-    file.decodeNote = decoded.note;
+    file.keptBecause = "the fallback loader's Base picture does not replace it";
+  } else if (decoded.source == DecodeSource::PhotoCdDecoder) {
+    file.builtInDecode = true;
+    file.decodedRendering = decoded.rendering;
+    file.decodedHighlights = decoded.highlights;
+    if (decoded.degraded) {
+      // Rows rebuilt or a lower level: converted, said aloud, and never in
+      // place of an output that may hold the whole picture.
+      file.decodeNote = decoded.note;
+      file.damaged = true;
+      file.decodeDamage = std::move(decoded.damage);
+      file.keepExistingOutput = true;
+      file.keptBecause = file.decodeDamage.empty()
+                             ? "the lower-level picture does not replace it"
+                             : "the repaired picture does not replace it";
+    }
   }
   ImageHandle image = std::move(decoded.image);
 

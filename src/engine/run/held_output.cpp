@@ -76,7 +76,8 @@ bool PlaceHeldOutput(const StepContext& context) {
   }
   // Within one file system (the held file sits in the output folder tree),
   // so an existing output is replaced whole or not at all.
-  if (!MoveIntoPlace(file.heldPath, file.outputPath, file.keepExistingOutput, file.failureReason)) {
+  if (!MoveIntoPlace(file.heldPath, file.outputPath, file.keepExistingOutput, file.failureReason,
+                     file.keptBecause)) {
     DiscardHeldOutput(file);
     return false;
   }

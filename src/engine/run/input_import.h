@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "engine/app_context.h"
 
@@ -23,6 +24,13 @@ std::string RelativeSubfolder(const std::string& path, const std::string& base);
 // subfolder relative to the job's input folder. True when it was added.
 bool AddInputFile(AppContext& context, const std::string& path, const AddedFileSink& added = {});
 
+// The same for any input file, returning how many entries it added: a disc
+// image (.iso, .cue, .bin or .img) adds each of its Photo CD pictures, in
+// the image's own output subfolder "<image name>/PHOTO_CD/IMAGES/"; an
+// image that cannot be read goes in itself and fails with the reason.
+// A Photo CD's own files in a disc tree (INFO.PCD, CDI/, ...) add nothing.
+int AddInputFiles(AppContext& context, const std::string& path, const AddedFileSink& added = {});
+
 // Offers every file below `folder` (ending with "/") to the add-file rule,
 // walking subfolders; not interrupted by the running flag. Returns the
 // number added. A folder reached twice (through a symbolic link) is walked
@@ -39,5 +47,10 @@ void FolderImport(AppContext& context, const AddedFileSink& added = {});
 // of spaces, and empty lines and paths where nothing exists are skipped. A
 // folder line is walked like a subfolder. Counts as FolderImport does.
 void ListFileImport(AppContext& context, const AddedFileSink& added = {});
+
+// Worker: the same for names already read (a list on standard input), taken
+// as they are: no trimming, no byte-order mark, only empty names skipped.
+void ListImport(AppContext& context, const std::vector<std::string>& entries,
+                const AddedFileSink& added = {});
 
 }  // namespace lumafold

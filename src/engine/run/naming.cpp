@@ -67,6 +67,14 @@ std::string FileStem(const std::string& path) {
   return name;
 }
 
+std::string ParentFolderName(const std::string& path) {
+  const auto slash = path.find_last_of('/');
+  if (slash == std::string::npos || slash == 0) return {};
+  const auto before = path.find_last_of('/', slash - 1);
+  return path.substr(before == std::string::npos ? 0 : before + 1,
+                     slash - (before == std::string::npos ? 0 : before + 1));
+}
+
 // Left-padded with "0" to five characters; a longer number keeps its first
 // five (123456 gives 12345), as the mask's fixed-width fields expect.
 std::string FiveDigits(std::int64_t value) {
@@ -136,6 +144,9 @@ const std::vector<Token>& Tokens() {
       {"%height%", [](const StepContext& c) { return std::to_string(c.file.workingHeight); }},
       {"%rnd%", [](const StepContext& c) { return FiveDigits(c.file.randomNumber); }},
       {"%n%", [](const StepContext& c) { return FiveDigits(c.file.sequenceNumber); }},
+      // A shoebox of discs all hold IMG0001.PCD: the disc's name keeps them apart.
+      {"%disc%", [](const StepContext& c) { return c.file.discName; }},
+      {"%folder%", [](const StepContext& c) { return ParentFolderName(c.file.inputPath); }},
   };
   return tokens;
 }
@@ -235,6 +246,12 @@ std::time_t FromLocalSeconds(std::int64_t localSeconds) {
   gmtime_r(&asUtc, &fields);
   fields.tm_isdst = -1;
   return std::mktime(&fields);
+}
+
+std::vector<std::string> NamingTokens() {
+  std::vector<std::string> names;
+  for (const Token& token : Tokens()) names.emplace_back(token.text);
+  return names;
 }
 
 std::string OutputFileName(const StepContext& context) {

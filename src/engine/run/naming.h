@@ -4,6 +4,7 @@
 
 #include <ctime>
 #include <string>
+#include <vector>
 #include <string_view>
 
 #include "engine/steps/pipeline_steps.h"
@@ -13,6 +14,9 @@ namespace lumafold {
 // The file name from the mask: the whole mask lower-cased, then every token
 // replaced in table order. An empty mask is "%filename%.%ext%".
 std::string OutputFileName(const StepContext& context);
+
+// Every token of the filename mask, lower case ("%filename%", ...).
+std::vector<std::string> NamingTokens();
 
 // Watermark text with the tokens replaced; the literal text keeps its
 // letter case, and a text with fewer than two "%" is returned unchanged.

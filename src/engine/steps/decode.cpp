@@ -13,6 +13,8 @@
 // the TGA was half of a 16Base file's whole conversion time.
 #include "engine/steps/decode.h"
 
+#include "photocd/disc/disc_image.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -436,14 +438,36 @@ std::optional<int> RedecodeIndexFor(unsigned width, unsigned height) {
 namespace {
 
 // The program's own decoder: the whole file in the process, nothing written.
-DecodedImage DecodeInProcess(const std::string& path, pcd::Rendering rendering, bool spareCore) {
+DecodedImage DecodeInProcess(FileConversion& file, const DecoderOptions& options) {
+  const pcd::Rendering rendering = options.rendering;
   DecodedImage decoded;
   pcd::Request request;
   request.rendering = rendering;
-  request.spareCore = spareCore;
+  request.highlights = options.highlights;
+  request.spareCore = options.spareCore;
   pcd::Result result;
   try {
-    result = DecodeFileToBitmap(path, request, decoded.image);
+    if (file.disc) {
+      // A picture inside a disc image: its sectors into memory (an Image
+      // Pac is at most about 6 MB), decoded from there.
+      if (!file.disc->problem.empty()) {
+        decoded.failure = file.disc->problem;
+        return decoded;
+      }
+      std::vector<std::uint8_t> bytes;
+      std::string error;
+      const disc::DiscFile entry{file.disc->entryPath, file.disc->firstSector, file.disc->size};
+      if (!disc::ReadDiscFile(file.disc->imagePath, entry, bytes, error)) {
+        decoded.failure = "cannot be read from the disc image: " + error;
+        return decoded;
+      }
+      // The output's tags cannot read the header from a path later.
+      const pcd::HeaderResult header = pcd::ParseHeader(bytes, bytes.size());
+      if (header.ok()) file.discInformation = header.header.information;
+      result = DecodeBytesToBitmap(bytes, request, decoded.image);
+    } else {
+      result = DecodeFileToBitmap(file.inputPath, request, decoded.image);
+    }
   } catch (const std::bad_alloc&) {
     decoded.failure = "not enough memory to decode the picture";
     return decoded;
@@ -454,7 +478,11 @@ DecodedImage DecodeInProcess(const std::string& path, pcd::Rendering rendering, 
   }
   // Levels count from Base/16; the converter's sub-image index from 1.
   decoded.index = static_cast<int>(result.picture.level) + 1;
+  decoded.degraded = result.picture.degraded();
   decoded.note = std::move(result.picture.note);
+  decoded.damage = std::move(result.picture.damage);
+  decoded.rendering = result.picture.rendering;
+  decoded.highlights = result.picture.highlights;
   // Like the external chain's, so that the automatic output depth of a grey
   // picture does not depend on the decoder.
   if (rendering == pcd::Rendering::Display8)
@@ -538,9 +566,10 @@ DecodedImage DecodeExternally(FileConversion& file, const DecoderOptions& option
 DecodedImage DecodePhotoCd(FileConversion& file, const DecoderOptions& options) {
   file.intermediatePath.clear();
   file.sourceBitDepth = 0;
-  DecodedImage decoded =
-      options.external ? DecodeExternally(file, options)
-                       : DecodeInProcess(file.inputPath, options.rendering, options.spareCore);
+  // The external chain needs a file of its own on disk; a picture inside a
+  // disc image is never copied out, so the built-in decoder reads it.
+  DecodedImage decoded = options.external && !file.disc ? DecodeExternally(file, options)
+                                                        : DecodeInProcess(file, options);
   if (decoded.image && (FreeImage_GetWidth(decoded.image.get()) == 0 ||
                         FreeImage_GetHeight(decoded.image.get()) == 0)) {
     decoded.image.reset();

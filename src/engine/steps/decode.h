@@ -12,6 +12,7 @@
 #include <chrono>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "engine/image.h"
 #include "photocd/photocd.h"
@@ -26,6 +27,9 @@ struct DecoderOptions {
   bool external = false;
   // What the program's own decoder gives (the external chain is 8-bit).
   pcd::Rendering rendering = pcd::Rendering::Display8;
+  // "PCD Highlights": what its 8- and 16-bit renderings make of the range
+  // above reference white.
+  pcd::Highlights highlights = pcd::Highlights::RollOff;
   // Own decoder: whether a core is free to ready the bitmap while the file
   // is decoded (no other file is converted beside this one).
   bool spareCore = false;
@@ -45,8 +49,15 @@ struct DecodedImage {
   std::string refusal;    // external chain: why the file reached no decoder
   std::string failure;    // own decoder: why the file could not be decoded
   // Own decoder: why a level the file declares was not used (damaged or cut
-  // short), so that a smaller picture than expected is explained.
+  // short), or which rows were rebuilt from a lower level; empty for a
+  // sound file. `damage` holds the rebuilt rows per level.
   std::string note;
+  std::vector<pcd::LevelDamage> damage;
+  // Own decoder: less than the file declares (rows rebuilt, a lower level).
+  bool degraded = false;
+  // Own decoder: the rendering it gave, for the output's colour profile.
+  pcd::Rendering rendering = pcd::Rendering::Display8;
+  pcd::Highlights highlights = pcd::Highlights::RollOff;
   // Why the external converter gave nothing when FreeImage's Base loader
   // was used instead (source FreeImageLoader) or tried in vain.
   std::string fallbackReason;

@@ -38,9 +38,9 @@ std::size_t ValueSize(pcd::Rendering rendering) {
   return 1;
 }
 
-}  // namespace
 
-pcd::Result DecodeFileToBitmap(const std::string& path, pcd::Request request, ImageHandle& image) {
+template <typename DecodeInto>
+pcd::Result DecodeToBitmap(DecodeInto decode, pcd::Request request, ImageHandle& image) {
   // A 16Base bitmap is 19 to 75 MB of fresh memory, which FreeImage zeroes
   // page by page; that alone took a fifth of a whole conversion. With a
   // core to spare, a large one is therefore allocated on another thread
@@ -93,9 +93,22 @@ pcd::Result DecodeFileToBitmap(const std::string& path, pcd::Request request, Im
     }
     return destination;
   };
-  pcd::Result result = pcd::DecodeFile(path, request);
+  pcd::Result result = decode(request);
   if (result.ok) image = std::move(target);
   return result;
+}
+
+}  // namespace
+
+pcd::Result DecodeFileToBitmap(const std::string& path, pcd::Request request, ImageHandle& image) {
+  return DecodeToBitmap([&](const pcd::Request& r) { return pcd::DecodeFile(path, r); },
+                        std::move(request), image);
+}
+
+pcd::Result DecodeBytesToBitmap(std::span<const std::uint8_t> bytes, pcd::Request request,
+                                ImageHandle& image) {
+  return DecodeToBitmap([&](const pcd::Request& r) { return pcd::DecodeBytes(bytes, r); },
+                        std::move(request), image);
 }
 
 }  // namespace lumafold

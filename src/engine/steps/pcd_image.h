@@ -4,6 +4,8 @@
 // writers keep the decoder's precision.
 #pragma once
 
+#include <cstdint>
+#include <span>
 #include <string>
 
 #include "engine/image.h"
@@ -16,5 +18,8 @@ namespace lumafold {
 // request's `spareCore`, a large bitmap is also allocated on another thread
 // while the file is decoded.
 pcd::Result DecodeFileToBitmap(const std::string& path, pcd::Request request, ImageHandle& image);
+// The same for an Image Pac held in memory (a picture read from a disc image).
+pcd::Result DecodeBytesToBitmap(std::span<const std::uint8_t> bytes, pcd::Request request,
+                                ImageHandle& image);
 
 }  // namespace lumafold

@@ -5,11 +5,14 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "engine/run/conversion_job.h"
 #include "engine/image.h"
+#include "photocd/photocd.h"
 #include "settings/conversion_settings.h"
 
 namespace lumafold {
@@ -26,6 +29,11 @@ enum class OutputPlacement {
 struct FileConversion {
   std::string inputPath;          // the input as listed in the input set
   std::string relativeSubfolder;  // from the input set entry
+  std::string discName;           // "%disc%", from the input set entry
+  // A picture inside a disc image: decoded from memory, never from a path.
+  std::shared_ptr<const DiscPicture> disc;
+  // That picture's scan facts, read from its bytes while it was decoded.
+  std::optional<pcd::Information> discInformation;
   std::string intermediatePath;   // BMP written by the external decoder
   std::string outputPath;
   std::string temporaryOutputPath;
@@ -49,13 +57,27 @@ struct FileConversion {
   // converted, as "LIBRARY: message", for the trace.
   std::vector<std::string> libraryMessages;
   OutputPlacement placement = OutputPlacement::Direct;
-  // Set when FreeImage's Base loader stood in for the converter: the note
+  // Set when FreeImage's Base loader stood in for the converter, or when the
+  // built-in decoder rebuilt rows or fell back to a lower level: the note
   // for the trace and standard error, and the rule that such a picture
-  // never replaces an output that is already there.
+  // never replaces an output that is already there (`keptBecause` says why
+  // in the failure reason).
   std::string decodeNote;
   bool keepExistingOutput = false;
+  std::string keptBecause;
+  // The built-in decoder gave less than the file declares: the run then
+  // ends with the status of a batch with failures. `decodeDamage` holds
+  // the rows rebuilt from a lower level, per level.
+  bool damaged = false;
+  std::vector<pcd::LevelDamage> decodeDamage;
+  // The built-in decoder's rendering (`builtInDecode`), which the colour
+  // profile of the output follows; the external chain gives 8-bit sRGB.
+  bool builtInDecode = false;
+  pcd::Rendering decodedRendering = pcd::Rendering::Display8;
+  pcd::Highlights decodedHighlights = pcd::Highlights::RollOff;
   // The written output waiting to be moved into place; empty otherwise.
   std::string heldPath;
+  double seconds = 0;  // how long ConvertFile took
 };
 
 struct StepContext {

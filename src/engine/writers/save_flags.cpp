@@ -27,14 +27,14 @@ std::int32_t JpegFlags(const OutputSettings& output) {
   // into FreeImage's named-quality bits (0x80 and up) and pick another
   // quality, so a stray settings value is held to the valid range.
   const std::int32_t quality = std::clamp<std::int32_t>(output.jpgQuality, 0, 100);
-  const std::int32_t chroma =
-      Flag("jpg", KeywordSet::JpgChroma, output.jpgChroma,
-           {{"NONE", JPEG_SUBSAMPLING_444}, {"LOW", JPEG_SUBSAMPLING_422},
-            {"MEDIUM", JPEG_SUBSAMPLING_420}, {"HIGH", JPEG_SUBSAMPLING_411}});
-  const std::int32_t saveAs =
-      Flag("jpg", KeywordSet::JpgSaveAs, output.jpgSaveAs,
-           {{"SIMPLE", JPEG_BASELINE}, {"OPTIMIZED", JPEG_OPTIMIZE},
-            {"PROGRESSIVE", JPEG_PROGRESSIVE}});
+  const std::int32_t chroma = Flag("jpg", KeywordSet::JpgChroma, output.jpgChroma,
+                                   {{"NONE", JPEG_SUBSAMPLING_444},
+                                    {"LOW", JPEG_SUBSAMPLING_422},
+                                    {"MEDIUM", JPEG_SUBSAMPLING_420},
+                                    {"HIGH", JPEG_SUBSAMPLING_411}});
+  const std::int32_t saveAs = Flag(
+      "jpg", KeywordSet::JpgSaveAs, output.jpgSaveAs,
+      {{"SIMPLE", JPEG_BASELINE}, {"OPTIMIZED", JPEG_OPTIMIZE}, {"PROGRESSIVE", JPEG_PROGRESSIVE}});
   return quality | chroma | saveAs;
 }
 
@@ -47,7 +47,10 @@ std::int32_t ComputeSaveFlags(const ConversionSettings& settings, std::string_vi
     return Flag("bmp", kCompression, output.bmpCompression, {{"RLE", BMP_SAVE_RLE}});
   if (outputKey == "exr") {
     return Flag("exr", kCompression, output.exrCompression,
-                {{"NONE", EXR_NONE}, {"ZIP", EXR_ZIP}, {"PIZ", EXR_PIZ}, {"PXR24", EXR_PXR24},
+                {{"NONE", EXR_NONE},
+                 {"ZIP", EXR_ZIP},
+                 {"PIZ", EXR_PIZ},
+                 {"PXR24", EXR_PXR24},
                  {"B44", EXR_B44}});
   }
   if (outputKey == "jpg") return JpegFlags(output);

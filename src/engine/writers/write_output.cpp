@@ -12,11 +12,12 @@
 #include <cstring>
 #include <ctime>
 #include <optional>
-#include <random>
 #include <string_view>
 
 #include "engine/image_libraries.h"
+#include "engine/run/naming.h"
 #include "engine/run/run_leftovers.h"
+#include "engine/writers/metadata.h"
 
 namespace lumafold {
 namespace {
@@ -24,19 +25,6 @@ namespace {
 std::string FolderPart(const std::string& path) {
   const std::size_t slash = path.rfind('/');
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-// Same shape as the temporary name of the naming step: program word, the
-// clock's decimal digits as letters, five random letters, the extension.
-std::string MakeTemporaryName(const std::string& folder, const std::string& extension,
-                              std::mt19937& random) {
-  std::string name = folder + "lumafold";
-  for (char digit : std::to_string(static_cast<long long>(std::time(nullptr)))) {
-    if (digit >= '0' && digit <= '9') name += static_cast<char>('a' + (digit - '0'));
-  }
-  std::uniform_int_distribution<int> letter('a', 'z');
-  for (int i = 0; i < 5; ++i) name += static_cast<char>(letter(random));
-  return name + "." + extension;
 }
 
 // Creates the file exclusively, so whatever already sits under that name
@@ -58,9 +46,8 @@ class TemporaryOutput {
         ClaimName(preferred)) {
       return TemporaryOutput(preferred);
     }
-    std::mt19937 random(std::random_device{}());
     for (int attempt = 0; attempt < 16; ++attempt) {
-      std::string name = MakeTemporaryName(folder, extension, random);
+      std::string name = folder + TemporaryFileName(std::time(nullptr), extension);
       if (ClaimName(name)) return TemporaryOutput(std::move(name));
       if (errno != EEXIST) break;
     }
@@ -79,8 +66,9 @@ class TemporaryOutput {
 
   const std::string& path() const { return path_; }
 
-  bool moveTo(const std::string& outputPath, bool keepExisting, std::string& reason) {
-    if (!MoveIntoPlace(path_, outputPath, keepExisting, reason)) return false;
+  bool moveTo(const std::string& outputPath, bool keepExisting, std::string& reason,
+              std::string_view keptBecause) {
+    if (!MoveIntoPlace(path_, outputPath, keepExisting, reason, keptBecause)) return false;
     ForgetLeftover(path_);
     path_.clear();
     return true;
@@ -118,6 +106,54 @@ void GiveResolution(FIBITMAP* image) {
 
 bool HasAlphaChannel(FIBITMAP* image) {
   return FreeImage_GetImageType(image) == FIT_BITMAP && FreeImage_GetBPP(image) == 32;
+}
+
+// What the pixels about to be written mean; taken before the writer runs,
+// since the DevIL path releases the image.
+PixelMeaning MeaningOf(FIBITMAP* image, const ConversionJob& job) {
+  // CMYK inks and LogLuv's CIE colour are no sRGB numbers.
+  if (job.outputExtension == "tiff" && (job.saveFlags & (TIFF_CMYK | TIFF_LOGLUV)) != 0)
+    return PixelMeaning::None;
+  switch (FreeImage_GetImageType(image)) {
+    case FIT_RGBF:
+    case FIT_RGBAF:
+      return PixelMeaning::LinearFloat;
+    case FIT_UINT16:
+      return PixelMeaning::Grey;
+    case FIT_RGB16:
+    case FIT_RGBA16:
+      return PixelMeaning::Srgb;
+    case FIT_BITMAP:
+      switch (FreeImage_GetColorType(image)) {
+        case FIC_MINISBLACK:
+          return PixelMeaning::Grey;
+        case FIC_RGB:
+        case FIC_RGBALPHA:
+        case FIC_PALETTE:
+          return PixelMeaning::Srgb;
+        default:
+          return PixelMeaning::None;
+      }
+    default:
+      return PixelMeaning::None;
+  }
+}
+
+// The scan's facts and the colour profile, into the finished temporary
+// file. A file the library cannot tag keeps its picture; the trace says why.
+void TagWrittenFile(const std::string& path, PixelMeaning meaning, const StepContext& context) {
+  const std::string& key = context.job.outputExtension;
+  if (!OutputTakesMetadata(key)) return;
+  const bool keep = context.settings.output.keepMetadata != 0;
+  pcd::HeaderResult header;
+  if (keep && !context.file.disc) header = pcd::ReadHeader(context.file.inputPath);
+  const pcd::Information* information = header.ok() ? &header.header.information : nullptr;
+  if (keep && context.file.disc && context.file.discInformation)
+    information = &*context.file.discInformation;
+  std::string problem;
+  if (!TagOutput(path, key, meaning, information, keep, problem))
+    ReportLibraryMessage(key == "exr" ? "OpenEXR" : "exiv2",
+                         "the metadata could not be written: " + problem);
 }
 
 bool WriteTo(ImageHandle& image, const StepContext& context, const std::string& path) {
@@ -164,7 +200,7 @@ bool SaveWithFreeImage(FREE_IMAGE_FORMAT format, FIBITMAP* image, const std::str
 }
 
 bool MoveIntoPlace(const std::string& from, const std::string& to, bool keepExisting,
-                   std::string& reason) {
+                   std::string& reason, std::string_view keptBecause) {
   int result = 0;
   if (!keepExisting) {
     result = ::rename(from.c_str(), to.c_str());
@@ -179,8 +215,7 @@ bool MoveIntoPlace(const std::string& from, const std::string& to, bool keepExis
   if (result == 0) return true;
   const int error = errno;
   if (keepExisting && error == EEXIST)
-    reason =
-        "the existing " + to + " is kept: the fallback loader's Base picture does not replace it";
+    reason = "the existing " + to + " is kept: " + std::string(keptBecause);
   else
     reason = "cannot be put in place as " + to + ": " + std::strerror(error);
   errno = error;
@@ -208,18 +243,20 @@ bool WriteOutput(ImageHandle& image, const StepContext& context) {
     return false;
   }
   errno = 0;
+  const PixelMeaning meaning = MeaningOf(image.get(), context.job);
   if (!WriteTo(image, context, temporary->path())) {
     const int error = errno;
     file.failureReason = "the " + context.job.outputExtension + " writer failed";
     if (error != 0) file.failureReason += std::string(": ") + std::strerror(error);
     return false;
   }
+  TagWrittenFile(temporary->path(), meaning, context);
   // A failed rename (the output name taken by a directory, say) is a failed
   // file: reporting success would point the user at a file that is not
   // there. The held file of several workers is replaced as planned; only
   // the final move keeps an existing output from a fallback picture.
   const bool keepExisting = file.keepExistingOutput && file.placement == OutputPlacement::Direct;
-  return temporary->moveTo(outputPath, keepExisting, file.failureReason);
+  return temporary->moveTo(outputPath, keepExisting, file.failureReason, file.keptBecause);
 }
 
 }  // namespace lumafold

@@ -62,9 +62,12 @@ bool WriteOutput(ImageHandle& image, const StepContext& context);
 
 // Renames a finished file to `to` (within one file system). With
 // `keepExisting` a file already at `to` is never replaced: the move fails
-// with EEXIST. On failure sets `reason` and leaves `from` where it is.
+// with EEXIST, and `reason` says the existing file is kept and why
+// (`keptBecause`). On failure sets `reason` and leaves `from` where it is.
 bool MoveIntoPlace(const std::string& from, const std::string& to, bool keepExisting,
-                   std::string& reason);
+                   std::string& reason,
+                   std::string_view keptBecause = "the fallback loader's Base picture does not "
+                                                  "replace it");
 
 // The writers themselves; each writes exactly `path` and leaves the naming
 // and replacing to WriteOutput.

@@ -1,0 +1,76 @@
+// lumafold-window: the desktop face, started by the lumafold command (by
+// exec, so in the same process) as "lumafold-window FACE PARAMETERS...".
+// Only this program links Qt.
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/instance_guard.h"
+#include "app/window_launch.h"
+#include "engine/app_context.h"
+#include "engine/image_libraries.h"
+#include "settings/product.h"
+#include "ui/uninstall_prompt.h"
+#include "ui/window_face.h"
+
+namespace lumafold {
+namespace {
+
+bool IsWindowOption(std::string_view parameter) {
+  if (parameter.size() != 8) return false;
+  constexpr std::string_view kOption = "--window";
+  for (std::size_t i = 0; i < parameter.size(); ++i) {
+    const char c = parameter[i];
+    if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) != kOption[i]) return false;
+  }
+  return true;
+}
+
+int RunWindowProgram(int argc, char** argv) {
+  auto context = std::make_unique<AppContext>();
+  if (argc > 0 && argv[0] != nullptr) context->programName = ProgramNameFromPath(argv[0]);
+  const std::string face = argc > 1 ? argv[1] : "";
+  if (face != kWindowFace && face != kUninstallFace) {
+    std::fprintf(stderr, "%s: lumafold-window is started by lumafold; run lumafold instead\n",
+                 std::string(kProductTitle).c_str());
+    return 1;
+  }
+  // Qt sees the parameters the user gave (-platform, -style ...), without
+  // the face; "--window FILE..." gives the files instead.
+  std::vector<char*> qtArguments{argv[0]};
+  std::vector<std::string> files;
+  if (argc > 2 && IsWindowOption(argv[2])) {
+    for (int i = 3; i < argc; ++i) files.emplace_back(argv[i]);
+  } else {
+    for (int i = 2; i < argc; ++i) qtArguments.push_back(argv[i]);
+  }
+  int qtCount = static_cast<int>(qtArguments.size());
+  qtArguments.push_back(nullptr);
+
+  InitImageLibraries();
+  int status = 0;
+  InstanceGuard guard;
+  if (face == kUninstallFace) {
+    // The prompt touches no shared state and runs beside a window.
+    status = RunUninstallPrompt(*context, qtCount, qtArguments.data());
+  } else if (guard.Acquire(InstanceGuardPath()) == InstanceGuard::Outcome::kHeldElsewhere) {
+    // The guard protects the settings file, which only the window writes. A
+    // copy that cannot open the lock file (no writable runtime or settings
+    // folder) still runs: refusing to work would be worse than two windows.
+    std::fprintf(stderr, "%s is already running.\n", std::string(kProductTitle).c_str());
+    status = 1;
+  } else {
+    status = RunWindow(*context, qtCount, qtArguments.data(), files);
+  }
+  std::fflush(stdout);
+  guard.Release();
+  ShutdownImageLibraries();
+  return status;
+}
+
+}  // namespace
+}  // namespace lumafold
+
+int main(int argc, char** argv) { return lumafold::RunWindowProgram(argc, argv); }
