@@ -19,12 +19,13 @@
 #include "cli/shard.h"
 #include "cli/signal_watch.h"
 #include "engine/app_context.h"
+#include "engine/run/file_kind.h"
 
 namespace lumafold::batch {
 
 std::string Number(std::int64_t value);
 std::string TwoDecimals(float value);
-bool IsDirectory(const std::string& path);
+using lumafold::IsDirectory;
 bool IsFileWithContent(const std::string& path);
 std::string WithSlash(std::string folder);
 std::string FolderPart(const std::string& path);

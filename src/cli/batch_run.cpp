@@ -41,11 +41,6 @@ std::string TwoDecimals(float value) {
   return std::string(text, result.ptr);
 }
 
-bool IsDirectory(const std::string& path) {
-  struct stat info {};
-  return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
 bool IsFileWithContent(const std::string& path) {
   struct stat info {};
   return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0;
