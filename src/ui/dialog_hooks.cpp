@@ -51,7 +51,10 @@ class WindowUpdatePrompter : public UpdatePrompter {
 
 void Open(MainWindow& window, const QString& target) {
   const SystemDialogs& dialogs = DialogsOf(window);
-  if (dialogs.open) dialogs.open(target);
+  if (dialogs.open && !dialogs.open(target))
+    window.messageBox(QString("Nothing on this desktop could open:\n%1\n\n"
+                              "Install xdg-utils (xdg-open) or open it by hand.")
+                          .arg(target));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <QDesktopServices>
 #include <QFontDialog>
 #include <QMessageBox>
+#include <QStandardPaths>
 #include <QUrl>
 
 namespace lumafold::ui {
@@ -56,7 +57,10 @@ SystemDialogs StandardSystemDialogs() {
   d.open = [](const QString& target) {
     // A bare path is a local file; anything with a scheme goes as it is.
     const QUrl url = target.startsWith('/') ? QUrl::fromLocalFile(target) : QUrl(target);
-    QDesktopServices::openUrl(url);
+    // Qt's generic Linux services hand everything to xdg-open and report
+    // success whenever the launch itself could be attempted.
+    if (QStandardPaths::findExecutable("xdg-open").isEmpty()) return false;
+    return QDesktopServices::openUrl(url);
   };
   return d;
 }

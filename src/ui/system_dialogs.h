@@ -28,8 +28,9 @@ struct SystemDialogs {
   // Yes/No with a question icon; true for Yes.
   std::function<bool(QWidget* parent, const QString& title, const QString& text)> ask;
   // Hands a file, web address or mail link to the desktop's default
-  // handler; the result is not checked.
-  std::function<void(const QString& target)> open;
+  // handler; false when nothing could take it (no xdg-open on PATH, or
+  // the desktop refused), so the caller can say so.
+  std::function<bool(const QString& target)> open;
 };
 
 // Qt's colour and font dialogs, QMessageBox and QDesktopServices.

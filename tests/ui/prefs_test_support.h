@@ -48,7 +48,9 @@ struct RecordingDialogs {
       asked.push_back(title.toStdString() + "|" + text.toStdString());
       return answer;
     };
-    d.open = [this](const QString& target) { opened.push_back(target.toStdString()); };
+    d.open = [this](const QString& target) { opened.push_back(target.toStdString());
+      return true;
+    };
     return d;
   }
 

@@ -181,6 +181,22 @@ TEST_F(DoorsTest, ManualFeedbackAndHomepageGoToTheDesktop) {
   EXPECT_EQ(recorder_.opened[2], "http://www.quorvane.com/lumafold/");
 }
 
+TEST_F(DoorsTest, HelpActionsSayWhenNothingCanOpenThem) {
+  MainWindow& window = Open();
+  // The desktop's real opener, with a PATH that holds no xdg-open.
+  InstallSystemDialogs(window, StandardSystemDialogs());
+  const std::string savedPath = std::getenv("PATH") ? std::getenv("PATH") : "";
+  setenv("PATH", files_.path().c_str(), 1);
+  window.dispatch(kCommandManual);
+  window.dispatch(kCommandHomepage);
+  setenv("PATH", savedPath.c_str(), 1);
+  ASSERT_EQ(prompts_.messages.size(), 2u);
+  EXPECT_TRUE(prompts_.messages[0].text.contains("lumafold.html"))
+      << prompts_.messages[0].text.toStdString();
+  EXPECT_TRUE(prompts_.messages[1].text.contains("http://www.quorvane.com/lumafold/"));
+  EXPECT_TRUE(prompts_.messages[1].text.contains("xdg-open"));
+}
+
 class UpdateDoorTest : public DoorsTest {
  protected:
   void point(const test::LoopbackServer& server) {

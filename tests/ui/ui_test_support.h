@@ -185,7 +185,10 @@ class WindowTest : public ::testing::Test {
     ui::SystemDialogs dialogs;
     dialogs.notice = [](QWidget*, ui::NoticeKind, const QString&, const QString&) {};
     dialogs.ask = [](QWidget*, const QString&, const QString&) { return false; };
-    dialogs.open = [this](const QString& target) { opened_ << target; };
+    dialogs.open = [this](const QString& target) {
+      opened_ << target;
+      return true;
+    };
     ui::InstallSystemDialogs(*window_, std::move(dialogs));
     EXPECT_TRUE(window_->open());
     QApplication::setActiveWindow(window_.get());
