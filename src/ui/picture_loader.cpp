@@ -1,22 +1,115 @@
 // The picture loader's worker thread and its queue of requests.
 #include "ui/picture_loader.h"
 
+#include <sys/stat.h>
+
 #include <QMetaObject>
+#include <algorithm>
 #include <cstring>
 #include <deque>
+#include <map>
 #include <mutex>
 
+#include "photocd/disc/disc_image.h"
 #include "photocd/photocd.h"
 
 namespace lumafold::ui {
 
+// A row for a picture inside a disc image reads "<image>/PHOTO_CD/IMAGES/IMG0001.PCD":
+// no file has that name, so the picture's bytes come from the image. Each
+// image's directory is read once and kept while the image stays the same
+// (size and time), so a disc of a hundred rows is not listed a hundred times.
+class DiscListings {
+ public:
+  enum class Found { NotInDisc, Read, Failed };
+
+  // The first `limit` bytes of the picture a disc path names (all of them
+  // for 0), or why they cannot be had.
+  Found read(const std::string& path, std::uint32_t limit, std::vector<std::uint8_t>& bytes,
+             std::string& error) {
+    struct stat status {};
+    if (::stat(path.c_str(), &status) == 0) return Found::NotInDisc;
+    for (std::size_t slash = path.rfind('/'); slash != std::string::npos && slash > 0;
+         slash = path.rfind('/', slash - 1)) {
+      const std::string image = path.substr(0, slash);
+      if (::stat(image.c_str(), &status) != 0) continue;
+      if (!S_ISREG(status.st_mode) || !disc::IsDiscImageName(image)) return Found::NotInDisc;
+      const std::shared_ptr<const disc::DiscListing> listing = listingOf(image, status);
+      if (!listing->ok) {
+        error = "the disc image cannot be read: " + listing->error;
+        return Found::Failed;
+      }
+      const std::string entry = path.substr(slash + 1);
+      const auto file = std::find_if(listing->files.begin(), listing->files.end(),
+                                     [&](const disc::DiscFile& f) { return f.path == entry; });
+      if (file == listing->files.end()) {
+        error = "the disc image holds no " + entry;
+        return Found::Failed;
+      }
+      disc::DiscFile part = *file;
+      if (limit != 0) part.size = std::min(part.size, limit);
+      if (!disc::ReadDiscFile(image, part, bytes, error)) {
+        error = "cannot be read from the disc image: " + error;
+        return Found::Failed;
+      }
+      return Found::Read;
+    }
+    return Found::NotInDisc;
+  }
+
+ private:
+  struct Kept {
+    off_t size = 0;
+    std::int64_t modified = 0;
+    std::shared_ptr<const disc::DiscListing> listing;
+  };
+
+  std::shared_ptr<const disc::DiscListing> listingOf(const std::string& image,
+                                                     const struct stat& status) {
+    const std::int64_t modified =
+        static_cast<std::int64_t>(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec;
+    std::lock_guard<std::mutex> hold(lock_);
+    Kept& kept = kept_[image];
+    if (!kept.listing || kept.size != status.st_size || kept.modified != modified) {
+      kept.size = status.st_size;
+      kept.modified = modified;
+      kept.listing = std::make_shared<const disc::DiscListing>(disc::ListDisc(image));
+    }
+    return kept.listing;
+  }
+
+  std::mutex lock_;
+  std::map<std::string, Kept> kept_;
+};
+
 namespace {
+
+// Base/16 with the header ends with sector 21 of an Image Pac.
+constexpr std::uint32_t kThumbnailBytes = 22 * pcd::kSectorSize;
 
 // The built-in decoder reads only the sectors of the small level it is
 // asked for and gives it upright, as 8-bit RGB rows.
-QImage DecodeSmallLevel(const std::string& path, PictureSize size) {
-  const pcd::Result result = pcd::DecodeThumbnail(
-      path, size == PictureSize::Thumbnail ? pcd::Level::Base16 : pcd::Level::Base);
+QImage DecodeSmallLevel(DiscListings& discs, const std::string& path, PictureSize size) {
+  const pcd::Level level = size == PictureSize::Thumbnail ? pcd::Level::Base16 : pcd::Level::Base;
+  std::vector<std::uint8_t> bytes;
+  std::string error;
+  pcd::Result result;
+  switch (discs.read(path,
+                     size == PictureSize::Thumbnail ? kThumbnailBytes
+                                                    : static_cast<std::uint32_t>(pcd::kBaseEnd),
+                     bytes, error)) {
+    case DiscListings::Found::NotInDisc:
+      result = pcd::DecodeThumbnail(path, level);
+      break;
+    case DiscListings::Found::Read: {
+      pcd::Request request;
+      request.highest = level;
+      result = pcd::DecodeBytes(bytes, request);
+      break;
+    }
+    case DiscListings::Found::Failed:
+      return {};
+  }
   const pcd::Picture& picture = result.picture;
   if (!result.ok || picture.width <= 0 || picture.height <= 0 ||
       picture.rgb8.size() != static_cast<std::size_t>(picture.width) * picture.height * 3)
@@ -31,16 +124,39 @@ QImage DecodeSmallLevel(const std::string& path, PictureSize size) {
 
 }  // namespace
 
-PictureDecoder PhotoCdPictureDecoder() { return DecodeSmallLevel; }
+PictureDecoder PhotoCdPictureDecoder() {
+  return [discs = std::make_shared<DiscListings>()](const std::string& path, PictureSize size) {
+    return DecodeSmallLevel(*discs, path, size);
+  };
+}
 
 PictureFacts ReadPictureFacts(const std::string& path) {
+  DiscListings discs;
+  return ReadPictureFacts(discs, path);
+}
+
+PictureFacts ReadPictureFacts(DiscListings& discs, const std::string& path) {
   // The decoder's own answer, not the header's claim: a scan cut short or
   // damaged in its largest level is converted at the level below, and the
-  // caption says what the conversion will give.
+  // caption says what the conversion will give. A picture inside a disc
+  // image is decoded from its bytes, as its conversion decodes it.
   PictureFacts facts;
   pcd::Request request;
   request.highest = pcd::Level::SixteenBase;
-  const pcd::Result result = pcd::DecodeFile(path, request);
+  std::vector<std::uint8_t> bytes;
+  std::string error;
+  pcd::Result result;
+  switch (discs.read(path, 0, bytes, error)) {
+    case DiscListings::Found::NotInDisc:
+      result = pcd::DecodeFile(path, request);
+      break;
+    case DiscListings::Found::Read:
+      result = pcd::DecodeBytes(bytes, request);
+      break;
+    case DiscListings::Found::Failed:
+      result.error = error;
+      break;
+  }
   if (!result.ok) {
     facts.note = QString::fromStdString(result.error);
     return facts;
@@ -58,6 +174,7 @@ PictureFacts ReadPictureFacts(const std::string& path) {
 struct PictureLoader::Shared {
   std::mutex lock;
   PictureDecoder decoder;
+  DiscListings discs;  // the preview's facts; used by the one worker only
   std::deque<QString> queue;
   QString preview;
   bool previewPending = false;
@@ -145,7 +262,7 @@ void PictureLoader::start() {
       const std::string file = path.toStdString();
       if (preview) {
         const QImage image = shared->decoder(file, PictureSize::Preview);
-        const PictureFacts facts = ReadPictureFacts(file);
+        const PictureFacts facts = ReadPictureFacts(shared->discs, file);
         // The loader outlives every task (its destructor waits), and Qt
         // drops calls queued to an object that is gone.
         QMetaObject::invokeMethod(

@@ -36,9 +36,14 @@ struct PictureFacts {
   QString note;
 };
 
-// The built-in Photo CD decoder's thumbnail entry.
+// The listings of the disc images whose pictures are in the list.
+class DiscListings;
+
+// The built-in Photo CD decoder's thumbnail entry. A path below a disc
+// image ("<image>/PHOTO_CD/IMAGES/IMG0001.PCD") is read from the image.
 PictureDecoder PhotoCdPictureDecoder();
 PictureFacts ReadPictureFacts(const std::string& path);
+PictureFacts ReadPictureFacts(DiscListings& discs, const std::string& path);
 
 // The size thumbnails are kept at (3:2, as every Image Pac level).
 inline constexpr int kThumbnailWidth = 48;

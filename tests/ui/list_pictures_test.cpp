@@ -236,5 +236,53 @@ TEST_F(ListPicturesTest, FiveThousandRowsLoadAndScrollWithoutWaitingForDecoding)
   EXPECT_EQ(*decoder_.onInterfaceThread, 0);
 }
 
+// A picture inside a disc image has no file of its own: its thumbnail and
+// caption are read from the image, and match those of the extracted file.
+TEST_F(ListPicturesTest, PicturesInsideADiscImageShowAsTheirExtractedFiles) {
+  OpenWith(PhotoCdPictureDecoder());
+  const std::string discs = files_ / "discs";
+  ASSERT_TRUE(MakeDiscImages(discs));
+  const std::string images = "/PHOTO_CD/IMAGES/";
+  window_->inputList().addFile(discs + "/one.iso");
+  window_->inputList().addFile(discs + "/cut.iso");
+  const QStringList inDisc = {QString::fromStdString(discs + "/one.iso" + images + "IMG0002.PCD"),
+                              QString::fromStdString(discs + "/one.iso" + images + "IMG0003.PCD")};
+  const QStringList extracted = {
+      QString::fromStdString(discs + "/extracted/one" + images + "IMG0002.PCD"),
+      QString::fromStdString(discs + "/extracted/one" + images + "IMG0003.PCD")};
+  for (const QString& path : extracted) window_->inputList().addFile(path.toStdString());
+  QTreeWidget* list = window_->inputListView();
+  ASSERT_EQ(list->topLevelItemCount(), 8);  // three a disc and two extracted
+  auto ready = [&](const QStringList& paths) {
+    for (const QString& path : paths)
+      if (loader().state(path) != PictureLoader::State::Ready) return false;
+    return true;
+  };
+  window_->pictures()->refreshRowsInView();
+  ASSERT_TRUE(Eventually([&] { return ready(inDisc) && ready(extracted); }))
+      << int(loader().state(inDisc[0]));
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_TRUE(HasDetail(loader().thumbnail(inDisc[i]))) << i;
+    EXPECT_EQ(loader().thumbnail(inDisc[i]), loader().thumbnail(extracted[i])) << i;
+  }
+
+  QLabel* facts = window_->pictures()->previewFacts();
+  auto rowOf = [&](const QString& path) { return list->findItems(path, Qt::MatchExactly)[0]; };
+  list->setCurrentItem(rowOf(inDisc[1]));
+  ASSERT_TRUE(Eventually([&] { return facts->isVisible() && facts->text().contains("16Base"); }));
+  EXPECT_EQ(facts->text(), "3072 x 2048\nBase/16 to 16Base");
+  EXPECT_TRUE(HasDetail(window_->pictures()->previewImage()->pixmap().toImage()));
+  list->setCurrentItem(rowOf(inDisc[0]));
+  ASSERT_TRUE(Eventually([&] { return facts->text().endsWith("to 4Base"); }));
+  EXPECT_EQ(facts->text(), "1536 x 1024\nBase/16 to 4Base");
+
+  // The image ends inside its third picture: the caption tells why that
+  // picture cannot be converted.
+  list->setCurrentItem(rowOf(QString::fromStdString(discs + "/cut.iso" + images + "IMG0003.PCD")));
+  ASSERT_TRUE(Eventually([&] { return facts->text() == "?"; }));
+  EXPECT_TRUE(facts->toolTip().contains("disc image")) << facts->toolTip().toStdString();
+  EXPECT_EQ(*decoder_.onInterfaceThread, 0);
+}
+
 }  // namespace
 }  // namespace lumafold::test

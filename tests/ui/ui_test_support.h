@@ -64,6 +64,15 @@ inline std::string MakeInput(const std::string& path) {
 
 inline std::string SamplesFolder() { return std::string(LUMAFOLD_SOURCE_DIR) + "/samples/"; }
 
+// Real disc images (genisoimage) of the samples, with the extracted tree of
+// each beside them: one.iso, cut.iso, eight.iso, extracted/<name>/ ...
+inline bool MakeDiscImages(const std::string& folder) {
+  const std::string command = "bash '" + std::string(LUMAFOLD_SOURCE_DIR) +
+                              "/tests/data/make-disc-images.sh' '" + SamplesFolder() + "' '" +
+                              folder + "' >/dev/null";
+  return std::system(command.c_str()) == 0;
+}
+
 // What the prompts were asked, and the answers they give.
 struct PromptLog {
   struct Shown {

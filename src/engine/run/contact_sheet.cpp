@@ -157,12 +157,28 @@ bool WriteSheet(const Group& group, const std::string& path, std::string& proble
   return true;
 }
 
+// The sheet of a group whose pictures all failed, or of a list not yet
+// converted, still has a folder to go to.
+void CreateFolders(const std::string& outputFolder, const std::string& subfolder) {
+  std::string folder = outputFolder;
+  for (std::size_t start = 0, slash; (slash = subfolder.find('/', start)) != std::string::npos;
+       start = slash + 1) {
+    folder += subfolder.substr(start, slash - start + 1);
+    ::mkdir(folder.c_str(), 0777);
+  }
+}
+
 }  // namespace
 
 ContactSheetResult WriteContactSheets(const AppContext& context) {
-  const bool keepSubfolders = context.settings.advanced.keepSubfolders == 1;
+  return WriteContactSheets(context.inputs.ordered(), context.job.outputFolder,
+                            context.settings.advanced.keepSubfolders == 1);
+}
+
+ContactSheetResult WriteContactSheets(const std::vector<InputEntry>& entries,
+                                      const std::string& outputFolder, bool keepSubfolders) {
   std::map<std::string, Group> groups;  // by disc image, disc folder or input folder
-  for (const InputEntry& entry : context.inputs.ordered()) {
+  for (const InputEntry& entry : entries) {
     std::string key = entry.disc ? entry.disc->imagePath : FolderOf(entry.path);
     Group& group = groups[key];
     if (group.entries.empty()) {
@@ -188,7 +204,8 @@ ContactSheetResult WriteContactSheets(const AppContext& context) {
     const std::string name = perFolder[group.subfolder] > 1
                                  ? "contact-sheet-" + group.name + ".jpg"
                                  : std::string("contact-sheet.jpg");
-    const std::string path = context.job.outputFolder + group.subfolder + name;
+    const std::string path = outputFolder + group.subfolder + name;
+    CreateFolders(outputFolder, group.subfolder);
     std::string problem;
     if (WriteSheet(group, path, problem))
       result.written.push_back(path);

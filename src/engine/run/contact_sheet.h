@@ -19,5 +19,10 @@ struct ContactSheetResult {
 // run's input set (its disc's or its folder's output folder; with every
 // output in one folder and several groups, "contact-sheet-<name>.jpg").
 ContactSheetResult WriteContactSheets(const AppContext& context);
+// The same for entries taken out of an input set, so that the sheets can be
+// made on another thread while the set changes (the window's list).
+// `outputFolder` ends with "/"; a group's subfolder is made when missing.
+ContactSheetResult WriteContactSheets(const std::vector<InputEntry>& entries,
+                                      const std::string& outputFolder, bool keepSubfolders);
 
 }  // namespace lumafold
