@@ -9,6 +9,7 @@
 #include <chrono>
 #include <functional>
 #include <map>
+#include <set>
 #include <thread>
 
 #include "engine/run/conversion_worker.h"
@@ -222,12 +223,20 @@ TEST_F(JobsTest, MixedBatchComesOutTheSameWithFourWorkers) {
     // The file cut inside Base comes out at Base/4, the one cut inside
     // 16Base with rows rebuilt; with one name for every file, neither of
     // those pictures replaces the output of a file before it.
-    // With one name for every file the count differed in a new Debian 12
-    // root (6 there, 5 here) although the command line keeps both damaged
-    // pictures out in both; until that is understood only the bounds hold.
+    // The visiting order follows the hash of each path, scratch folder
+    // included, so whether a damaged picture is the first to be written
+    // (and then counts, nothing being there to keep) changes from run to run.
     if (std::string(c.mask) == "picture.%ext%") {
-      EXPECT_GE(one.converted, 5);
-      EXPECT_LE(one.converted, 6);
+      const std::set<std::string> fails = {"random.pcd", "svg.pcd", "png.pcd"};
+      const std::set<std::string> damaged = {"cut.pcd", "short.pcd"};
+      std::string firstWritten;
+      for (const InputEntry& entry : context_.inputs.ordered()) {
+        const std::string name = fs::path(entry.path).filename().string();
+        if (fails.count(name)) continue;
+        firstWritten = name;
+        break;
+      }
+      EXPECT_EQ(one.converted, damaged.count(firstWritten) ? 6 : 5) << "first written: " << firstWritten;
     } else {
       EXPECT_EQ(one.converted, 7);
     }

@@ -10,8 +10,12 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "engine/image_libraries.h"
+#include "engine/writers/metadata.h"
+#include "photocd/photocd.h"
 #include "output_test_support.h"
 
 namespace lumafold {
@@ -554,6 +558,44 @@ TEST(OutputReadBack, EveryFormatDepthAndOption) {
       EXPECT_EQ(same, c.sameAsPlain) << "compared with " << plainKey;
     }
   }
+}
+
+// Workers tag their files side by side; every file keeps its XMP packet
+// (exiv2 dropped it now and then when another thread made one meanwhile).
+TEST(MetadataThreads, EveryFileTaggedFromSeveralThreadsKeepsItsXmp) {
+  InitImageLibraries();  // the program's own XMP namespace
+  pcd::Information scan;
+  scan.medium = 3;
+  scan.photofinisher = "LAB";
+  ScratchFolder folder;
+  const std::string plain = folder.path() + "plain.jpg";
+  ImageHandle image = MarkedPicture();
+  ASSERT_TRUE(FreeImage_Save(FIF_JPEG, image.get(), plain.c_str(), 0));
+  const std::vector<unsigned char> bytes = ReadBytes(plain);
+  constexpr int kThreads = 4, kFiles = 40;
+  std::vector<std::thread> threads;
+  std::vector<std::string> problems(kThreads);
+  for (int t = 0; t < kThreads; ++t)
+    threads.emplace_back([&, t] {
+      for (int i = 0; i < kFiles; ++i) {
+        const std::string path = folder.path() + std::to_string(t) + "-" + std::to_string(i) + ".jpg";
+        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                    static_cast<std::streamsize>(bytes.size()));
+        std::string problem;
+        if (!TagOutput(path, "jpg", PixelMeaning::Srgb, &scan, true, problem))
+          problems[t] += path + ": " + problem + "\n";
+      }
+    });
+  for (auto& thread : threads) thread.join();
+  for (const auto& problem : problems) EXPECT_EQ(problem, "");
+  int withoutXmp = 0;
+  for (int t = 0; t < kThreads; ++t)
+    for (int i = 0; i < kFiles; ++i) {
+      const auto tagged = ReadBytes(folder.path() + std::to_string(t) + "-" + std::to_string(i) + ".jpg");
+      const std::string text(tagged.begin(), tagged.end());
+      withoutXmp += text.find("xmp:CreatorTool=\"Quorvane Lumafold") == std::string::npos;
+    }
+  EXPECT_EQ(withoutXmp, 0) << "of " << kThreads * kFiles;
 }
 
 }  // namespace

@@ -45,6 +45,11 @@ constexpr const char* kNamespace = "http://ns.quorvane.com/lumafold/1.0/";
 constexpr const char* kPrefix = "lumafold";
 
 std::mutex xmpToolkitLock;
+// exiv2 re-registers its custom namespaces (delete, then add) in the XMP
+// toolkit on every packet it writes, outside the toolkit lock: a packet made
+// in another thread meanwhile lost its namespace and exiv2 then wrote the
+// file without XMP, silently. Packets are made one at a time.
+std::mutex xmpPacketLock;
 void LockXmpToolkit(void* data, bool locking) {
   auto* lock = static_cast<std::mutex*>(data);
   if (locking)
@@ -265,6 +270,7 @@ std::string WebpTagged(const std::string& bytes, PixelMeaning meaning,
   FillTags(*holder, info, keepMetadata);
   if (!holder->exifData().empty())
     Exiv2::ExifParser::encode(exif, Exiv2::littleEndian, holder->exifData());
+  std::unique_lock packet(xmpPacketLock);
   if (!holder->xmpData().empty() && Exiv2::XmpParser::encode(xmp, holder->xmpData()) != 0)
     throw std::runtime_error("the XMP packet could not be made");
   const std::vector<std::uint8_t> profile = ProfileFor(meaning);
@@ -287,6 +293,7 @@ std::string Exiv2Tagged(const std::string& bytes, PixelMeaning meaning,
   const auto image = Exiv2::ImageFactory::open(
       reinterpret_cast<const Exiv2::byte*>(bytes.data()), static_cast<long>(bytes.size()));
   if (!image.get()) throw std::runtime_error("the file type is not known to exiv2");
+  std::unique_lock packet(xmpPacketLock);
   image->readMetadata();
   FillTags(*image, info, keepMetadata);
   const std::vector<std::uint8_t> profile = ProfileFor(meaning);
@@ -295,6 +302,7 @@ std::string Exiv2Tagged(const std::string& bytes, PixelMeaning meaning,
     image->setIccProfile(buffer, true);
   }
   image->writeMetadata();
+  packet.unlock();
   Exiv2::BasicIo& io = image->io();
   io.seek(0, Exiv2::BasicIo::beg);
   const Exiv2::DataBuf tagged = io.read(static_cast<long>(io.size()));
