@@ -95,7 +95,10 @@ class Batch {
   void InputFailed(const std::string& path, const std::string& reason) {
     console_.Note("Not converted: " + path + ": " + reason);
     ++inputFailures_;
-    Record(FileResult{path, "", false, reason, "", 0, 0, 0}, "failed");
+    FileResult failed;
+    failed.inputPath = path;
+    failed.reason = reason;
+    Record(failed, "failed");
   }
 
   // The text a conversion option was given as, or `shown` when it was not.

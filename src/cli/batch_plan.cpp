@@ -95,6 +95,9 @@ void Batch::Record(const FileResult& end, std::string_view status) {
                      ",\"output\":" + JsonText(end.outputPath) + ",\"status\":" + JsonText(status) +
                      ",\"reason\":" + JsonText(end.reason) + ",\"note\":" + JsonText(end.note) +
                      ",\"width\":" + Number(end.width) + ",\"height\":" + Number(end.height) +
+                     ",\"level\":" + JsonText(end.level) +
+                     ",\"decodedWidth\":" + Number(end.decodedWidth) +
+                     ",\"decodedHeight\":" + Number(end.decodedHeight) +
                      ",\"seconds\":" + seconds + "}\n";
   std::lock_guard<std::mutex> hold(reportLock_);
   for (std::size_t written = 0; written < line.size();) {
@@ -106,7 +109,10 @@ void Batch::Record(const FileResult& end, std::string_view status) {
 }
 
 void Batch::RecordEnd(const FileResult& end) {
-  Record(end, !end.converted ? "failed" : end.note.empty() ? "converted" : "lower level");
+  Record(end, !end.converted  ? "failed"
+              : end.repaired  ? "repaired"
+              : end.note.empty() ? "converted"
+                                 : "lower level");
 }
 
 // Outputs already there are kept, and their inputs count as converted: a
@@ -126,7 +132,11 @@ void Batch::SkipExisting() {
     context_.inputs.remove(entry.path);
     ++skipped_;
     Trace("Skipped: " + entry.path + ": ", output + " is already there");
-    Record(FileResult{entry.path, output, true, "", "", 0, 0, 0}, "skipped");
+    FileResult kept;
+    kept.inputPath = entry.path;
+    kept.outputPath = output;
+    kept.converted = true;
+    Record(kept, "skipped");
   }
 }
 

@@ -48,6 +48,14 @@ struct FileResult {
   std::int32_t width = 0;  // the written picture's size
   std::int32_t height = 0;
   double seconds = 0;  // the conversion's own time
+  // Rows of a level were rebuilt from the level below (else a note means a
+  // lower level than the file declares).
+  bool repaired = false;
+  // The level decoded ("16Base"; empty when nothing was) and its size as
+  // decoded, before rotation and resize.
+  std::string level;
+  std::int32_t decodedWidth = 0;
+  std::int32_t decodedHeight = 0;
 };
 using FileResultSink = std::function<void(const FileResult& result)>;
 

@@ -284,6 +284,11 @@ class Batch {
       }
       result.note = file.decodeNote;
       result.seconds = file.seconds;
+      result.repaired = file.damaged && !file.decodeDamage.empty();
+      if (file.decodedIndex >= 1 && file.decodedIndex <= 5)
+        result.level = pcd::LevelName(static_cast<pcd::Level>(file.decodedIndex - 1));
+      result.decodedWidth = file.decodedWidth;
+      result.decodedHeight = file.decodedHeight;
       job_.fileEnded(result);
     }
     {

@@ -54,6 +54,11 @@ bool ConvertFile(const StepContext& context) {
                                                                  : pcd::Highlights::RollOff;
   decoder.spareCore = file.spareCore;
   DecodedImage decoded = DecodePhotoCd(file, decoder);
+  file.decodedIndex = decoded.index;
+  if (decoded.image) {
+    file.decodedWidth = static_cast<std::int32_t>(FreeImage_GetWidth(decoded.image.get()));
+    file.decodedHeight = static_cast<std::int32_t>(FreeImage_GetHeight(decoded.image.get()));
+  }
   if (!decoded.image) {
     if (!decoded.failure.empty())
       file.failureReason = decoded.failure;

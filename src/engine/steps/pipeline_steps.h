@@ -78,6 +78,11 @@ struct FileConversion {
   // The written output waiting to be moved into place; empty otherwise.
   std::string heldPath;
   double seconds = 0;  // how long ConvertFile took
+  // What was decoded: the sub-image index (1 Base/16 to 5 16Base, -1 for
+  // nothing) and the decoded picture's size before any step changed it.
+  int decodedIndex = -1;
+  std::int32_t decodedWidth = 0;
+  std::int32_t decodedHeight = 0;
 };
 
 struct StepContext {
