@@ -156,6 +156,24 @@ TEST(PcdDecoderChoice, ExternalStillConvertsThroughImageMagick) {
   Shell("convert -quiet -colorspace sRGB 'pcd:" + scratch.in() +
         "/kodim23.pcd[3]' 'bmp3:" + reference + "'");
   EXPECT_EQ(DifferentPixels(scratch.out() + "/kodim23.bmp", reference), 0);
+  EXPECT_EQ(run.err.find("ImageMagick reported"), std::string::npos) << run.err;
+}
+
+// ImageMagick fails every real 16Base scan ("corrupt image", exit status 1)
+// yet leaves the picture without its 16Base colour, which is taken: said as
+// a warning, and the run still ends well.
+TEST(PcdDecoderChoice, ExternalSaysWhatImageMagickReportedOfAPictureItTookAnyway) {
+  FaultScratch scratch;
+  CopySample("couple-on-beach.pcd", scratch.in());
+  const FaultRun run = RunLumafoldUnder(
+      {"-i", scratch.in() + "/couple-on-beach.pcd", "-o", scratch.out() + "/", "-c", "jpg",
+       kExternalDecoder, "-q"},
+      Options(scratch));
+  EXPECT_EQ(run.status, 0) << Dump(run);
+  EXPECT_EQ(run.err, "Warning: " + scratch.in() +
+                         "/couple-on-beach.pcd: ImageMagick reported: corrupt image (exit status 1)\n");
+  EXPECT_EQ(Shell("identify -format %wx%h '" + scratch.out() + "/couple-on-beach.jpg'"), "3072x2048");
+  EXPECT_TRUE(FolderNames(scratch.tmp()).empty());
 }
 
 TEST(PcdDecoderChoice, AFileTheBuiltInDecoderCannotReadFailsWithAReason) {

@@ -7,6 +7,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/mman.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <time.h>
@@ -17,6 +18,7 @@
 #include <cerrno>
 #include <mutex>
 #include <set>
+#include <string>
 
 extern char** environ;
 
@@ -66,10 +68,12 @@ class SpawnSetup {
   SpawnSetup(const SpawnSetup&) = delete;
   SpawnSetup& operator=(const SpawnSetup&) = delete;
 
-  bool prepare(const ChildOptions& options) {
+  bool prepare(const ChildOptions& options, int errorFd) {
     if (posix_spawn_file_actions_addopen(&actions_, 0, "/dev/null", O_RDONLY, 0) != 0) return false;
     if (posix_spawn_file_actions_addopen(&actions_, 1, "/dev/null", O_WRONLY, 0) != 0) return false;
-    if (posix_spawn_file_actions_adddup2(&actions_, 1, 2) != 0) return false;
+    if (errorFd >= 0 ? posix_spawn_file_actions_adddup2(&actions_, errorFd, 2) != 0
+                     : posix_spawn_file_actions_adddup2(&actions_, 1, 2) != 0)
+      return false;
     // dup2 onto another number clears close-on-exec for the child's copy.
     if (options.inheritedFd >= 0 &&
         posix_spawn_file_actions_adddup2(&actions_, options.inheritedFd, kChildInheritedFd) != 0)
@@ -165,6 +169,32 @@ bool WaitUntil(pid_t pid, std::chrono::steady_clock::time_point deadline, ChildR
   }
 }
 
+// An anonymous file in memory for the child's standard error: unlike a
+// pipe it never blocks a child that writes more than anyone reads, and it
+// leaves nothing on disk.
+class ErrorCapture {
+ public:
+  explicit ErrorCapture(bool wanted)
+      : fd_(wanted ? ::memfd_create("child-errors", MFD_CLOEXEC) : -1) {}
+  ~ErrorCapture() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  ErrorCapture(const ErrorCapture&) = delete;
+  ErrorCapture& operator=(const ErrorCapture&) = delete;
+
+  int fd() const { return fd_; }
+  std::string text() const {
+    if (fd_ < 0) return {};
+    std::string text(kKeptErrorBytes, '\0');
+    const ssize_t got = ::pread(fd_, text.data(), text.size(), 0);
+    text.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+    return text;
+  }
+
+ private:
+  int fd_;
+};
+
 }  // namespace
 
 ChildResult RunChild(const std::vector<std::string>& argv, const ChildOptions& options) {
@@ -180,8 +210,9 @@ ChildResult RunChild(const std::vector<std::string>& argv, const ChildOptions& o
     result.status = ChildStatus::Stopped;
     return result;
   }
+  ErrorCapture errors(options.keepErrors);
   SpawnSetup setup;
-  if (!setup.prepare(options)) return result;
+  if (!setup.prepare(options, errors.fd())) return result;
   pid_t pid = 0;
   if (posix_spawnp(&pid, arguments[0], setup.actions(), setup.attributes(), arguments.data(),
                    environ) != 0)
@@ -197,6 +228,7 @@ ChildResult RunChild(const std::vector<std::string>& argv, const ChildOptions& o
     result.exitCode = -1;
   }
   Unregister(pid);
+  result.errors = errors.text();
   // Whatever it wrote before the kill is not to be trusted.
   if (ChildrenStopped()) {
     result.status = ChildStatus::Stopped;

@@ -1,8 +1,10 @@
 // Runs an external program from an argument vector, never through a shell,
-// with standard input from /dev/null, its output discarded and a time limit.
+// with standard input from /dev/null, its output discarded (its error output
+// kept when asked) and a time limit.
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -19,6 +21,8 @@ enum class ChildStatus {
 struct ChildResult {
   ChildStatus status = ChildStatus::NotStarted;
   int exitCode = -1;
+  // The start of what it wrote to standard error (ChildOptions::keepErrors).
+  std::string errors;
   bool finished() const { return status == ChildStatus::Exited; }
 };
 
@@ -28,7 +32,11 @@ struct ChildOptions {
   // An open file the child gets as its descriptor 3 (kChildInheritedFd);
   // -1 for none.
   int inheritedFd = -1;
+  // Keep the first kKeptErrorBytes of the child's standard error.
+  bool keepErrors = false;
 };
+
+inline constexpr std::size_t kKeptErrorBytes = 4096;
 
 inline constexpr int kChildInheritedFd = 3;
 

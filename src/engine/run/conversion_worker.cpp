@@ -264,6 +264,10 @@ class Batch {
       trace(file.decodeNote);
       warn((file.damaged ? "Warning: " : "") + file.inputPath + ": " + file.decodeNote);
     }
+    if (!file.converterComplaint.empty()) {
+      trace(file.converterComplaint);
+      warn("Warning: " + file.inputPath + ": " + file.converterComplaint);
+    }
     if (file.damaged && job_.fileDamaged)
       job_.fileDamaged(file.inputPath, file.decodeNote, file.decodeDamage);
     trace("Saving As: " + file.outputPath);

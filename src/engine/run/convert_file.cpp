@@ -55,6 +55,7 @@ bool ConvertFile(const StepContext& context) {
   decoder.spareCore = file.spareCore;
   DecodedImage decoded = DecodePhotoCd(file, decoder);
   file.decodedIndex = decoded.index;
+  file.converterComplaint = decoded.converterComplaint;
   if (decoded.image) {
     file.decodedWidth = static_cast<std::int32_t>(FreeImage_GetWidth(decoded.image.get()));
     file.decodedHeight = static_cast<std::int32_t>(FreeImage_GetHeight(decoded.image.get()));

@@ -184,6 +184,25 @@ ImageHandle ApplyRotationAttribute(ImageHandle image, int rotation) {
   }
 }
 
+// ImageMagick's first error line without its program name, the quoted name
+// of the private link and the source location ("convert: corrupt image
+// `IMG0004.pcd' @ error/pcd.c/DecodeImage/347." gives "corrupt image"),
+// with the exit status.
+std::string ConverterComplaint(const std::string& errors, int exitCode) {
+  std::string line = errors.substr(0, errors.find('\n'));
+  if (const auto colon = line.find(": "); colon != std::string::npos && colon < 40)
+    line.erase(0, colon + 2);
+  for (const char* cut : {" @ ", " `", " '"})
+    if (const auto at = line.find(cut); at != std::string::npos) line.erase(at);
+  std::string printable;
+  for (const char c : line)
+    if (static_cast<unsigned char>(c) >= 0x20 && c != 0x7f) printable += c;
+  while (!printable.empty() && (printable.back() == ' ' || printable.back() == '.'))
+    printable.pop_back();
+  const std::string status = "exit status " + std::to_string(exitCode);
+  return "ImageMagick reported: " + (printable.empty() ? status : printable + " (" + status + ")");
+}
+
 // The files one decode leaves in the run folder, removed on every path.
 class DecoderFiles {
  public:
@@ -221,6 +240,9 @@ class ExternalDecoder {
   bool stopped() const { return stopped_; }
   // Why the last attempt gave no picture.
   const std::string& problem() const { return problem_; }
+  // What the converter complained of when it failed and still left the
+  // picture that was taken; empty when it ended well.
+  const std::string& complaint() const { return complaint_; }
   // The input, open, for the child to read as its descriptor 3.
   void setInput(int fd) { inputFd_ = fd; }
 
@@ -228,6 +250,7 @@ class ExternalDecoder {
   // has the size of that index. The BMP is removed either way.
   ImageHandle attempt(int index) {
     ::unlink(bitmapPath_.c_str());
+    complaint_.clear();
     // The child works inside the run folder on the plain names, so the
     // folder's own path (TMPDIR may hold any character) never reaches
     // ImageMagick's file-name parser. The explicit "pcd:" and "bmp3:"
@@ -242,6 +265,7 @@ class ExternalDecoder {
     child.workingDirectory = folder_;
     child.timeLimit = options_.timeLimit;
     child.inheritedFd = inputFd_;
+    child.keepErrors = true;
     const ChildResult result = RunChild(argv, child);
     if (result.status == ChildStatus::Stopped) {
       usable_ = false;
@@ -278,6 +302,8 @@ class ExternalDecoder {
                      ? "the converter crashed without a whole picture"
                      : "the converter gave no picture of the expected size (exit status " +
                            std::to_string(result.exitCode) + ")";
+    } else if (result.status == ChildStatus::Exited && result.exitCode != 0) {
+      complaint_ = ConverterComplaint(result.errors, result.exitCode);
     }
     return RestoreGreyDepth(std::move(image));
   }
@@ -306,6 +332,7 @@ class ExternalDecoder {
   bool usable_ = true;
   bool stopped_ = false;
   std::string problem_;
+  std::string complaint_;
   int inputFd_ = -1;
 };
 
@@ -541,6 +568,7 @@ DecodedImage DecodeExternally(FileConversion& file, const DecoderOptions& option
       }
     }
     decoded.converterRuns = external.runs();
+    if (decoded.image) decoded.converterComplaint = external.complaint();
     if (!external.problem().empty()) fallbackReason = external.problem();
     if (external.stopped()) {
       decoded.image.reset();

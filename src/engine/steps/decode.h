@@ -63,6 +63,9 @@ struct DecodedImage {
   std::string fallbackReason;
   // An interrupt ended the converter: nothing was decoded on purpose.
   bool stopped = false;
+  // External chain: the converter failed yet left the picture taken (a
+  // real 16Base scan: "corrupt image", and its 16Base colour is missing).
+  std::string converterComplaint;
 };
 
 // Decodes file.inputPath with the decoder the options choose. Sets

@@ -63,6 +63,9 @@ struct FileConversion {
   // never replaces an output that is already there (`keptBecause` says why
   // in the failure reason).
   std::string decodeNote;
+  // The external converter failed but left a picture, which was taken:
+  // what it said, for a warning.
+  std::string converterComplaint;
   bool keepExistingOutput = false;
   std::string keptBecause;
   // The built-in decoder gave less than the file declares: the run then
