@@ -8,6 +8,7 @@
 #include "settings/text_utils.h"
 #include "ui/commands.h"
 #include "ui/main_window.h"
+#include "ui/orderly_quit.h"
 
 namespace lumafold::ui {
 
@@ -43,11 +44,11 @@ ContactSheetRun::~ContactSheetRun() {
 bool ContactSheetRun::start() {
   if (busy()) return false;
   AppContext& context = window_.context();
-  // The conversion and the imports own the progress record while they run;
-  // their dialogs keep the menus out of reach, a dispatch from elsewhere
-  // is refused here.
-  if (context.progress.running) {
-    window_.messageBox(QStringLiteral("Contact sheets can be made once the conversion has ended."));
+  // A conversion or an import keeps its dialog modal, so the menus are out
+  // of reach; a dispatch that comes anyway is refused.
+  if (WorkerLoopRunning()) {
+    window_.messageBox(
+        QStringLiteral("Contact sheets can be made once the conversion or import has ended."));
     return false;
   }
   if (context.inputs.size() == 0) {

@@ -22,7 +22,8 @@ class ContactSheetRun : public QObject {
 
   // Refuses, with the message Convert gives, an empty list, an empty output
   // folder and one that is not a folder, and, with a message of its own, a
-  // conversion that is running; does nothing while sheets are being made.
+  // conversion or import that is running; does nothing while sheets are
+  // being made.
   // True when the sheets are on their way.
   bool start();
   bool busy() const { return worker_.joinable(); }
