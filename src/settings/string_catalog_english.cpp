@@ -23,6 +23,7 @@ constexpr std::string_view kEnglish[] = {
     "Select All", "Select All",
     "Converter", "Converter",
     "Convert", "Convert",
+    "Contact Sheets", "Make Contact Sheets",
     "Custom Converter", "Find a File Converter...",
     "Preferences", "Preferences...",
     "Help", "Help",

@@ -29,14 +29,16 @@ constexpr CommandEntry kCommands[] = {
     {kCommandHomepage, "Web", "Visit Homepage", "", true},
     {kCommandCheckUpdates, "Updates", "Check For New Version", "", true},
     {kCommandAbout, "About", "About", "", false},
+    // The pictures icon: a sheet of the list's pictures.
+    {kCommandContactSheets, "InFiles", "Contact Sheets", "", false},
 };
 
 constexpr int kFileMenu[] = {kCommandNew,          kSeparator, kCommandInputChooser,
                              kCommandOutputFolder, kSeparator, kCommandImportList,
                              kCommandExportList,   kSeparator, kCommandExit};
 constexpr int kEditMenu[] = {kCommandCopy, kCommandDelete, kSeparator, kCommandSelectAll};
-constexpr int kConverterMenu[] = {kCommandConvert, kSeparator, kCommandConverterSearch, kSeparator,
-                                  kCommandPreferences};
+constexpr int kConverterMenu[] = {kCommandConvert,         kCommandContactSheets, kSeparator,
+                                  kCommandConverterSearch, kSeparator,            kCommandPreferences};
 constexpr int kHelpMenu[] = {kCommandManual,       kSeparator, kCommandFeedback, kCommandHomepage,
                              kCommandCheckUpdates, kSeparator, kCommandAbout};
 

@@ -75,6 +75,7 @@ enum Command : int {
   kCommandHomepage = 22,
   kCommandCheckUpdates = 23,
   kCommandAbout = 24,
+  kCommandContactSheets = 25,
 };
 
 struct CommandEntry {

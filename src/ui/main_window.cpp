@@ -30,6 +30,7 @@
 #include "settings/profile_file.h"
 #include "ui/builtin_images.h"
 #include "ui/commands.h"
+#include "ui/contact_sheet_run.h"
 #include "ui/conversion_run.h"
 #include "ui/dialogs.h"
 #include "ui/input_list.h"
@@ -71,6 +72,7 @@ MainWindow::MainWindow(AppContext& context, Prompts prompts)
   Number(this, "window", kWindowMain);
   FillBuiltInImages(images_, kThemeAllSets, IconSizeForUiSize(context_.settings.interface.uiSize));
   inputList_ = std::make_unique<InputList>(*this);
+  contactSheets_ = std::make_unique<ContactSheetRun>(*this);
 }
 
 MainWindow::~MainWindow() = default;
@@ -183,6 +185,9 @@ void MainWindow::buildMenus() {
   Number(listPopup_, "menu", kMenuListPopup);
   addEntries(listPopup_, ListPopupLayout());
   addMnemonics(listPopup_);
+  // A rebuild while sheets are being made keeps their entry disabled.
+  if (QAction* sheets = menuAction(kCommandContactSheets))
+    sheets->setEnabled(!contactSheets_->busy());
   metrics_.menuHeight = menuBar()->sizeHint().height();
 }
 
@@ -443,6 +448,9 @@ void MainWindow::dispatch(int command) {
       break;
     case kCommandAbout:
       ShowAbout(*this);
+      break;
+    case kCommandContactSheets:
+      contactSheets_->start();
       break;
     default:
       break;

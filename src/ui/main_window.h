@@ -28,6 +28,7 @@ class QTreeWidget;
 
 namespace lumafold::ui {
 
+class ContactSheetRun;
 class InputList;
 class ListPictures;
 
@@ -56,6 +57,8 @@ class MainWindow : public QMainWindow {
   Prompts& prompts() { return prompts_; }
   ThemeImages& images() { return images_; }
   InputList& inputList() { return *inputList_; }
+  // Command 25's sheets, made off the interface thread.
+  ContactSheetRun& contactSheets() { return *contactSheets_; }
   // The decoder of the list's thumbnails and preview; set before open()
   // (tests count its calls).
   void setPictureDecoder(PictureDecoder decoder) { pictureDecoder_ = std::move(decoder); }
@@ -146,6 +149,7 @@ class MainWindow : public QMainWindow {
   LayoutMetrics metrics_;
   MainLayout layout_;
   std::unique_ptr<InputList> inputList_;
+  std::unique_ptr<ContactSheetRun> contactSheets_;
   PictureDecoder pictureDecoder_ = PhotoCdPictureDecoder();
   ListPictures* pictures_ = nullptr;
 

@@ -67,4 +67,6 @@ void ResetQuitRequest() {
 WorkerLoopScope::WorkerLoopScope() { ++workerLoops; }
 WorkerLoopScope::~WorkerLoopScope() { --workerLoops; }
 
+bool WorkerLoopRunning() { return workerLoops > 0; }
+
 }  // namespace lumafold::ui

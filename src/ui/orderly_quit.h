@@ -42,6 +42,10 @@ class WorkerLoopScope {
   WorkerLoopScope& operator=(const WorkerLoopScope&) = delete;
 };
 
+// True while a progress loop lasts, from its dialog's opening to its closing
+// (the progress record's running flag stays set after a run that ended).
+bool WorkerLoopRunning();
+
 // The property a progress dialog carries so that the sweep does not close it.
 inline constexpr char kEndsWithItsWorker[] = "lumafoldEndsWithItsWorker";
 

@@ -89,8 +89,8 @@ TEST(SvgPainter, DrawsShapesPathsStrokesAndTransforms) {
 TEST(CommandTable, NumbersShortcutsAndSizesAreData) {
   std::set<int> numbers;
   for (const CommandEntry& e : CommandTable()) EXPECT_TRUE(numbers.insert(e.number).second);
-  EXPECT_EQ(numbers, (std::set<int>{0,  3,  4,  5,  6,  7,  8,  9,  10, 11,
-                                    12, 13, 14, 16, 17, 18, 21, 22, 23, 24}));
+  EXPECT_EQ(numbers, (std::set<int>{0,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12,
+                                    13, 14, 16, 17, 18, 21, 22, 23, 24, 25}));
   EXPECT_EQ(FindCommand(15), nullptr);
   EXPECT_EQ(FindCommand(12)->accelerator, "Ctrl+Del");
   for (const CommandEntry& e : CommandTable()) {
