@@ -12,19 +12,27 @@
 set(LUMAFOLD_PACKAGING_OUT ${PROJECT_BINARY_DIR}/packaging)
 set(LUMAFOLD_CHANGELOG_GZ ${LUMAFOLD_PACKAGING_OUT}/changelog.gz)
 set(LUMAFOLD_MANPAGE_GZ ${LUMAFOLD_PACKAGING_OUT}/lumafold.1.gz)
-add_custom_command(OUTPUT ${LUMAFOLD_CHANGELOG_GZ} ${LUMAFOLD_MANPAGE_GZ}
+set(LUMAFOLD_WINDOW_MANPAGE_GZ ${LUMAFOLD_PACKAGING_OUT}/lumafold-window.1.gz)
+add_custom_command(OUTPUT ${LUMAFOLD_CHANGELOG_GZ} ${LUMAFOLD_MANPAGE_GZ} ${LUMAFOLD_WINDOW_MANPAGE_GZ}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${LUMAFOLD_PACKAGING_OUT}
   COMMAND sh -c "gzip -9n -c '${PROJECT_SOURCE_DIR}/packaging/changelog' > '${LUMAFOLD_CHANGELOG_GZ}'"
   COMMAND sh -c "gzip -9n -c '${PROJECT_SOURCE_DIR}/docs/lumafold.1' > '${LUMAFOLD_MANPAGE_GZ}'"
+  COMMAND sh -c "gzip -9n -c '${PROJECT_SOURCE_DIR}/packaging/lumafold-window.1' > '${LUMAFOLD_WINDOW_MANPAGE_GZ}'"
   DEPENDS ${PROJECT_SOURCE_DIR}/packaging/changelog ${PROJECT_SOURCE_DIR}/docs/lumafold.1
+          ${PROJECT_SOURCE_DIR}/packaging/lumafold-window.1
   VERBATIM)
-add_custom_target(lumafold_packaging_docs ALL DEPENDS ${LUMAFOLD_CHANGELOG_GZ} ${LUMAFOLD_MANPAGE_GZ})
+add_custom_target(lumafold_packaging_docs ALL
+  DEPENDS ${LUMAFOLD_CHANGELOG_GZ} ${LUMAFOLD_MANPAGE_GZ} ${LUMAFOLD_WINDOW_MANPAGE_GZ})
 install(FILES ${LUMAFOLD_MANPAGE_GZ} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT cli)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright ${LUMAFOLD_CHANGELOG_GZ}
   DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/lumafold COMPONENT cli)
 if(LUMAFOLD_BUILD_UI)
   install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright ${LUMAFOLD_CHANGELOG_GZ}
     DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/lumafold-desktop COMPONENT desktop)
+  # The window program is described by the command's page.
+  install(FILES ${LUMAFOLD_WINDOW_MANPAGE_GZ} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT desktop)
+  install(FILES ${PROJECT_SOURCE_DIR}/packaging/lintian/lumafold-desktop
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides COMPONENT desktop)
 endif()
 
 set(CPACK_GENERATOR DEB)
