@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
@@ -122,7 +123,7 @@ TEST(SignalFaults, ASecondSignalEndsAtOnceAndStillRemovesWhatTheRunMade) {
   FaultOptions options = WithHangingConverter(scratch, pids, "1-*");
   const auto heldOutput = [&] {
     for (const std::string& name : FolderNames(scratch.out()))
-      if (name.starts_with("lumafold")) return true;
+      if (name.starts_with(".lumafold-")) return true;
     return false;
   };
   bool held = false;
@@ -191,6 +192,49 @@ TEST(SignalFaults, OnlySigkillLeavesARunFolderAndTheNextRunRemovesIt) {
   EXPECT_EQ(FolderNames(scratch.tmp()),
             (Names{fs::path(live).filename().string(), fs::path(otherShape).filename().string()}));
   EXPECT_EQ(FolderNames(scratch.out()), Names{"kodim01.png"});
+}
+
+// A held output left by kill -9 has a hidden name that no image glob takes;
+// the next run into that folder removes it, and only it: not the files of
+// a live run, nor those another host may be writing into a shared folder.
+TEST(SignalFaults, SigkillLeavesAHiddenOutputThatTheNextRunIntoTheFolderRemoves) {
+  FaultScratch scratch;
+  CopySamples({"kodim01.pcd", "kodim03.pcd"}, scratch.in());
+  const std::string pids = scratch.path() + "/pids";
+  FaultOptions options = WithHangingConverter(scratch, pids, "1-*");
+  pid_t killedPid = 0;
+  options.whileRunning = [&](pid_t lumafold) {
+    killedPid = lumafold;
+    ASSERT_TRUE(WaitUntil([&] { return !FolderNames(scratch.out()).empty(); }));
+    ::kill(lumafold, SIGKILL);
+  };
+  const FaultRun killed = RunLumafoldUnder({"-i", scratch.in() + "/", "-o", scratch.out() + "/",
+                                            "-c", "png", kExternalDecoder, "--jobs=2"},
+                                           options);
+  EXPECT_EQ(killed.signal, SIGKILL);
+  for (const pid_t pid : RecordedPids(pids)) ::kill(pid, SIGKILL);
+  const Names left = FolderNames(scratch.out());
+  // The held output, and the writer's own file if the kill came mid-write.
+  ASSERT_FALSE(left.empty());
+  const std::string prefix = ".lumafold-";
+  const std::string host =
+      left.front().substr(prefix.size(), left.front().find('-', prefix.size()) - prefix.size());
+  for (const std::string& leftover : left)
+    EXPECT_TRUE(leftover.starts_with(prefix + host + "-" + std::to_string(killedPid) + "-") &&
+                leftover.ends_with(".png.part"))
+        << leftover;
+
+  const Names kept = {prefix + host + "-" + std::to_string(::getpid()) + "-abcdefghijklmno.png.part",
+                      prefix + "elsewhere" + host + "-" + std::to_string(killedPid) + "-abcdefghij.png.part"};
+  for (const std::string& name : kept) WriteText(scratch.out() + "/" + name, "x");
+  const FaultRun next = RunLumafoldUnder(
+      {"-i", scratch.in() + "/kodim01.pcd", "-o", scratch.out() + "/", "-c", "png", "-q"},
+      OptionsFor(scratch));
+  EXPECT_EQ(next.status, 0) << Dump(next);
+  Names expected = kept;
+  expected.push_back("kodim01.png");
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(FolderNames(scratch.out()), expected);
 }
 
 }  // namespace

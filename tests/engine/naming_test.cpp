@@ -3,6 +3,7 @@
 #include "engine/run/naming.h"
 
 #include <time.h>
+#include <unistd.h>
 
 #include <regex>
 
@@ -109,18 +110,27 @@ TEST_F(NamingTest, EachClockTokenReadsTheClock) {
   EXPECT_EQ(name("%ss%%ss%-%ss%", "/in/x.pcd"), "0910-11");
 }
 
-TEST_F(NamingTest, TemporaryNameSpellsTheLocalTimeInLetters) {
+TEST_F(NamingTest, TemporaryNameIsHiddenAndNamesItsHostAndProcess) {
   const std::string temporary = TemporaryFileName(Utc(2001, 9, 9, 1, 46, 40), "psd");  // 1000000000
-  EXPECT_TRUE(std::regex_match(temporary, std::regex("lumafoldbaaaaaaaaa[a-z]{5}\\.psd")))
+  const std::string pid = std::to_string(::getpid());
+  EXPECT_TRUE(std::regex_match(
+      temporary, std::regex("\\.lumafold-[A-Za-z0-9]+-" + pid + "-baaaaaaaaa[a-z]{5}\\.psd\\.part")))
       << temporary;
   EXPECT_NE(TemporaryFileName(now_, "psd"), TemporaryFileName(now_, "psd"));
+  EXPECT_EQ(TemporaryFileOwner(temporary), ::getpid());
+  const std::string host = temporary.substr(10, temporary.find('-', 10) - 10);
+  for (const std::string& other :
+       {"lumafold-" + host + "-" + pid + "-abc.psd.part", ".lumafold-" + host + "-" + pid + "-abc.psd",
+        ".lumafold-x" + host + "-" + pid + "-abc.psd.part", ".lumafold-" + host + "--abc.psd.part",
+        ".lumafold-" + host + "-12a-abc.psd.part", ".lumafold-" + host + "-99999999999-abc.psd.part"})
+    EXPECT_EQ(TemporaryFileOwner(other), 0) << other;
 }
 
 TEST_F(NamingTest, OutputPathWithAndWithoutSubfoldersAndTheTemporaryBesideIt) {
   ASSERT_EQ(paths("%filename%.%ext%", "roll1/day2/"), OutputPathStatus::Ok);
   EXPECT_EQ(file_.outputPath, "/out/roll1/day2/IMG_0001.jpg");
   EXPECT_TRUE(std::regex_match(file_.temporaryOutputPath,
-                               std::regex("/out/roll1/day2/lumafold[a-j]+[a-z]{5}\\.jpg")))
+                               std::regex("/out/roll1/day2/\\.lumafold-[A-Za-z0-9]+-[0-9]+-[a-j]+[a-z]{5}\\.jpg\\.part")))
       << file_.temporaryOutputPath;
 
   settings_.advanced.keepSubfolders = 0;
@@ -130,7 +140,7 @@ TEST_F(NamingTest, OutputPathWithAndWithoutSubfoldersAndTheTemporaryBesideIt) {
   job_.outputFolder = "/out";  // tolerated without the final "/"
   ASSERT_EQ(paths("sub/%filename%.%ext%"), OutputPathStatus::Ok);
   EXPECT_EQ(file_.outputPath, "/out/sub/IMG_0001.jpg");
-  EXPECT_EQ(file_.temporaryOutputPath.rfind("/out/sub/lumafold", 0), 0u);
+  EXPECT_EQ(file_.temporaryOutputPath.rfind("/out/sub/.lumafold-", 0), 0u);
 }
 
 TEST_F(NamingTest, NamesThatLeaveTheOutputFolderAreRefused) {

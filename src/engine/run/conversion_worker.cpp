@@ -21,6 +21,7 @@
 #include <cstdio>
 #include <memory>
 #include <optional>
+#include <set>
 #include <system_error>
 #include <thread>
 #include <unordered_map>
@@ -193,7 +194,21 @@ class Batch {
     file.spareCore = SpareCoreBeside(settings_, workers_, index, entries_.size());
     if (settings_.advanced.keepSubfolders == 1)
       CreateSubfolders(job_.outputFolder, entry.relativeSubfolder);
+    sweep(settings_.advanced.keepSubfolders == 1 ? entry.relativeSubfolder : std::string());
     return file;
+  }
+
+  // The first time the run writes into a folder, the temporary files that
+  // killed runs left there go.
+  void sweep(const std::string& relativeSubfolder) const {
+    std::string folder = job_.outputFolder;
+    if (!folder.empty() && folder.back() != '/') folder += '/';
+    folder += relativeSubfolder;
+    {
+      std::lock_guard<std::mutex> guard(sweptLock_);
+      if (!swept_.insert(folder).second) return;
+    }
+    RemoveDeadRunsTemporaries(folder);
   }
 
   void outOfHand(const std::string& path) {
@@ -396,6 +411,9 @@ class Batch {
   // Output path -> the inputs written there, in input-set order.
   std::unordered_map<std::string, std::vector<std::string>> writers_;
   std::vector<std::string> writtenOrder_;
+
+  mutable std::mutex sweptLock_;
+  mutable std::set<std::string> swept_;
 
   std::mutex finishedLock_;
   std::condition_variable finishedChanged_;

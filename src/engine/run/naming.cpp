@@ -3,13 +3,19 @@
 // name instead of turning into a sequence number.
 #include "engine/run/naming.h"
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <locale.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <wctype.h>
 
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <functional>
+#include <limits>
 #include <random>
 #include <vector>
 
@@ -224,6 +230,22 @@ bool StaysInside(const std::string& relative) {
   return true;
 }
 
+// The host's name in letters and digits only (at most 24), so that a run
+// never takes another machine's temporary files in a shared folder for
+// those of a dead run of its own.
+const std::string& HostTag() {
+  static const std::string tag = [] {
+    char host[256] = {};
+    if (::gethostname(host, sizeof host - 1) != 0) return std::string("host");
+    std::string kept;
+    for (const char* c = host; *c && kept.size() < 24; ++c)
+      if ((*c >= 'a' && *c <= 'z') || (*c >= 'A' && *c <= 'Z') || (*c >= '0' && *c <= '9'))
+        kept += *c;
+    return kept.empty() ? std::string("host") : kept;
+  }();
+  return tag;
+}
+
 std::mt19937& LetterEngine() {
   thread_local std::mt19937 engine{std::random_device{}()};
   return engine;
@@ -290,14 +312,51 @@ bool OutputReplacesAnInput(const StepContext& context) {
 std::string TemporaryFileName(std::time_t now, std::string_view outputKey) {
   const std::tm local = LocalTime(now);
   const long long localSeconds = static_cast<long long>(now) + local.tm_gmtoff;
-  std::string name = "lumafold";
+  std::string name = std::string(kTemporaryPrefix) + HostTag() + "-" + std::to_string(::getpid()) + "-";
   for (char digit : std::to_string(localSeconds))
     name += digit == '-' ? 'z' : static_cast<char>('a' + (digit - '0'));
   std::uniform_int_distribution<int> letter(0, 25);
   for (int i = 0; i < 5; ++i) name += static_cast<char>('a' + letter(LetterEngine()));
   name += '.';
   name.append(outputKey);
+  name.append(kTemporarySuffix);
   return name;
+}
+
+pid_t TemporaryFileOwner(std::string_view name) {
+  if (!name.starts_with(kTemporaryPrefix) || !name.ends_with(kTemporarySuffix)) return 0;
+  name.remove_prefix(kTemporaryPrefix.size());
+  const std::size_t hostEnd = name.find('-');
+  if (hostEnd == std::string_view::npos || name.substr(0, hostEnd) != HostTag()) return 0;
+  name.remove_prefix(hostEnd + 1);
+  const std::size_t pidEnd = name.find('-');
+  if (pidEnd == std::string_view::npos || pidEnd == 0 || pidEnd > 10) return 0;
+  long long pid = 0;
+  for (const char c : name.substr(0, pidEnd)) {
+    if (c < '0' || c > '9') return 0;
+    pid = pid * 10 + (c - '0');
+  }
+  return pid > 0 && pid <= std::numeric_limits<pid_t>::max() ? static_cast<pid_t>(pid) : 0;
+}
+
+int RemoveDeadRunsTemporaries(const std::string& folder) {
+  DIR* listing = ::opendir(folder.empty() ? "." : folder.c_str());
+  if (!listing) return 0;
+  const uid_t me = ::geteuid();
+  const int dirFd = ::dirfd(listing);
+  int removed = 0;
+  while (const dirent* entry = ::readdir(listing)) {
+    const pid_t owner = TemporaryFileOwner(entry->d_name);
+    if (owner <= 0 || owner == ::getpid()) continue;
+    if (::kill(owner, 0) == 0 || errno != ESRCH) continue;  // alive, or not ours to ask
+    struct stat info {};
+    if (::fstatat(dirFd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !S_ISREG(info.st_mode) || info.st_uid != me)
+      continue;
+    if (::unlinkat(dirFd, entry->d_name, 0) == 0) ++removed;
+  }
+  ::closedir(listing);
+  return removed;
 }
 
 OutputPathStatus BuildOutputPaths(const StepContext& context) {

@@ -2,6 +2,8 @@
 // and the same token expansion for watermark texts.
 #pragma once
 
+#include <sys/types.h>
+
 #include <ctime>
 #include <string>
 #include <vector>
@@ -39,9 +41,22 @@ OutputPathStatus BuildOutputPaths(const StepContext& context);
 // file.failureReason. Writing there would destroy the input.
 bool OutputReplacesAnInput(const StepContext& context);
 
-// "lumafold", one letter per decimal digit of the local date-time value
-// (0 gives "a" ... 9 "j"), five random letters, "." and the output key.
+// ".lumafold-", the host's name (letters and digits), "-", the process id,
+// "-", one letter per decimal digit of the local date-time value (0 gives
+// "a" ... 9 "j"), five random letters, ".", the output key and ".part":
+// hidden, and matched by no image glob, should a killed run leave it.
+inline constexpr std::string_view kTemporaryPrefix = ".lumafold-";
+inline constexpr std::string_view kTemporarySuffix = ".part";
 std::string TemporaryFileName(std::time_t now, std::string_view outputKey);
+
+// The process that made a temporary file of that shape on this host; 0 for
+// any other name.
+pid_t TemporaryFileOwner(std::string_view name);
+
+// Removes, from `folder`, the temporary files that runs on this host which
+// no longer exist left (a kill -9), when they are this user's plain files;
+// how many. Those of live runs, other hosts and other users stay.
+int RemoveDeadRunsTemporaries(const std::string& folder);
 
 // The job's clock, or the system clock when the job has none.
 std::time_t CurrentTime(const ConversionJob& job);
