@@ -327,13 +327,7 @@ void MainWindow::placeControls() {
   placePreview();
 }
 
-void MainWindow::placePreview() {
-  // The column under the Convert button, down to the side tool bars.
-  const Rect& button = layout_.convertButton;
-  const int top = button.y + button.height + 10;
-  const int bottom = layout_.outputFolderToolBar.y - 6;
-  pictures_->placePreview(QRect(button.x, top, button.width, std::max(0, bottom - top)));
-}
+void MainWindow::placePreview() { pictures_->placePreview(ToQRect(layout_.preview)); }
 
 void MainWindow::applyButtonImages() {
   if (!convertButton_) return;
