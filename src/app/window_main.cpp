@@ -38,7 +38,11 @@ int HandOverOrRefuse(const std::string& socketPath, const std::vector<std::strin
   if (!files.empty()) {
     std::vector<std::string> paths;
     // Against this copy's folder: the window runs in a folder of its own.
-    for (const std::string& file : files) paths.push_back(std::filesystem::absolute(file).string());
+    for (const std::string& file : files) {
+      std::error_code unreadableFolder;
+      const std::filesystem::path path = std::filesystem::absolute(file, unreadableFolder);
+      if (!unreadableFolder) paths.push_back(path.string());
+    }
     if (ui::HandOverFiles(socketPath, paths) == ui::HandOverOutcome::kHandedOver) return 0;
     std::fprintf(stderr, "%s: the running window does not answer; the files were not handed to it.\n",
                  title.c_str());
