@@ -79,12 +79,10 @@ AboutDialog::AboutDialog(const StringCatalog& catalog, const SystemDialogs& dial
   ok->setDefault(true);
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 
-  connect(webLink_, &LinkLabel::clicked, this, [&dialogs] {
-    if (dialogs.open) dialogs.open(MakerWebAddress());
-  });
-  connect(mailLink_, &LinkLabel::clicked, this, [&dialogs] {
-    if (dialogs.open) dialogs.open(SupportMailLink());
-  });
+  connect(webLink_, &LinkLabel::clicked, this,
+          [this, &dialogs] { OpenOrSay(dialogs, this, MakerWebAddress()); });
+  connect(mailLink_, &LinkLabel::clicked, this,
+          [this, &dialogs] { OpenOrSay(dialogs, this, SupportMailLink()); });
   ok->setFocus();
 }
 

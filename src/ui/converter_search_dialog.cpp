@@ -57,7 +57,7 @@ void ConverterSearchDialog::search() {
   searchedFrom_ = from;
   searchedTo_ = to;
   hide();
-  if (dialogs_.open) dialogs_.open(ConverterSearchAddress(from, to));
+  OpenOrSay(dialogs_, parentWidget(), ConverterSearchAddress(from, to));
   accept();
 }
 

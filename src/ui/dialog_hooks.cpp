@@ -39,7 +39,8 @@ class WindowUpdatePrompter : public UpdatePrompter {
       dialogs_.notice(&window_, NoticeKind::Information, text(titleKey), text(textKey));
   }
   void openUrl(const std::string& url) override {
-    if (dialogs_.open) dialogs_.open(QString::fromStdString(url));
+    const QString target = QString::fromStdString(url);
+    if (dialogs_.open && !dialogs_.open(target)) window_.messageBox(NothingCouldOpenText(target));
   }
 
  private:
@@ -52,9 +53,7 @@ class WindowUpdatePrompter : public UpdatePrompter {
 void Open(MainWindow& window, const QString& target) {
   const SystemDialogs& dialogs = DialogsOf(window);
   if (dialogs.open && !dialogs.open(target))
-    window.messageBox(QString("Nothing on this desktop could open:\n%1\n\n"
-                              "Install xdg-utils (xdg-open) or open it by hand.")
-                          .arg(target));
+    window.messageBox(NothingCouldOpenText(target));
 }
 
 }  // namespace

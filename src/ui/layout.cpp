@@ -25,15 +25,21 @@ int LabelHeightForFont(int fontLineHeight) { return std::max(20, fontLineHeight 
 // Frame and padding of a drop-down around one line of text.
 int BoxHeightForFont(int fontLineHeight) { return std::max(21, fontLineHeight + 7); }
 
+int SideColumnWidth(int clientWidth) { return std::max(100, (clientWidth - 10) / 5); }
+
 MainLayout ResizeLayout(MainLayout layout, int w, int h, const LayoutMetrics& metrics) {
   const int a = h - metrics.menuHeight - metrics.toolBarHeight - metrics.statusBarHeight;
+  // At the minimum width the column is 100 wide and every number below is
+  // the described rule (list W - 130, tool bars at W - 114, button at W - 110).
+  const int side = SideColumnWidth(w);
+  const int left = w - 30 - side;  // width of the list and the boxes
 
   layout.container.y = metrics.toolBarHeight + metrics.topOffset;
   layout.container.width = w;
   layout.container.height = a - 10;
 
-  layout.inputList.width = w - 130;
-  layout.inputListColumnWidth = w - 160;
+  layout.inputList.width = left;
+  layout.inputListColumnWidth = left - 30;
 
   // Bottom up, so that at the described heights (label 20, box 21) this is
   // exactly the rule: label 4 at A - 94, box 5 at A - 79, label 6 at A - 54,
@@ -49,15 +55,23 @@ MainLayout ResizeLayout(MainLayout layout, int w, int h, const LayoutMetrics& me
     label->height = metrics.labelHeight;
   for (Rect* boxRect : {&layout.outputFolderBox, &layout.outputFormatBox}) {
     boxRect->height = box;
-    boxRect->width = w - 130;
+    boxRect->width = left;
   }
   layout.inputList.height = layout.outputFolderLabel.y - 5 - layout.inputList.y;
-  layout.outputFolderToolBar = {w - 114, layout.outputFolderBox.y - 1, kSideToolBarSize,
+  const int toolBarX = 10 + left + 6;
+  layout.outputFolderToolBar = {toolBarX, layout.outputFolderBox.y - 1, kSideToolBarSize,
                                 kSideToolBarSize};
-  layout.outputFormatToolBar = {w - 114, layout.outputFormatBox.y - 1, kSideToolBarSize,
+  layout.outputFormatToolBar = {toolBarX, layout.outputFormatBox.y - 1, kSideToolBarSize,
                                 kSideToolBarSize};
 
-  layout.convertButton.x = w - 110;
+  layout.convertButton.x = w - 10 - side;
+  layout.convertButton.width = side;
+  // Beside the tool bars rather than above them: above, at the first-start
+  // size, only a strip is left between the button and the tool bars.
+  const int previewX = toolBarX + kSideToolBarSize + 4;
+  const int previewY = layout.convertButton.y + layout.convertButton.height + 10;
+  layout.preview = {previewX, previewY, std::max(0, w - 10 - previewX),
+                    std::max(0, layout.outputFormatBox.y + box - previewY)};
   return layout;
 }
 

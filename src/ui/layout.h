@@ -43,11 +43,18 @@ struct MainLayout {
   Rect outputFormatBox;
   Rect outputFormatToolBar;
   Rect convertButton;
+  // The selected file's preview: under the Convert button, right of the
+  // side tool bars, down to the bottom of box 7.
+  Rect preview;
 };
 
 inline constexpr int kMinimumClientWidth = 510;
 inline constexpr int kMinimumClientHeight = 330;
 inline constexpr int kSideToolBarSize = 24;
+// The right-hand column (Convert button, preview): 100 pixels at the
+// minimum width, as created, and a fifth of the window beyond that, so that
+// the preview grows with the window.
+int SideColumnWidth(int clientWidth);
 
 // The places the controls are created at, for a window of the given size.
 MainLayout InitialLayout(int windowWidth, int windowHeight, const LayoutMetrics& metrics);

@@ -108,8 +108,10 @@ void ListPictures::setEnabled(bool enabled) {
 
 void ListPictures::placePreview(const QRect& area) {
   // The picture fills the column's width at 3:2 where the height allows;
-  // the two lines of facts go under it.
-  const int factsHeight = 2 * previewFacts_->fontMetrics().height() + 2;
+  // the two lines of facts go under it, three where the levels line wraps.
+  const QFontMetrics metrics = previewFacts_->fontMetrics();
+  const int lines = metrics.horizontalAdvance("Base/16 to 16Base") > area.width() ? 3 : 2;
+  const int factsHeight = lines * metrics.height() + 2;
   const int pictureHeight = std::clamp(area.height() - factsHeight - 4, 0, area.width() * 2 / 3);
   previewImage_->setGeometry(area.x(), area.y(), area.width(), pictureHeight);
   previewFacts_->setGeometry(area.x(), area.y() + pictureHeight + 4, area.width(),

@@ -23,8 +23,10 @@
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QUrl>
+#include <utility>
 
 #include "settings/product.h"
 #include "settings/profile_file.h"
@@ -36,6 +38,7 @@
 #include "ui/input_list.h"
 #include "ui/list_pictures.h"
 #include "ui/mnemonics.h"
+#include "ui/orderly_quit.h"
 #include "ui/run_results.h"
 
 namespace lumafold::ui {
@@ -329,13 +332,7 @@ void MainWindow::placeControls() {
   placePreview();
 }
 
-void MainWindow::placePreview() {
-  // The column under the Convert button, down to the side tool bars.
-  const Rect& button = layout_.convertButton;
-  const int top = button.y + button.height + 10;
-  const int bottom = layout_.outputFolderToolBar.y - 6;
-  pictures_->placePreview(QRect(button.x, top, button.width, std::max(0, bottom - top)));
-}
+void MainWindow::placePreview() { pictures_->placePreview(ToQRect(layout_.preview)); }
 
 void MainWindow::applyButtonImages() {
   if (!convertButton_) return;
@@ -634,6 +631,40 @@ void MainWindow::dropEvent(QDropEvent* event) {
 }
 
 void MainWindow::dropPaths(const QStringList& paths) { inputList_->dropPaths(paths); }
+
+void MainWindow::openHandedOver(const QStringList& paths) {
+  handedOver_ << paths;
+  bringToFront();
+  addHandedOver();
+}
+
+void MainWindow::addHandedOver() {
+  if (handedOver_.isEmpty() || QuitRequested()) return;
+  // A drop cannot reach the window while a dialog is open or before it is
+  // shown, and neither may a hand-over; the drop rule itself lets events in
+  // (a further hand-over then waits for this one).
+  if (addingHandedOver_ || !isVisible() || QApplication::activeModalWidget() != nullptr) {
+    QTimer::singleShot(250, this, [this] { addHandedOver(); });
+    return;
+  }
+  addingHandedOver_ = true;
+  const QStringList paths = std::exchange(handedOver_, {});
+  dropPaths(paths);
+  addingHandedOver_ = false;
+}
+
+void MainWindow::bringToFront() {
+  // Before open() shows it, the window is still being built.
+  if (!isVisible()) return;
+  if (isMinimized()) setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+  raise();
+  activateWindow();
+  // An open dialog stays above the window it belongs to.
+  if (QWidget* modal = QApplication::activeModalWidget()) {
+    modal->raise();
+    modal->activateWindow();
+  }
+}
 
 void MainWindow::closeEvent(QCloseEvent* event) {
   // Closing ends the event loop; the quit path reads the geometry after.

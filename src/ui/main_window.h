@@ -106,6 +106,12 @@ class MainWindow : public QMainWindow {
 
   // The drop rule for paths dropped on the window.
   void dropPaths(const QStringList& paths);
+  // Files another start of the program handed over: the window comes to the
+  // front at once and adds them through the drop rule as soon as no dialog
+  // is open (the list stays as it is while a run or an import uses it).
+  void openHandedOver(const QStringList& paths);
+  // Un-minimised (keeping a maximised state), raised and activated.
+  void bringToFront();
 
   // Window 0's controls, for the dialogs and the tests.
   QTreeWidget* inputListView() const { return list_; }
@@ -142,6 +148,7 @@ class MainWindow : public QMainWindow {
   void placePreview();
   void showListPopup(const QPoint& at);
   void outputFormatChosen(int index);
+  void addHandedOver();
 
   AppContext& context_;
   Prompts prompts_;
@@ -171,6 +178,8 @@ class MainWindow : public QMainWindow {
   std::map<int, QAction*> toolBarActions_;
   std::vector<QAction*> sideActions_;
   std::vector<QShortcut*> shortcuts_;
+  QStringList handedOver_;
+  bool addingHandedOver_ = false;
 };
 
 }  // namespace lumafold::ui

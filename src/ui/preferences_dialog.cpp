@@ -86,7 +86,7 @@ PreferencesDialog::PreferencesDialog(const PreferencesEnvironment& environment,
                 this, bindings_} {
   const StringCatalog& catalog = env_.context.catalog;
   setWindowTitle(CatalogText(catalog, "Preferences", "Title"));
-  setFixedSize(kClientWidth, kClientHeight);
+  resize(kClientWidth, kClientHeight);
   setModal(true);
 
   pageList_ = new QListWidget(this);
@@ -140,8 +140,48 @@ PreferencesDialog::PreferencesDialog(const PreferencesEnvironment& environment,
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 
   growForFont();
+  becomeResizable();
   loadAll();
   showPage(startPage);
+}
+
+void PreferencesDialog::becomeResizable() {
+  baseSize_ = size();
+  setMinimumSize(baseSize_);
+  setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+  setSizeGripEnabled(true);
+  auto anchor = [this](QWidget* w, bool growWidth, bool growHeight, bool right, bool bottom) {
+    if (w) anchored_.push_back({w, w->geometry(), growWidth, growHeight, right, bottom});
+  };
+  anchor(pageList_, false, true, false, false);
+  anchor(header_, true, false, false, false);
+  anchor(pages_, true, true, false, false);
+  for (QWidget* page : pageWidgets_) {
+    anchor(page, true, true, false, false);
+    // A scrolling panel that reaches its page's bottom shows more rows.
+    for (QScrollArea* area : page->findChildren<QScrollArea*>(Qt::FindDirectChildrenOnly)) {
+      const bool reachesBottom = area->geometry().bottom() + 1 >= page->height();
+      anchor(area, true, reachesBottom, false, false);
+    }
+  }
+  anchor(findChild<QPushButton*>("defaults"), false, false, false, true);
+  for (const char* name : {"ok", "cancel"})
+    anchor(findChild<QPushButton*>(name), false, false, true, true);
+}
+
+void PreferencesDialog::resizeEvent(QResizeEvent* event) {
+  QDialog::resizeEvent(event);
+  if (baseSize_.isEmpty()) return;
+  const int dx = std::max(0, width() - baseSize_.width());
+  const int dy = std::max(0, height() - baseSize_.height());
+  for (const Anchored& a : anchored_) {
+    QRect r = a.base;
+    if (a.growWidth) r.setWidth(r.width() + dx);
+    if (a.growHeight) r.setHeight(r.height() + dy);
+    if (a.followRight) r.moveLeft(r.x() + dx);
+    if (a.followBottom) r.moveTop(r.y() + dy);
+    a.widget->setGeometry(r);
+  }
 }
 
 void PreferencesDialog::growForFont() {
@@ -158,7 +198,7 @@ void PreferencesDialog::growForFont() {
   for (const char* name : {"ok", "cancel"})
     if (auto* button = findChild<QPushButton*>(name))
       button->move(button->x() + extra, button->y());
-  setFixedSize(width() + extra, height());
+  resize(width() + extra, height());
 }
 
 void PreferencesDialog::showFormatPanel(const std::map<std::string, QWidget*>& panels,

@@ -77,8 +77,22 @@ class PreferencesDialog : public QDialog {
   // The catalog key of each page, in list order.
   static const std::array<const char*, kPreferencesPaneCount>& PageKeys();
 
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+
  private:
   void growForFont();
+  // The size the pages were laid out for becomes the least size; larger,
+  // the page area and its scrolling panels grow and the buttons follow
+  // the corners.
+  void becomeResizable();
+  struct Anchored {
+    QWidget* widget;
+    QRect base;
+    bool growWidth, growHeight, followRight, followBottom;
+  };
+  std::vector<Anchored> anchored_;
+  QSize baseSize_;
   QWidget* buildGeneral();
   QWidget* buildInterface();
   QWidget* buildInput();

@@ -184,7 +184,7 @@ void RunConversionProgress(MainWindow& window) {
   });
   QObject::connect(openFolder, &QPushButton::clicked, &dialog, [&] {
     const SystemDialogs& dialogs = DialogsOf(window);
-    if (dialogs.open) dialogs.open(QString::fromStdString(context.job.outputFolder));
+    OpenOrSay(dialogs, &dialog, QString::fromStdString(context.job.outputFolder));
   });
   auto showInHand = [&](const std::vector<std::string>& files) {
     QStringList lines;

@@ -2,11 +2,16 @@
 #include "ui/system_dialogs.h"
 
 #include <QColorDialog>
-#include <QDesktopServices>
+#include <QCoreApplication>
+#include <QEventLoop>
 #include <QFontDialog>
 #include <QMessageBox>
+#include <QProcess>
 #include <QStandardPaths>
+#include <QTimer>
 #include <QUrl>
+
+#include "settings/product.h"
 
 namespace lumafold::ui {
 
@@ -55,14 +60,59 @@ SystemDialogs StandardSystemDialogs() {
            QMessageBox::Yes;
   };
   d.open = [](const QString& target) {
+    // Qt's desktop services would hand everything to xdg-open and report
+    // success as soon as it started; its exit status is what says whether
+    // anything took the target, so it is run here and waited for.
+    const QString opener = QStandardPaths::findExecutable("xdg-open");
+    if (opener.isEmpty()) return false;
     // A bare path is a local file; anything with a scheme goes as it is.
-    const QUrl url = target.startsWith('/') ? QUrl::fromLocalFile(target) : QUrl(target);
-    // Qt's generic Linux services hand everything to xdg-open and report
-    // success whenever the launch itself could be attempted.
-    if (QStandardPaths::findExecutable("xdg-open").isEmpty()) return false;
-    return QDesktopServices::openUrl(url);
+    const QString argument = target.startsWith('/')
+                                 ? target
+                                 : QUrl(target).toString(QUrl::FullyEncoded);
+    auto* process = new QProcess(QCoreApplication::instance());
+    process->setStandardOutputFile(QProcess::nullDevice());
+    process->setStandardErrorFile(QProcess::nullDevice());
+    process->start(opener, {argument});
+    if (!process->waitForStarted(5000)) {
+      process->deleteLater();
+      return false;
+    }
+    // Most desktops' xdg-open ends once it handed the target on. Where it
+    // stays (a browser run in the foreground) it is left running, and the
+    // window answers again after a few seconds at most.
+    QEventLoop loop;
+    QTimer patience;
+    patience.setSingleShot(true);
+    QObject::connect(&patience, &QTimer::timeout, &loop, &QEventLoop::quit);
+    QObject::connect(process, &QProcess::finished, &loop, &QEventLoop::quit);
+    patience.start(5000);
+    if (process->state() != QProcess::NotRunning) loop.exec(QEventLoop::ExcludeUserInputEvents);
+    if (process->state() != QProcess::NotRunning) {
+      QObject::connect(process, &QProcess::finished, process, &QObject::deleteLater);
+      return true;
+    }
+    const bool opened = process->exitStatus() == QProcess::NormalExit && process->exitCode() == 0;
+    process->deleteLater();
+    return opened;
   };
   return d;
+}
+
+QString NothingCouldOpenText(const QString& target) {
+  return QString(
+             "Nothing on this desktop could open:\n%1\n\n"
+             "Install xdg-utils (xdg-open) and a program for it, or open it by hand.")
+      .arg(target);
+}
+
+bool OpenOrSay(const SystemDialogs& dialogs, QWidget* parent, const QString& target) {
+  if (!dialogs.open) return false;
+  if (dialogs.open(target)) return true;
+  if (dialogs.notice)
+    dialogs.notice(parent, NoticeKind::Error, QString::fromUtf8(kProductTitle.data(),
+                                                                kProductTitle.size()),
+                   NothingCouldOpenText(target));
+  return false;
 }
 
 const SystemDialogs& DialogsOf(QObject& owner) {

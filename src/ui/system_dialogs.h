@@ -29,12 +29,18 @@ struct SystemDialogs {
   std::function<bool(QWidget* parent, const QString& title, const QString& text)> ask;
   // Hands a file, web address or mail link to the desktop's default
   // handler; false when nothing could take it (no xdg-open on PATH, or
-  // the desktop refused), so the caller can say so.
+  // it failed), so the caller can say so.
   std::function<bool(const QString& target)> open;
 };
 
-// Qt's colour and font dialogs, QMessageBox and QDesktopServices.
+// Qt's colour and font dialogs, QMessageBox, and xdg-open for "open".
 SystemDialogs StandardSystemDialogs();
+
+// What a box says when nothing could open `target`.
+QString NothingCouldOpenText(const QString& target);
+// dialogs.open(target); when nothing could open it, an error box on
+// `parent` says so. True when it was opened.
+bool OpenOrSay(const SystemDialogs& dialogs, QWidget* parent, const QString& target);
 
 // The set the dialogs of `owner` (the main window) use: the one installed
 // on it, else the standard set, installed on first use. It lives as long

@@ -34,7 +34,7 @@ UninstallPrompt::UninstallPrompt(const StringCatalog& catalog, const SystemDialo
 }
 
 void UninstallPrompt::next() {
-  if (check_->isChecked() && dialogs_.open) dialogs_.open(UninstallPageAddress());
+  if (check_->isChecked()) OpenOrSay(dialogs_, this, UninstallPageAddress());
   close();
 }
 

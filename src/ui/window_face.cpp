@@ -18,6 +18,7 @@
 #include "settings/profile_file.h"
 #include "ui/dialogs.h"
 #include "ui/display_probe.h"
+#include "ui/hand_over.h"
 #include "ui/input_list.h"
 #include "ui/main_window.h"
 #include "ui/orderly_quit.h"
@@ -94,7 +95,8 @@ void TakeQuitByte() {
 
 }  // namespace
 
-int RunWindow(AppContext& context, int argc, char** argv, const std::vector<std::string>& files) {
+int RunWindow(AppContext& context, int argc, char** argv, const std::vector<std::string>& files,
+              const std::string& handOverSocket) {
   // Qt aborts the process when its platform cannot reach the display (no
   // DISPLAY, or a stale one from an ended ssh -X session); a user deserves a
   // sentence and a status instead.
@@ -111,6 +113,12 @@ int RunWindow(AppContext& context, int argc, char** argv, const std::vector<std:
   }
   ui::SetMainLoopEnder([] { QCoreApplication::exit(0); });
   ui::MainWindow window(context);
+  // Listening from the start, so that a start soon after this one finds the
+  // socket; what it hands over waits until the window is shown.
+  std::unique_ptr<ui::HandOverServer> handOver;
+  if (!handOverSocket.empty())
+    handOver = std::make_unique<ui::HandOverServer>(
+        handOverSocket, [&window](const QStringList& paths) { window.openHandedOver(paths); });
   if (ui::StartWindowFace(context, window)) {
     if (!files.empty()) {
       QStringList paths;
@@ -123,6 +131,7 @@ int RunWindow(AppContext& context, int argc, char** argv, const std::vector<std:
     // ended every loop there was; a new one would wait for good.
     if (!ui::QuitRequested()) application.exec();
   }
+  handOver.reset();
   ui::QuitWindowFace(context, window);
   return 0;
 }

@@ -25,8 +25,10 @@ bool QuitWindowFace(AppContext& context, const MainWindow& window);
 
 // Returns the process exit status (0 when the window closed normally).
 // `files` (files and folders, as on the command line) go into the input list
-// as if dropped on the window once it is open.
+// as if dropped on the window once it is open. With a `handOverSocket` (the
+// instance guard is held), later window starts hand their files over there.
 int RunWindow(AppContext& context, int argc, char** argv,
-              const std::vector<std::string>& files = {});
+              const std::vector<std::string>& files = {},
+              const std::string& handOverSocket = {});
 
 }  // namespace lumafold

@@ -4,12 +4,19 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/file.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <cstring>
+#include <fstream>
 #include <optional>
+#include <thread>
 
 #include "run_program.h"
 
@@ -23,6 +30,22 @@ using testing::RunProgram;
 using testing::TempFolder;
 
 constexpr const char* kLockName = "Quorvane Lumafold 2.6.lock";
+constexpr const char* kSocketName = "Quorvane Lumafold 2.6.socket";
+
+// Binds a Unix socket at `path` and closes it: the file a window that
+// crashed leaves behind. With `keepListening`, true when something
+// accepts connections there.
+bool SocketAt(const std::string& path, bool keepListening = false) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+  const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  const bool ok = keepListening
+                      ? connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0
+                      : bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  close(fd);
+  return ok;
+}
 
 // Sets or removes an environment variable for one test and restores it.
 class ScopedEnv {
@@ -198,6 +221,53 @@ TEST_F(SecondCopy, HelpAndVersionStillWork) {
   EXPECT_EQ(help.status, 0);
   EXPECT_EQ(help.err, "");
   EXPECT_NE(help.out.find("Usage: lumafold -i <filename> [options]"), std::string::npos);
+}
+
+TEST_F(SecondCopy, FilesGoToTheRunningWindowWhoseSocketReplacedAStaleOne) {
+  const std::string socketPath = folder_.path() + "/" + kSocketName;
+  ASSERT_TRUE(SocketAt(socketPath));
+  ASSERT_EQ(system(("mkdir -p '" + folder_.path() + "/config/Quorvane/lumafold'").c_str()), 0);
+  std::ofstream(folder_.path() + "/config/Quorvane/lumafold/config.ini")
+      << "[General]\r\nUpdate Range = 5\r\n";
+  for (const char* name : {"/a.pcd", "/b.pcd"}) {
+    std::ifstream from(std::string(LUMAFOLD_SOURCE_DIR) + "/samples/kodim01.pcd", std::ios::binary);
+    std::ofstream(folder_.path() + name, std::ios::binary) << from.rdbuf();
+  }
+  ProgramOptions window = Options();
+  window.environment["LUMAFOLD_UPDATE_URL"] = "http://127.0.0.1:9/lumafold.dat";
+  window.timeLimitSeconds = 40;
+  ProgramRun withFiles, withoutFiles;
+  bool answered = false;
+  window.whileRunning = [&](int pid) {
+    for (int i = 0; i < 300 && !answered; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      answered = SocketAt(socketPath, true);
+    }
+    withFiles = RunProgram(ProgramPath(), {"--window", folder_.path() + "/a.pcd",
+                                           folder_.path() + "/b.pcd"}, Options());
+    withoutFiles = RunProgram(ProgramPath(), {"--window"}, Options());
+    kill(pid, SIGTERM);
+  };
+  const ProgramRun first = RunProgram(ProgramPath(), {}, window);
+  ASSERT_TRUE(answered) << first.err;
+  EXPECT_EQ(withFiles.status, 0) << withFiles.err;
+  EXPECT_EQ(withFiles.err, "");
+  EXPECT_EQ(withoutFiles.status, 1);
+  EXPECT_EQ(withoutFiles.err, "Quorvane Lumafold is already running.\n");
+  EXPECT_EQ(first.status, 0) << first.err;
+  // The window took its socket away when it ended.
+  EXPECT_NE(access(socketPath.c_str(), F_OK), 0);
+}
+
+TEST_F(SecondCopy, FilesForAWindowThatDoesNotAnswerAreRefusedAsToday) {
+  const HeldLock other(LockPath());
+  ASSERT_TRUE(other.held());
+  ASSERT_TRUE(SocketAt(folder_.path() + "/" + kSocketName));
+  const ProgramRun run = RunProgram(ProgramPath(), {"--window", "a.pcd"}, Options());
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err,
+            "Quorvane Lumafold: the running window does not answer; the files were not handed "
+            "to it.\nQuorvane Lumafold is already running.\n");
 }
 
 TEST_F(SecondCopy, SettingsFolderHoldsTheGuardWithoutARuntimeFolder) {

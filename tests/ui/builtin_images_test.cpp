@@ -110,18 +110,27 @@ TEST(Layout, InitialPlacesAndTheResizeRule) {
   const MainLayout initial = InitialLayout(510, 330, m);
   EXPECT_EQ(initial.container, (Rect{0, 40, 510, 200}));
   EXPECT_EQ(initial.outputFolderToolBar, (Rect{396, 129, 24, 24}));
-  // A = 600 - 20 - 40 - 22 = 518
+  // At the minimum width the rule gives back the created places.
+  const MainLayout least = ResizeLayout(initial, 510, 330, m);
+  EXPECT_EQ(least.inputList.width, 380);
+  EXPECT_EQ(least.outputFolderToolBar.x, 396);
+  EXPECT_EQ(least.convertButton, (Rect{400, 10, 100, 100}));
+  // A = 330 - 82 = 248: right of the tool bars, from under the button to
+  // the bottom of box 7.
+  EXPECT_EQ(least.preview, (Rect{424, 120, 76, 110}));
+  // A = 600 - 20 - 40 - 22 = 518; the right column is a fifth: 178.
   const MainLayout resized = ResizeLayout(initial, 900, 600, m);
   EXPECT_EQ(resized.container, (Rect{0, 40, 900, 508}));
-  EXPECT_EQ(resized.inputList, (Rect{10, 10, 770, 409}));
-  EXPECT_EQ(resized.inputListColumnWidth, 740);
+  EXPECT_EQ(resized.inputList, (Rect{10, 10, 692, 409}));
+  EXPECT_EQ(resized.inputListColumnWidth, 662);
   EXPECT_EQ(resized.outputFolderLabel, (Rect{10, 424, 380, 20}));
-  EXPECT_EQ(resized.outputFolderBox, (Rect{10, 439, 770, 21}));
-  EXPECT_EQ(resized.outputFolderToolBar, (Rect{786, 438, 24, 24}));
+  EXPECT_EQ(resized.outputFolderBox, (Rect{10, 439, 692, 21}));
+  EXPECT_EQ(resized.outputFolderToolBar, (Rect{708, 438, 24, 24}));
   EXPECT_EQ(resized.outputFormatLabel, (Rect{10, 464, 380, 20}));
-  EXPECT_EQ(resized.outputFormatBox, (Rect{10, 479, 770, 21}));
-  EXPECT_EQ(resized.outputFormatToolBar, (Rect{786, 478, 24, 24}));
-  EXPECT_EQ(resized.convertButton, (Rect{790, 10, 100, 100}));
+  EXPECT_EQ(resized.outputFormatBox, (Rect{10, 479, 692, 21}));
+  EXPECT_EQ(resized.outputFormatToolBar, (Rect{708, 478, 24, 24}));
+  EXPECT_EQ(resized.convertButton, (Rect{712, 10, 178, 100}));
+  EXPECT_EQ(resized.preview, (Rect{736, 120, 154, 380}));
 }
 
 TEST(DefaultTheme, ArchiveHoldsEveryPictureAtEverySize) {

@@ -15,6 +15,7 @@
 
 #include "ui/commands.h"
 #include "ui/input_list.h"
+#include "ui/list_pictures.h"
 #include "ui_test_support.h"
 
 namespace lumafold::test {
@@ -181,16 +182,19 @@ void ExpectLayout(MainWindow& window, int w, int h) {
   ASSERT_EQ(window.height(), h);
   const LayoutMetrics& m = window.metrics();
   const int a = h - m.menuHeight - m.toolBarHeight - m.statusBarHeight;
+  // The right column: 100 at the least width, a fifth of the window beyond.
+  const int side = std::max(100, (w - 10) / 5);
+  const int left = w - 30 - side;
   EXPECT_EQ(window.container()->geometry(), QRect(0, m.toolBarHeight, w, a - 10));
-  EXPECT_EQ(window.inputListView()->geometry(), QRect(10, 10, w - 130, a - 109));
-  EXPECT_EQ(window.inputListView()->columnWidth(0), w - 160);
+  EXPECT_EQ(window.inputListView()->geometry(), QRect(10, 10, left, a - 109));
+  EXPECT_EQ(window.inputListView()->columnWidth(0), left - 30);
   EXPECT_EQ(window.folderLabel()->geometry(), QRect(10, a - 94, 380, 20));
-  EXPECT_EQ(window.outputFolderBox()->geometry(), QRect(10, a - 79, w - 130, 21));
-  EXPECT_EQ(window.folderToolBar()->geometry(), QRect(w - 114, a - 80, 24, 24));
+  EXPECT_EQ(window.outputFolderBox()->geometry(), QRect(10, a - 79, left, 21));
+  EXPECT_EQ(window.folderToolBar()->geometry(), QRect(left + 16, a - 80, 24, 24));
   EXPECT_EQ(window.formatLabel()->geometry(), QRect(10, a - 54, 380, 20));
-  EXPECT_EQ(window.outputFormatBox()->geometry(), QRect(10, a - 39, w - 130, 21));
-  EXPECT_EQ(window.formatToolBar()->geometry(), QRect(w - 114, a - 40, 24, 24));
-  EXPECT_EQ(window.convertButton()->geometry(), QRect(w - 110, 10, 100, 100));
+  EXPECT_EQ(window.outputFormatBox()->geometry(), QRect(10, a - 39, left, 21));
+  EXPECT_EQ(window.formatToolBar()->geometry(), QRect(left + 16, a - 40, 24, 24));
+  EXPECT_EQ(window.convertButton()->geometry(), QRect(w - 10 - side, 10, side, 100));
   // The measured heights are the ones the window really gives its bars, so
   // the container ends 10 pixels above the status bar.
   EXPECT_EQ(window.menuBar()->height(), m.menuHeight);
@@ -209,6 +213,22 @@ TEST_F(MainWindowTest, ResizeRuleAtMinimumAndLargerSizes) {
   EXPECT_EQ(window.convertButton()->x(), 400);
   EXPECT_EQ(window.inputListView()->columnWidth(0), 350);
   ExpectLayout(window, 900, 600);
+  // The picture under the button, at 3:2, grows with the window; its
+  // facts (up to three lines where the column is narrow) fit under it.
+  const QLabel* picture = window.pictures()->previewImage();
+  const QLabel* facts = window.pictures()->previewFacts();
+  ExpectLayout(window, 510, 330);
+  const QRect least = picture->geometry();
+  EXPECT_GE(least.height(), 40);
+  EXPECT_EQ(least.width(), 76);
+  EXPECT_GE(facts->height(), 3 * facts->fontMetrics().height());
+  EXPECT_LE(facts->geometry().bottom(), window.outputFormatBox()->geometry().bottom());
+  ExpectLayout(window, 1200, 800);
+  const QRect large = picture->geometry();
+  EXPECT_EQ(large.right(), 1200 - 11);
+  EXPECT_EQ(large.height(), large.width() * 2 / 3);
+  EXPECT_GT(large.height(), 2 * least.height());
+  EXPECT_GE(facts->height(), 2 * facts->fontMetrics().height());
 
   window.resize(300, 200);
   QCoreApplication::processEvents();

@@ -193,6 +193,37 @@ TEST(PreferencesDialogTest, LayoutPagesAndHeader) {
   EXPECT_EQ(h.control<QListWidget>("pageList")->currentRow(), 3);
 }
 
+// The least size is the laid-out one; larger, the pages show more rows and
+// the buttons keep to the corners, and every row of a long page is reachable.
+TEST(PreferencesDialogTest, ResizesLargerWithEveryRowReachable) {
+  PreferencesHarness h("prefs-resize");
+  PreferencesDialog& dialog = h.open(PreferencesPane::Watermark);
+  h.control<QComboBox>("Watermark/Do Watermark")->setCurrentIndex(1);
+  auto* panel = dialog.findChild<QScrollArea*>("textPanel");
+  ASSERT_NE(panel, nullptr);
+  QWidget* last = h.control<QWidget>("Watermark/Text Size");
+  auto reachable = [&] {
+    panel->ensureWidgetVisible(last, 0, 0);
+    const QRect shown(last->mapTo(panel->viewport(), QPoint(0, 0)), last->size());
+    return panel->viewport()->rect().contains(shown);
+  };
+  EXPECT_TRUE(reachable());
+  EXPECT_EQ(dialog.minimumSize(), QSize(600, 350));
+  const int viewHeight = panel->viewport()->height();
+
+  dialog.resize(760, 620);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(dialog.size(), QSize(760, 620));
+  EXPECT_EQ(panel->viewport()->height(), viewHeight + 270);
+  EXPECT_EQ(h.control<QPushButton>("cancel")->geometry(), QRect(670, 585, 80, 25));
+  EXPECT_EQ(h.control<QPushButton>("defaults")->geometry(), QRect(10, 585, 80, 25));
+  EXPECT_EQ(h.control<QWidget>("header")->width(), 610);
+  EXPECT_TRUE(reachable());
+  dialog.resize(300, 200);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(dialog.size(), QSize(600, 350));
+}
+
 TEST(PreferencesDialogTest, LabelsAndChoicesComeFromTheCatalog) {
   PreferencesHarness h("prefs-texts");
   PreferencesDialog& dialog = h.open();

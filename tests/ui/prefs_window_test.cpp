@@ -189,12 +189,20 @@ TEST_F(DoorsTest, HelpActionsSayWhenNothingCanOpenThem) {
   setenv("PATH", files_.path().c_str(), 1);
   window.dispatch(kCommandManual);
   window.dispatch(kCommandHomepage);
+  // An xdg-open that finds nothing to hand the target to (its status 3),
+  // as on a desktop without a browser; it notes what it was given.
+  const std::string given = files_ / "given";
+  test::WriteFile(files_ / "xdg-open", "#!/bin/sh\necho \"$1\" >> '" + given + "'\nexit 3\n");
+  std::filesystem::permissions(files_ / "xdg-open", std::filesystem::perms::owner_all);
+  window.dispatch(kCommandFeedback);
   setenv("PATH", savedPath.c_str(), 1);
-  ASSERT_EQ(prompts_.messages.size(), 2u);
+  ASSERT_EQ(prompts_.messages.size(), 3u);
   EXPECT_TRUE(prompts_.messages[0].text.contains("lumafold.html"))
       << prompts_.messages[0].text.toStdString();
   EXPECT_TRUE(prompts_.messages[1].text.contains("http://www.quorvane.com/lumafold/"));
   EXPECT_TRUE(prompts_.messages[1].text.contains("xdg-open"));
+  EXPECT_TRUE(prompts_.messages[2].text.contains("mailto:")) << prompts_.messages[2].text.toStdString();
+  EXPECT_TRUE(test::ReadFile(given).starts_with("mailto:")) << test::ReadFile(given);
 }
 
 class UpdateDoorTest : public DoorsTest {
