@@ -151,6 +151,10 @@ TEST(HostileBatch, GoodFilesConvertBadOnesFailAndNoOtherCoderEverRuns) {
   std::set<std::string> named;
   std::istringstream errorLines(run.err);
   for (std::string line; std::getline(errorLines, line);) {
+    // A damaged 16Base file that ImageMagick fails but still gives a
+    // picture of converts, with what it reported.
+    if (line.starts_with("Warning: ") && line.find(": ImageMagick reported: ") != std::string::npos)
+      continue;
     const std::string prefix = "Not converted: " + scratch.in() + "/";
     ASSERT_TRUE(line.starts_with(prefix)) << line;
     const std::size_t reason = line.find(".pcd: ", prefix.size());

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <map>
@@ -288,6 +289,41 @@ TEST_F(JobsTest, ANumberedNameThatCannotBeUsedFailsAndLeavesNoHeldFile) {
   ExpectSame(one, four, false);
   EXPECT_EQ(four.bytes.size(), 1u) << "only 00001.jpg; no held file is left";
   EXPECT_TRUE(ListTree(scratch_ / "tmp").empty());
+}
+
+// The output folder is opened once: replaced by a symbolic link to another
+// folder after the first file, the rest of the run still goes into the
+// folder it started with, and nothing through the link.
+TEST_F(JobsTest, AnOutputFolderSwappedForALinkMidRunIsNotWrittenThrough) {
+  for (const char* name : {"kodim01.pcd", "kodim19.pcd", "kodim23.pcd", "kodim03.pcd"})
+    add(name, Sample(name));
+  for (const auto& [mask, jobs] : {std::pair{"%filename%.%ext%", 1}, std::pair{"%n%_%filename%.%ext%", 4}}) {
+    SCOPED_TRACE(mask);
+    const fs::path moved = fs::path(out()).string() + "-moved", elsewhere = scratch_ / "elsewhere";
+    fs::remove_all(moved);
+    fs::remove_all(elsewhere);
+    fs::create_directories(elsewhere);
+    std::atomic<bool> swapped{false};
+    context_.job.fileEnded = [&](const FileResult&) {
+      if (swapped.exchange(true)) return;
+      fs::rename(out(), moved);
+      fs::create_directory_symlink(elsewhere, out());
+    };
+    context_.settings.advanced.filenameMask = mask;
+    context_.settings.advanced.jobs = jobs;
+    fs::remove_all(out());
+    fs::create_directories(out());
+    context_.progress.zero();
+    context_.progress.running = true;
+    EXPECT_EQ(ConversionWorker(context_), 0);
+    context_.job.fileEnded = nullptr;
+    ASSERT_TRUE(swapped);
+    EXPECT_EQ(ListTree(moved.string()).size(), 4u);
+    EXPECT_TRUE(ListTree(elsewhere.string()).empty());
+    EXPECT_EQ(context_.progress.convertedCount, 4);
+    fs::remove(out());
+    fs::remove_all(moved);
+  }
 }
 
 TEST_F(JobsTest, PauseGateHoldsEveryWorkerBeforeItsNextFile) {

@@ -71,6 +71,11 @@ struct InputIdentities {
 // it runs, except the sequence and random numbers which the worker advances.
 struct ConversionJob {
   std::string outputFolder;  // ends with "/"
+  // Set by the worker for the length of a run: the output folder as the
+  // run opened it ("/proc/self/fd/N/"), through which every output is
+  // written, so that a folder replaced meanwhile (by a symbolic link, say)
+  // is not written through. Empty when the folder could not be opened so.
+  std::string writeFolder;
   std::int32_t formatIdentifier = 0;
   std::string outputExtension;  // lower-case output key, e.g. "jpg"
   std::int32_t targetBitDepth = 0;

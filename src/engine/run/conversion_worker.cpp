@@ -115,6 +115,36 @@ std::shared_ptr<const InputIdentities> IdentitiesOf(const std::vector<InputEntry
 // 40 % more processor time than on one. For the run, freed memory stays in
 // the process for the next file, and goes back to the system when the run
 // ends (the window lives on after it).
+// The output folder opened once for the length of a run; every output goes
+// through "/proc/self/fd/N/", which names the folder opened, so a folder
+// that is replaced meanwhile (renamed, or swapped for a symbolic link to
+// somewhere else) is not written through. Without /proc the paths are
+// used as they are.
+class HeldOutputFolder {
+ public:
+  explicit HeldOutputFolder(ConversionJob& job) : job_(job) {
+    job_.writeFolder.clear();
+    if (job_.outputFolder.empty()) return;
+    fd_ = ::open(job_.outputFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd_ < 0) return;
+    const std::string through = "/proc/self/fd/" + std::to_string(fd_) + "/";
+    struct stat named {}, opened {};
+    if (::stat(through.c_str(), &named) == 0 && ::fstat(fd_, &opened) == 0 &&
+        named.st_dev == opened.st_dev && named.st_ino == opened.st_ino)
+      job_.writeFolder = through;
+  }
+  ~HeldOutputFolder() {
+    job_.writeFolder.clear();
+    if (fd_ >= 0) ::close(fd_);
+  }
+  HeldOutputFolder(const HeldOutputFolder&) = delete;
+  HeldOutputFolder& operator=(const HeldOutputFolder&) = delete;
+
+ private:
+  ConversionJob& job_;
+  int fd_ = -1;
+};
+
 class ReusedLargeBuffers {
  public:
   ReusedLargeBuffers() {
@@ -145,8 +175,13 @@ class Batch {
         // folder at all.
         runFolder_(settings_.input.pcdDecoder == 1 ? std::make_unique<RunFolder>() : nullptr) {}
 
+  const std::string& WriteFolder() const {
+    return job_.writeFolder.empty() ? job_.outputFolder : job_.writeFolder;
+  }
+
   void run() {
     const ReusedLargeBuffers reuse;
+    const HeldOutputFolder held(job_);
     job_.inputIdentities = IdentitiesOf(entries_);
     workers_ = FileWorkerCount(settings_, entries_.size());
     if (workers_ <= 1 || !runWorkers(workers_)) {
@@ -193,7 +228,7 @@ class Batch {
     file.fileNumber = static_cast<std::int32_t>(index + 1);
     file.spareCore = SpareCoreBeside(settings_, workers_, index, entries_.size());
     if (settings_.advanced.keepSubfolders == 1)
-      CreateSubfolders(job_.outputFolder, entry.relativeSubfolder);
+      CreateSubfolders(WriteFolder(), entry.relativeSubfolder);
     sweep(settings_.advanced.keepSubfolders == 1 ? entry.relativeSubfolder : std::string());
     return file;
   }
@@ -201,7 +236,7 @@ class Batch {
   // The first time the run writes into a folder, the temporary files that
   // killed runs left there go.
   void sweep(const std::string& relativeSubfolder) const {
-    std::string folder = job_.outputFolder;
+    std::string folder = WriteFolder();
     if (!folder.empty() && folder.back() != '/') folder += '/';
     folder += relativeSubfolder;
     {
@@ -287,6 +322,7 @@ class Batch {
       job_.fileDamaged(file.inputPath, file.decodeNote, file.decodeDamage);
     trace("Saving As: " + file.outputPath);
     if (!ok && file.failureReason.empty()) file.failureReason = "the output could not be written";
+    file.failureReason = ShownPath(job_, std::move(file.failureReason));
     if (!ok) trace("Reason: " + file.failureReason);
     trace(ok ? "OK" : "Not OK");
     if (!ok && job_.fileFailed) job_.fileFailed(file.inputPath, file.failureReason);
@@ -324,7 +360,7 @@ class Batch {
       job_.drawRandomNumber();
       ++job_.sequenceNumber;
       ApplyFileTimestamp(settings_, file.disc ? file.disc->imagePath : file.inputPath,
-                         file.outputPath);
+                         WriteTarget(file));
     }
   }
 

@@ -23,8 +23,9 @@ std::string FolderPart(const std::string& path) {
 
 std::string HeldFolder(const StepContext& context) {
   const FileConversion& file = context.file;
-  if (file.placement != OutputPlacement::NamedInOrder) return FolderPart(file.outputPath);
-  std::string folder = context.job.outputFolder;
+  if (file.placement != OutputPlacement::NamedInOrder) return FolderPart(WriteTarget(file));
+  std::string folder =
+      context.job.writeFolder.empty() ? context.job.outputFolder : context.job.writeFolder;
   if (!folder.empty() && folder.back() != '/') folder += '/';
   if (context.settings.advanced.keepSubfolders == 1) folder += file.relativeSubfolder;
   return folder;
@@ -52,15 +53,18 @@ bool WriteHeldOutput(ImageHandle& image, const StepContext& context) {
   if (folder.empty()) return false;
   file.heldPath = ClaimHeldName(context, folder);
   if (file.heldPath.empty()) {
-    file.failureReason = "cannot create a file in " + folder + ": " + std::strerror(errno);
+    file.failureReason = "cannot create a file in " + ShownPath(context.job, folder) + ": " +
+                         std::strerror(errno);
     return false;
   }
 
   // The writer replaces the claimed empty file atomically, as it would
   // replace an existing output.
   std::string decided = std::exchange(file.outputPath, file.heldPath);
+  std::string decidedWrite = std::exchange(file.writePath, file.heldPath);
   const bool written = WriteOutput(image, context);
   file.outputPath = std::move(decided);
+  file.writePath = std::move(decidedWrite);
   if (!written) DiscardHeldOutput(file);
   return written;
 }
@@ -76,7 +80,7 @@ bool PlaceHeldOutput(const StepContext& context) {
   }
   // Within one file system (the held file sits in the output folder tree),
   // so an existing output is replaced whole or not at all.
-  if (!MoveIntoPlace(file.heldPath, file.outputPath, file.keepExistingOutput, file.failureReason,
+  if (!MoveIntoPlace(file.heldPath, WriteTarget(file), file.keepExistingOutput, file.failureReason,
                      file.keptBecause)) {
     DiscardHeldOutput(file);
     return false;

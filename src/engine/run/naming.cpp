@@ -299,7 +299,7 @@ bool OutputReplacesAnInput(const StepContext& context) {
     input = file.outputPath;
   } else {
     struct stat info {};
-    if (::stat(file.outputPath.c_str(), &info) == 0) {
+    if (::stat(WriteTarget(file).c_str(), &info) == 0) {
       const auto found = inputs->files.find({info.st_dev, info.st_ino});
       if (found != inputs->files.end()) input = found->second;
     }
@@ -321,6 +321,15 @@ std::string TemporaryFileName(std::time_t now, std::string_view outputKey) {
   name.append(outputKey);
   name.append(kTemporarySuffix);
   return name;
+}
+
+std::string ShownPath(const ConversionJob& job, std::string path) {
+  const std::string& hidden = job.writeFolder;
+  if (hidden.empty()) return path;
+  for (std::size_t at = path.find(hidden); at != std::string::npos;
+       at = path.find(hidden, at + job.outputFolder.size()))
+    path.replace(at, hidden.size(), job.outputFolder);
+  return path;
 }
 
 pid_t TemporaryFileOwner(std::string_view name) {
@@ -362,6 +371,7 @@ int RemoveDeadRunsTemporaries(const std::string& folder) {
 OutputPathStatus BuildOutputPaths(const StepContext& context) {
   FileConversion& file = context.file;
   file.outputPath.clear();
+  file.writePath.clear();
   file.temporaryOutputPath.clear();
 
   const std::string name = OutputFileName(context);
@@ -382,10 +392,12 @@ OutputPathStatus BuildOutputPaths(const StepContext& context) {
   std::string folder = context.job.outputFolder;
   if (!folder.empty() && folder.back() != '/') folder += '/';
   file.outputPath = folder + relative;
+  file.writePath =
+      context.job.writeFolder.empty() ? file.outputPath : context.job.writeFolder + relative;
 
   // The temporary file goes in the output's own folder, so that the final
   // rename never crosses a file system.
-  const std::string outputFolder = file.outputPath.substr(0, file.outputPath.find_last_of('/') + 1);
+  const std::string outputFolder = file.writePath.substr(0, file.writePath.find_last_of('/') + 1);
   for (int tries = 0; tries < 16; ++tries) {
     file.temporaryOutputPath =
         outputFolder + TemporaryFileName(CurrentTime(context.job), context.job.outputExtension);

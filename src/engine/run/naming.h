@@ -58,6 +58,10 @@ pid_t TemporaryFileOwner(std::string_view name);
 // how many. Those of live runs, other hosts and other users stay.
 int RemoveDeadRunsTemporaries(const std::string& folder);
 
+// `path` as the user named it: the run's writeFolder replaced by the
+// output folder.
+std::string ShownPath(const ConversionJob& job, std::string path);
+
 // The job's clock, or the system clock when the job has none.
 std::time_t CurrentTime(const ConversionJob& job);
 

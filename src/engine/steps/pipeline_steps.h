@@ -36,6 +36,9 @@ struct FileConversion {
   std::optional<pcd::Information> discInformation;
   std::string intermediatePath;   // BMP written by the external decoder
   std::string outputPath;
+  // outputPath as it is written: below the job's writeFolder when the run
+  // holds the output folder open, else outputPath itself.
+  std::string writePath;
   std::string temporaryOutputPath;
   std::int32_t sourceBitDepth = 0;  // bits per pixel as decoded
   std::int32_t targetBitDepth = 0;  // depth written, decided by ConvertDepth
@@ -87,6 +90,12 @@ struct FileConversion {
   std::int32_t decodedWidth = 0;
   std::int32_t decodedHeight = 0;
 };
+
+// Where the file's output is written: writePath, or outputPath for a file
+// whose paths were set by hand.
+inline const std::string& WriteTarget(const FileConversion& file) {
+  return file.writePath.empty() ? file.outputPath : file.writePath;
+}
 
 struct StepContext {
   const ConversionSettings& settings;

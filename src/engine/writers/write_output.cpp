@@ -224,7 +224,7 @@ bool MoveIntoPlace(const std::string& from, const std::string& to, bool keepExis
 
 bool WriteOutput(ImageHandle& image, const StepContext& context) {
   FileConversion& file = context.file;
-  const std::string& outputPath = file.outputPath;
+  const std::string& outputPath = WriteTarget(file);
   if (!image) {
     file.failureReason = "the picture could not be processed (out of memory?)";
     return false;
@@ -239,7 +239,7 @@ bool WriteOutput(ImageHandle& image, const StepContext& context) {
       TemporaryOutput::Claim(file.temporaryOutputPath, outputPath, context.job.outputExtension);
   if (!temporary) {
     file.failureReason =
-        "cannot create a file in " + FolderPart(outputPath) + ": " + std::strerror(errno);
+        "cannot create a file in " + FolderPart(file.outputPath) + ": " + std::strerror(errno);
     return false;
   }
   errno = 0;
