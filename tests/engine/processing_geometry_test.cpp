@@ -1,6 +1,8 @@
 // Rotation, resize and flip steps on synthetic images.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "processing_test_support.h"
 
 namespace lumafold {
@@ -11,6 +13,10 @@ using namespace lumafold::testing;
 struct Size {
   unsigned width;
   unsigned height;
+  bool operator==(const Size&) const = default;
+  friend std::ostream& operator<<(std::ostream& out, const Size& size) {
+    return out << size.width << " x " << size.height;
+  }
 };
 
 Size SizeOf(const ImageHandle& image) {
@@ -45,38 +51,27 @@ class ResizeTest : public ::testing::Test {
 TEST_F(ResizeTest, KeepAspectUsesTheWidthTargetForLandscapeAndTheHeightForPortrait) {
   bench.settings.transform.keepAspectRatio = 1;
   Pixels(1024, 1024);
-  Size landscape = Resized(3072, 2048);
-  EXPECT_EQ(landscape.width, 1024u);
-  EXPECT_EQ(landscape.height, 683u);  // 1024 / 1.5 = 682.67
+  EXPECT_EQ(Resized(3072, 2048), (Size{1024, 683}));  // 1024 / 1.5 = 682.67
   EXPECT_EQ(bench.file.workingWidth, 1024);
   EXPECT_EQ(bench.file.workingHeight, 683);
 
-  Size portrait = Resized(2048, 3072);
-  EXPECT_EQ(portrait.width, 683u);
-  EXPECT_EQ(portrait.height, 1024u);
+  EXPECT_EQ(Resized(2048, 3072), (Size{683, 1024}));
 
   // Square images count as landscape: only the width target is used.
   Pixels(300, 50);
-  Size square = Resized(600, 600);
-  EXPECT_EQ(square.width, 300u);
-  EXPECT_EQ(square.height, 300u);
+  EXPECT_EQ(Resized(600, 600), (Size{300, 300}));
 }
 
 TEST_F(ResizeTest, PercentTargetsRoundHalvesToEven) {
   bench.settings.transform.keepAspectRatio = 0;
   Percent(50, 50);
-  Size a = Resized(767, 511);  // 383.5 and 255.5
-  EXPECT_EQ(a.width, 384u);
-  EXPECT_EQ(a.height, 256u);
-  Size b = Resized(769, 513);  // 384.5 and 256.5: rounding half up would give 385 x 257
-  EXPECT_EQ(b.width, 384u);
-  EXPECT_EQ(b.height, 256u);
+  EXPECT_EQ(Resized(767, 511), (Size{384, 256}));  // 383.5 and 255.5
+  // 384.5 and 256.5: rounding half up would give 385 x 257
+  EXPECT_EQ(Resized(769, 513), (Size{384, 256}));
   // Mixed units: width in percent, height in pixels.
   bench.settings.transform.imageHeightUnit = 0;
   bench.settings.transform.imageHeight = 90;
-  Size c = Resized(200, 100);
-  EXPECT_EQ(c.width, 100u);
-  EXPECT_EQ(c.height, 90u);
+  EXPECT_EQ(Resized(200, 100), (Size{100, 90}));
 }
 
 TEST_F(ResizeTest, LargeImagesOnlyLeavesImagesSmallerInBothDirections) {
@@ -89,21 +84,15 @@ TEST_F(ResizeTest, LargeImagesOnlyLeavesImagesSmallerInBothDirections) {
   EXPECT_EQ(small.get(), before);
   EXPECT_EQ(SizeOf(small).width, 768u);
 
-  Size wide = Resized(1200, 500);  // smaller in one direction only
-  EXPECT_EQ(wide.width, 1024u);
-  EXPECT_EQ(wide.height, 768u);
+  EXPECT_EQ(Resized(1200, 500), (Size{1024, 768}));  // smaller in one direction only
 
   bench.settings.transform.keepAspectRatio = 1;
-  Size wideKept = Resized(1200, 500);
-  EXPECT_EQ(wideKept.width, 1024u);
-  EXPECT_EQ(wideKept.height, 427u);  // 1024 / 2.4 = 426.67
+  EXPECT_EQ(Resized(1200, 500), (Size{1024, 427}));  // 1024 / 2.4 = 426.67
 
   // All images (type 0) enlarges small ones too.
   bench.settings.transform.imageResizeType = 0;
   bench.settings.transform.keepAspectRatio = 0;
-  Size enlarged = Resized(768, 512);
-  EXPECT_EQ(enlarged.width, 1024u);
-  EXPECT_EQ(enlarged.height, 768u);
+  EXPECT_EQ(Resized(768, 512), (Size{1024, 768}));
 }
 
 TEST_F(ResizeTest, NothingToDoPassesTheSameImageOn) {
@@ -137,9 +126,7 @@ TEST_F(ResizeTest, NothingToDoPassesTheSameImageOn) {
 TEST_F(ResizeTest, KeepAspectNeverProducesAnEmptyImage) {
   bench.settings.transform.keepAspectRatio = 1;
   Pixels(10, 10);
-  Size thin = Resized(4000, 2);  // 10 / 2000 rounds to 0 rows
-  EXPECT_EQ(thin.width, 4000u);
-  EXPECT_EQ(thin.height, 2u);
+  EXPECT_EQ(Resized(4000, 2), (Size{4000, 2}));  // 10 / 2000 rounds to 0 rows
 }
 
 class RotateTest : public ::testing::Test {
