@@ -1,7 +1,9 @@
 // Rotation, resize and flip steps on synthetic images.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <ostream>
+#include <string>
 
 #include "processing_test_support.h"
 
@@ -227,37 +229,28 @@ TEST_F(RotateTest, ShallowAndDeepImagesAreRotatedAs24BitExceptDeepQuarterTurns) 
   EXPECT_EQ(SizeOf(unknown).width, 30u);
 }
 
+// A 3x2 picture, red at the top left and green at the bottom right: where
+// each combination of flips puts them, flipped in place.
 TEST(FlipTest, HorizontalThenVerticalInPlace) {
-  StepBench bench;
-  auto corners = [] {
-    ImageHandle image = SolidImage(3, 2, {0, 0, 0});
-    SetPixel(image.get(), 0, 0, {255, 0, 0});  // top-left red
-    SetPixel(image.get(), 2, 1, {0, 255, 0});  // bottom-right green
-    return image;
+  struct Case {
+    std::int8_t horizontal, vertical;
+    unsigned redX, redY, greenX, greenY;
   };
-  bench.settings.transform.doImageFlipHorizontal = 1;
-  ImageHandle mirrored = corners();
-  FIBITMAP* before = mirrored.get();
-  mirrored = FlipImage(std::move(mirrored), bench.context());
-  EXPECT_EQ(mirrored.get(), before);
-  EXPECT_EQ(PixelAt(mirrored.get(), 2, 0).red, 255);
-  EXPECT_EQ(PixelAt(mirrored.get(), 0, 1).green, 255);
-
-  bench.settings.transform.doImageFlipHorizontal = 0;
-  bench.settings.transform.doImageFlipVertical = 1;
-  ImageHandle upsideDown = FlipImage(corners(), bench.context());
-  EXPECT_EQ(PixelAt(upsideDown.get(), 0, 1).red, 255);
-  EXPECT_EQ(PixelAt(upsideDown.get(), 2, 0).green, 255);
-
-  bench.settings.transform.doImageFlipHorizontal = 1;
-  ImageHandle both = FlipImage(corners(), bench.context());
-  EXPECT_EQ(PixelAt(both.get(), 2, 1).red, 255);
-  EXPECT_EQ(PixelAt(both.get(), 0, 0).green, 255);
-
-  bench.settings.transform.doImageFlipHorizontal = 0;
-  bench.settings.transform.doImageFlipVertical = 0;
-  ImageHandle untouched = FlipImage(corners(), bench.context());
-  EXPECT_EQ(PixelAt(untouched.get(), 0, 0).red, 255);
+  for (const Case& c : {Case{1, 0, 2, 0, 0, 1}, Case{0, 1, 0, 1, 2, 0}, Case{1, 1, 2, 1, 0, 0},
+                        Case{0, 0, 0, 0, 2, 1}}) {
+    SCOPED_TRACE(std::to_string(c.horizontal) + " " + std::to_string(c.vertical));
+    StepBench bench;
+    bench.settings.transform.doImageFlipHorizontal = c.horizontal;
+    bench.settings.transform.doImageFlipVertical = c.vertical;
+    ImageHandle image = SolidImage(3, 2, {0, 0, 0});
+    SetPixel(image.get(), 0, 0, {255, 0, 0});
+    SetPixel(image.get(), 2, 1, {0, 255, 0});
+    FIBITMAP* before = image.get();
+    image = FlipImage(std::move(image), bench.context());
+    EXPECT_EQ(image.get(), before);
+    EXPECT_EQ(PixelAt(image.get(), c.redX, c.redY).red, 255);
+    EXPECT_EQ(PixelAt(image.get(), c.greenX, c.greenY).green, 255);
+  }
 }
 
 }  // namespace
