@@ -4,7 +4,10 @@
 #include "cli/batch.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <optional>
+#include <string>
+#include <variant>
 
 #include "cli/batch_run.h"
 #include "engine/run/naming.h"
@@ -16,49 +19,37 @@ namespace lumafold::batch {
 
 namespace {
 
-// One line of the -d listing of the output format's settings.
+// One line of the -d listing of the output format's settings: the
+// field's keyword in `keywords`, or with none its number.
 struct FormatTraceLine {
   std::string_view extension;
-  std::string_view label;
-  std::string (*value)(const ConversionSettings&, const FormatRegistry&);
+  std::string_view setting;  // the line's label, less its ": "
+  std::optional<KeywordSet> keywords;
+  std::variant<std::int32_t OutputSettings::*, std::int8_t OutputSettings::*> field;
 };
 
 const FormatTraceLine kFormatTraceLines[] = {
-    {"bmp", "BMP Compression: ",
-     [](auto& s, auto& f) {
-       return f.keywordName(KeywordSet::Compression, s.output.bmpCompression, "BMP Compression");
-     }},
-    {"bmp", "BMP Color Table: ",
-     [](auto& s, auto& f) {
-       return f.keywordName(KeywordSet::BmpColorTable, s.output.bmpColorTable);
-     }},
-    {"exr", "EXR Compression: ",
-     [](auto& s, auto& f) {
-       return f.keywordName(KeywordSet::Compression, s.output.exrCompression, "EXR Compression");
-     }},
-    {"jpg", "JPG Quality: ", [](auto& s, auto&) { return Number(s.output.jpgQuality); }},
-    {"jpg", "JPG Chroma Subsampling: ",
-     [](auto& s, auto& f) { return f.keywordName(KeywordSet::JpgChroma, s.output.jpgChroma); }},
-    {"jpg", "JPG Save As: ",
-     [](auto& s, auto& f) { return f.keywordName(KeywordSet::JpgSaveAs, s.output.jpgSaveAs); }},
-    {"png", "PNG Compression: ",
-     [](auto& s, auto& f) {
-       return f.keywordName(KeywordSet::Compression, s.output.pngCompression, "PNG Compression");
-     }},
-    {"png", "PNG Interlaced: ", [](auto& s, auto&) { return Number(s.output.pngInterlaced); }},
-    {"tga", "TGA Compression: ",
-     [](auto& s, auto& f) {
-       return f.keywordName(KeywordSet::Compression, s.output.tgaCompression, "TGA Compression");
-     }},
-    {"tiff", "TIFF Compression: ",
-     [](auto& s, auto& f) {
-       return f.keywordName(KeywordSet::Compression, s.output.tiffCompression, "TIFF Compression");
-     }},
-    {"tiff", "TIFF Color Model: ",
-     [](auto& s, auto& f) {
-       return f.keywordName(KeywordSet::TiffColorModel, s.output.tiffColorModel);
-     }},
+    {"bmp", "BMP Compression", KeywordSet::Compression, &OutputSettings::bmpCompression},
+    {"bmp", "BMP Color Table", KeywordSet::BmpColorTable, &OutputSettings::bmpColorTable},
+    {"exr", "EXR Compression", KeywordSet::Compression, &OutputSettings::exrCompression},
+    {"jpg", "JPG Quality", std::nullopt, &OutputSettings::jpgQuality},
+    {"jpg", "JPG Chroma Subsampling", KeywordSet::JpgChroma, &OutputSettings::jpgChroma},
+    {"jpg", "JPG Save As", KeywordSet::JpgSaveAs, &OutputSettings::jpgSaveAs},
+    {"png", "PNG Compression", KeywordSet::Compression, &OutputSettings::pngCompression},
+    {"png", "PNG Interlaced", std::nullopt, &OutputSettings::pngInterlaced},
+    {"tga", "TGA Compression", KeywordSet::Compression, &OutputSettings::tgaCompression},
+    {"tiff", "TIFF Compression", KeywordSet::Compression, &OutputSettings::tiffCompression},
+    {"tiff", "TIFF Color Model", KeywordSet::TiffColorModel, &OutputSettings::tiffColorModel},
 };
+
+std::string TraceValue(const FormatTraceLine& line, const OutputSettings& output,
+                       const FormatRegistry& formats) {
+  const int value = std::visit([&](auto field) -> int { return output.*field; }, line.field);
+  if (!line.keywords) return Number(value);
+  // Each format has its own compression names; the setting names the format.
+  const bool formatsOwn = *line.keywords == KeywordSet::Compression;
+  return formats.keywordName(*line.keywords, value, formatsOwn ? line.setting : "");
+}
 
 }  // namespace
 
@@ -88,7 +79,8 @@ bool Batch::CheckOutputFormat(Failure& failure) {
   const std::int32_t bpp = *settings_.output.bppFor(extension);
   Trace(ToUpperAscii(extension) + " BPP: ", Number(bpp));
   for (const auto& line : kFormatTraceLines)
-    if (line.extension == extension) Trace(line.label, line.value(settings_, context_.formats));
+    if (line.extension == extension)
+      Trace(std::string(line.setting) + ": ", TraceValue(line, settings_.output, context_.formats));
   const auto& depths = format->bitDepths;
   if (bpp != 0 && std::find(depths.begin(), depths.end(), bpp) == depths.end()) {
     std::vector<std::string> allowed{"0 (automatic)"};
@@ -202,6 +194,14 @@ void Batch::TraceFrame() {
 bool Batch::CheckWatermark(Failure& failure) {
   const WatermarkSettings& w = settings_.watermark;
   Trace("Watermark: ", Keyword(KeywordSet::WatermarkType, w.doWatermark));
+  // A text and an image are placed alike, each by fields of its own.
+  auto tracePlacement = [&](int boundary, int position, int x, int y, int rotation, int size) {
+    Trace("Watermark boundary: ", Keyword(KeywordSet::Boundary, boundary));
+    Trace("Watermark position: ", Keyword(KeywordSet::Position, position));
+    Trace("Watermark offset (x/y): ", Number(x) + "/" + Number(y));
+    Trace("Watermark rotation: ", Number(rotation));
+    Trace("Watermark size/mode: ", Keyword(KeywordSet::SizeMode, size));
+  };
   if (w.doWatermark == 1) {
     Trace("Watermark text: ", w.text);
     Trace("Watermark font: ", w.font);
@@ -216,11 +216,8 @@ bool Batch::CheckWatermark(Failure& failure) {
     Trace("Watermark text opacity: ", Number(w.textOpacity));
     Trace("Watermark background color: ", w.backColor);
     Trace("Watermark background opacity: ", Number(w.backOpacity));
-    Trace("Watermark boundary: ", Keyword(KeywordSet::Boundary, w.textBoundary));
-    Trace("Watermark position: ", Keyword(KeywordSet::Position, w.textPosition));
-    Trace("Watermark offset (x/y): ", Number(w.textXOffset) + "/" + Number(w.textYOffset));
-    Trace("Watermark rotation: ", Number(w.textRotation));
-    Trace("Watermark size/mode: ", Keyword(KeywordSet::SizeMode, w.textSize));
+    tracePlacement(w.textBoundary, w.textPosition, w.textXOffset, w.textYOffset, w.textRotation,
+                   w.textSize);
     job_.watermarkFont = LoadWatermarkFont(w);
     if (!job_.watermarkFont) {
       failure = {"Invalid watermark font", "--wm-font=" + w.font + " (size " + Number(w.fontSize) +
@@ -232,11 +229,8 @@ bool Batch::CheckWatermark(Failure& failure) {
     Trace("Watermark image: ", w.image);
     Trace("Watermark greyscale: ", Number(w.imageGreyscale));
     Trace("Watermark opacity: ", Number(w.imageOpacity));
-    Trace("Watermark boundary: ", Keyword(KeywordSet::Boundary, w.imageBoundary));
-    Trace("Watermark position: ", Keyword(KeywordSet::Position, w.imagePosition));
-    Trace("Watermark offset (x/y): ", Number(w.imageXOffset) + "/" + Number(w.imageYOffset));
-    Trace("Watermark rotation: ", Number(w.imageRotation));
-    Trace("Watermark size/mode: ", Keyword(KeywordSet::SizeMode, w.imageSize));
+    tracePlacement(w.imageBoundary, w.imagePosition, w.imageXOffset, w.imageYOffset,
+                   w.imageRotation, w.imageSize);
     const std::string image = ResolveAgainstCurrentDirectory(w.image);
     if (!IsFileWithContent(image)) {
       failure = {"Invalid watermark image",

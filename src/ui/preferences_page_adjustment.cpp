@@ -10,8 +10,7 @@ namespace lumafold::ui {
 using namespace prefs;
 
 QWidget* PreferencesDialog::buildAdjustment() {
-  QWidget* page = NewPage(pages_);
-  PageBuilder rows(page, services_);
+  PageBuilder rows(NewPage(pages_), services_);
   AdjustmentSettings& a = settings_.adjustment;
   // Brightness and contrast sliders run 0..200 for -100..100.
   rows.slider("Image Brightness", a.imageBrightness, 0, 200, 100);
@@ -23,7 +22,7 @@ QWidget* PreferencesDialog::buildAdjustment() {
   thresholdLevel_ = rows.slider("Threshold Level", a.imageThreshold, 0, 255);
   connect(static_cast<QCheckBox*>(threshold_.main()), &QCheckBox::toggled, this,
           &PreferencesDialog::applyRules);
-  return page;
+  return rows.page();
 }
 
 }  // namespace lumafold::ui

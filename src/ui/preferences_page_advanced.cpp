@@ -10,8 +10,7 @@ namespace lumafold::ui {
 using namespace prefs;
 
 QWidget* PreferencesDialog::buildAdvanced() {
-  QWidget* page = NewPage(pages_);
-  PageBuilder rows(page, services_);
+  PageBuilder rows(NewPage(pages_), services_);
   AdvancedSettings& a = settings_.advanced;
   rows.text("Filename Mask", a.filenameMask, true);
   timestamp_ = rows.combo("File Timestamp", {"Current", "Original", "Custom"}, a.fileTimestamp);
@@ -23,7 +22,7 @@ QWidget* PreferencesDialog::buildAdvanced() {
   rows.spin(rows.textOr("Jobs", "Files at Once:"), a.jobs, 0, 64);
   connect(static_cast<QComboBox*>(timestamp_.main()), &QComboBox::currentIndexChanged, this,
           &PreferencesDialog::applyRules);
-  return page;
+  return rows.page();
 }
 
 }  // namespace lumafold::ui

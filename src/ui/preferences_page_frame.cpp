@@ -9,14 +9,11 @@ namespace lumafold::ui {
 using namespace prefs;
 
 QWidget* PreferencesDialog::buildFrame() {
-  QWidget* page = NewPage(pages_);
-  PageBuilder rows(page, services_);
+  PageBuilder rows(NewPage(pages_), services_);
   FrameSettings& f = settings_.frame;
   frameType_ = rows.combo("Frame Type", {"None", "Frame Solid"}, f.doFrame);
   QWidget* inner = nullptr;
-  framePanel_ = NewScrollPanel(
-      page, QRect(0, kRowHeight, kPageAreaRect.width(), kPageAreaRect.height() - kRowHeight),
-      &inner);
+  framePanel_ = NewScrollPanel(rows.page(), kFormatPanelRect, &inner);
   framePanel_->setObjectName("framePanel");
   PageBuilder panel(inner, services_);
   panel.number("Left", f.solidLeft, {"Pixels"});
@@ -31,7 +28,7 @@ QWidget* PreferencesDialog::buildFrame() {
   FinishScrollPanel(inner, panel);
   connect(static_cast<QComboBox*>(frameType_.main()), &QComboBox::currentIndexChanged, this,
           &PreferencesDialog::applyRules);
-  return page;
+  return rows.page();
 }
 
 }  // namespace lumafold::ui

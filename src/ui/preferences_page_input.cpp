@@ -13,30 +13,17 @@ namespace lumafold::ui {
 using namespace prefs;
 
 QWidget* PreferencesDialog::buildInput() {
-  QWidget* page = NewPage(pages_);
-  PageBuilder rows(page, services_);
-  Row format = rows.fixedCombo("Input Format", {});
-  inputFormatBox_ = static_cast<QComboBox*>(format.main());
-  inputFormatBox_->setObjectName(
-      QString::fromStdString(SettingObjectName(settings_, &settings_.input.format)));
+  PageBuilder rows(NewPage(pages_), services_);
+  inputFormatBox_ = rows.keyCombo("Input Format", settings_.input.format);
   for (const std::string& key : env_.context.formats.activeInputFormats())
     inputFormatBox_->addItem(env_.formatIcon, QString::fromStdString(ToUpperAscii(key)),
                              QString::fromStdString(key));
-  bindings_.push_back(
-      {[this] {
-         const int i = inputFormatBox_->findData(QString::fromStdString(settings_.input.format));
-         inputFormatBox_->setCurrentIndex(i >= 0 ? i : 0);
-       },
-       [this] {
-         if (inputFormatBox_->currentIndex() >= 0)
-           settings_.input.format = inputFormatBox_->currentData().toString().toStdString();
-       }});
 
   // Panels of the formats the reader could take; only the active input
   // formats can be chosen, so with Photo CD alone they stay hidden but
   // keep their settings.
   auto newPanel = [&](const std::string& key) {
-    auto* panel = new QWidget(page);
+    auto* panel = new QWidget(rows.page());
     panel->setGeometry(kFormatPanelRect);
     panel->setObjectName(QString::fromStdString("input:" + key));
     inputPanels_[key] = panel;
@@ -79,7 +66,7 @@ QWidget* PreferencesDialog::buildInput() {
   }
   connect(inputFormatBox_, &QComboBox::currentIndexChanged, this,
           [this] { showFormatPanel(inputPanels_, inputFormatBox_); });
-  return page;
+  return rows.page();
 }
 
 }  // namespace lumafold::ui

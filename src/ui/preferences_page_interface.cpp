@@ -10,12 +10,9 @@ namespace lumafold::ui {
 using namespace prefs;
 
 QWidget* PreferencesDialog::buildInterface() {
-  QWidget* page = NewPage(pages_);
-  PageBuilder rows(page, services_);
-  Row theme = rows.fixedCombo("UI Theme", {});
-  themeBox_ = static_cast<QComboBox*>(theme.main());
-  themeBox_->setObjectName(
-      QString::fromStdString(SettingObjectName(settings_, &settings_.interface.uiTheme)));
+  PageBuilder rows(NewPage(pages_), services_);
+  // Not a keyCombo: a theme the list lacks must keep its setting.
+  themeBox_ = rows.namedCombo("UI Theme", &settings_.interface.uiTheme);
   const std::vector<ThemeChoice> choices = ThemeChoices(env_.themes);
   for (const ThemeChoice& choice : choices)
     themeBox_->addItem(QString::fromStdString(choice.displayName),
@@ -40,7 +37,7 @@ QWidget* PreferencesDialog::buildInterface() {
   std::string thumbnailsLabel = env_.context.catalog.text("Preferences", "Show Thumbnails");
   if (thumbnailsLabel == StringCatalog::kMissingText) thumbnailsLabel = "Show Thumbnails:";
   rows.checkLabelled(QString::fromStdString(thumbnailsLabel), settings_.interface.showThumbnails);
-  return page;
+  return rows.page();
 }
 
 }  // namespace lumafold::ui

@@ -14,25 +14,12 @@ namespace lumafold::ui {
 using namespace prefs;
 
 QWidget* PreferencesDialog::buildOutput() {
-  QWidget* page = NewPage(pages_);
-  PageBuilder rows(page, services_);
-  Row format = rows.fixedCombo("Output Format", {});
-  outputFormatBox_ = static_cast<QComboBox*>(format.main());
-  outputFormatBox_->setObjectName(
-      QString::fromStdString(SettingObjectName(settings_, &settings_.output.format)));
+  PageBuilder rows(NewPage(pages_), services_);
+  outputFormatBox_ = rows.keyCombo("Output Format", settings_.output.format);
   const FormatRegistry& formats = env_.context.formats;
   for (const std::string& key : formats.outputOrder())
     outputFormatBox_->addItem(env_.formatIcon, QString::fromStdString(ToUpperAscii(key)),
                               QString::fromStdString(key));
-  bindings_.push_back(
-      {[this] {
-         const int i = outputFormatBox_->findData(QString::fromStdString(settings_.output.format));
-         outputFormatBox_->setCurrentIndex(i >= 0 ? i : 0);
-       },
-       [this] {
-         if (outputFormatBox_->currentIndex() >= 0)
-           settings_.output.format = outputFormatBox_->currentData().toString().toStdString();
-       }});
 
   // One row for every format: whether the outputs carry the scan's
   // metadata. The catalog predates it, so an English text stands in.
@@ -41,17 +28,15 @@ QWidget* PreferencesDialog::buildOutput() {
   const QRect panelRect(0, panelTop, kPageAreaRect.width(), kPageAreaRect.height() - panelTop);
   OutputSettings& out = settings_.output;
   for (const std::string& key : formats.outputOrder()) {
-    auto* panelWidget = new QWidget(page);
+    auto* panelWidget = new QWidget(rows.page());
     panelWidget->setGeometry(panelRect);
     panelWidget->setObjectName(QString::fromStdString("output:" + key));
     outputPanels_[key] = panelWidget;
     PageBuilder panel(panelWidget, services_);
 
     // "Bits Per Pixel": Auto (0), then the format's depths as numbers.
-    Row bpp = panel.fixedCombo("Bits Per Pixel", {});
-    auto* bppBox = static_cast<QComboBox*>(bpp.main());
     std::int32_t* depth = out.bppFor(key);
-    bppBox->setObjectName(QString::fromStdString(SettingObjectName(settings_, depth)));
+    QComboBox* bppBox = panel.namedCombo("Bits Per Pixel", depth);
     const std::vector<std::string> choices =
         formats.bitDepthChoices(key, rows.text("Auto").toStdString());
     for (std::size_t i = 0; i < choices.size(); ++i)
@@ -91,7 +76,7 @@ QWidget* PreferencesDialog::buildOutput() {
   }
   connect(outputFormatBox_, &QComboBox::currentIndexChanged, this,
           [this] { showFormatPanel(outputPanels_, outputFormatBox_); });
-  return page;
+  return rows.page();
 }
 
 }  // namespace lumafold::ui

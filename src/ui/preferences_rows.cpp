@@ -169,6 +169,12 @@ QRect PageBuilder::controlRect(int width) const {
   return QRect(kControlX, kTopMargin + rowIndex_ * kRowHeight, width, height);
 }
 
+QRect PageBuilder::controlBeside(int firstWidth, int width) const {
+  QRect rect = controlRect(width);
+  rect.moveLeft(rect.left() + firstWidth + kGap);
+  return rect;
+}
+
 int PageBuilder::usedHeight() const { return kTopMargin * 2 + rowIndex_ * kRowHeight; }
 
 Row PageBuilder::combo(std::string_view labelKey,
@@ -203,6 +209,26 @@ Row PageBuilder::fixedCombo(std::string_view labelKey,
   return row;
 }
 
+QComboBox* PageBuilder::namedCombo(std::string_view labelKey, const void* field) {
+  auto* box = static_cast<QComboBox*>(fixedCombo(labelKey, {}).main());
+  name(box, field);
+  return box;
+}
+
+QComboBox* PageBuilder::keyCombo(std::string_view labelKey, std::string& field) {
+  QComboBox* box = namedCombo(labelKey, &field);
+  std::string* f = &field;
+  services_.bindings.push_back({[box, f] {
+                                  const int i = box->findData(QString::fromStdString(*f));
+                                  box->setCurrentIndex(i >= 0 ? i : 0);
+                                },
+                                [box, f] {
+                                  if (box->currentIndex() >= 0)
+                                    *f = box->currentData().toString().toStdString();
+                                }});
+  return box;
+}
+
 Row PageBuilder::check(std::string_view labelKey, std::int8_t& field) {
   return checkLabelled(text(labelKey), field);
 }
@@ -231,9 +257,7 @@ Row PageBuilder::number(std::string_view labelKey, std::int32_t& field,
   edit->setValidator(new QRegularExpressionValidator(QRegularExpression("[0-9]{0,9}"), edit));
   name(edit, &field);
   auto* unit = new QComboBox(page_);
-  QRect unitRect = controlRect(kUnitWidth);
-  unitRect.moveLeft(unitRect.left() + kNumberWidth + kGap);
-  unit->setGeometry(unitRect);
+  unit->setGeometry(controlBeside(kNumberWidth, kUnitWidth));
   for (std::string_view key : unitKeys) unit->addItem(text(key));
   row.controls = {edit, unit};
   std::int32_t* f = &field;
@@ -272,9 +296,7 @@ Row PageBuilder::slider(std::string_view labelKey, IntField field, int sliderMin
   bar->setGeometry(controlRect(kSliderWidth));
   bar->setRange(sliderMin, sliderMax);
   auto* spin = new ClampingSpinBox(page_);
-  QRect spinRect = controlRect(kSpinWidth);
-  spinRect.moveLeft(spinRect.left() + kSliderWidth + kGap);
-  spin->setGeometry(spinRect);
+  spin->setGeometry(controlBeside(kSliderWidth, kSpinWidth));
   spin->setRange(sliderMin - offset, sliderMax - offset);
   name(spin, field.address());
   name(bar, field.address(), ":slider");
@@ -299,9 +321,7 @@ Row PageBuilder::gamma(std::string_view labelKey, float& field) {
   bar->setGeometry(controlRect(kSliderWidth));
   bar->setRange(1, 999);
   auto* spin = new QDoubleSpinBox(page_);
-  QRect spinRect = controlRect(kSpinWidth);
-  spinRect.moveLeft(spinRect.left() + kSliderWidth + kGap);
-  spin->setGeometry(spinRect);
+  spin->setGeometry(controlBeside(kSliderWidth, kSpinWidth));
   spin->setDecimals(2);
   spin->setRange(0.01, 9.99);
   spin->setSingleStep(0.01);
@@ -330,9 +350,7 @@ Row PageBuilder::colourField(std::string_view labelKey, std::string& field) {
   auto* swatch = new QToolButton(page_);
   swatch->setGeometry(controlRect(kControlHeight));
   auto* hex = new QLineEdit(page_);
-  QRect hexRect = controlRect(kNumberWidth);
-  hexRect.moveLeft(hexRect.left() + kControlHeight + kGap);
-  hex->setGeometry(hexRect);
+  hex->setGeometry(controlBeside(kControlHeight, kNumberWidth));
   hex->setReadOnly(true);
   name(hex, &field);
   name(swatch, &field, ":swatch");
@@ -362,9 +380,7 @@ std::pair<QComboBox*, QToolButton*> PageBuilder::listWithChooser(std::string_vie
   auto* box = new QComboBox(page_);
   box->setGeometry(controlRect(kComboWidth));
   auto* add = new QToolButton(page_);
-  QRect addRect = controlRect(kButtonWidth);
-  addRect.moveLeft(addRect.left() + kComboWidth + kGap);
-  add->setGeometry(addRect);
+  add->setGeometry(controlBeside(kComboWidth, kButtonWidth));
   add->setText("...");
   name(box, field);
   name(add, field, ":add");
@@ -489,9 +505,7 @@ Row PageBuilder::imageFile(std::string_view labelKey, std::string& field,
   auto* edit = new QLineEdit(page_);
   edit->setGeometry(controlRect(kComboWidth));
   auto* browse = new QToolButton(page_);
-  QRect browseRect = controlRect(kButtonWidth);
-  browseRect.moveLeft(browseRect.left() + kComboWidth + kGap);
-  browse->setGeometry(browseRect);
+  browse->setGeometry(controlBeside(kComboWidth, kButtonWidth));
   browse->setText("...");
   name(edit, &field);
   name(browse, &field, ":browse");

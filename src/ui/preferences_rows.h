@@ -102,6 +102,9 @@ class PageBuilder {
  public:
   PageBuilder(QWidget* page, RowServices& services);
 
+  // The widget the rows go on.
+  QWidget* page() const { return page_; }
+
   // Texts of group "Preferences".
   QString text(std::string_view key) const;
   // The same, or `fallback` for a key the catalog does not hold (settings
@@ -114,6 +117,13 @@ class PageBuilder {
   Row combo(const QString& label, const QStringList& choices, IntField field);
   // A drop-down with fixed entries and no setting (PCX "Compression").
   Row fixedCombo(std::string_view labelKey, std::initializer_list<std::string_view> choiceKeys);
+  // A drop-down named after `field` whose entries and binding are the
+  // caller's (entries known only when the page is built).
+  QComboBox* namedCombo(std::string_view labelKey, const void* field);
+  // A drop-down whose entries carry keys (format or language names) as
+  // data, bound to a text field: a key none of them carries shows the
+  // first entry, and a list without entries leaves the field alone.
+  QComboBox* keyCombo(std::string_view labelKey, std::string& field);
   Row check(std::string_view labelKey, std::int8_t& field);
   // The same with a label of its own (a row the catalog has no text for).
   Row checkLabelled(const QString& label, std::int8_t& field);
@@ -147,6 +157,8 @@ class PageBuilder {
   // A label with a control of your own, not bound.
   QLabel* addLabel(const QString& label);
   QRect controlRect(int width) const;
+  // A second control of the row, right of a first one `firstWidth` wide.
+  QRect controlBeside(int firstWidth, int width) const;
   void nextRow() { ++rowIndex_; }
 
   // Height the rows use so far, for sizing scrolling panels.

@@ -43,41 +43,37 @@ TEST(OutputDepth, AutomaticDepthIsDecidedPerFile) {
   EXPECT_TRUE(output.job.automaticDepth);
 }
 
-TEST(OutputDepth, GifIsQuantizedToFullPalette) {
-  OutputCase output;
-  ASSERT_TRUE(output.prepare("gif"));
-  output.file.sourceBitDepth = 24;
-  ImageHandle image = output.convert(LoadSampleTga());
-  ASSERT_TRUE(image);
-  EXPECT_EQ(FreeImage_GetBPP(image.get()), 8u);
-  EXPECT_EQ(FreeImage_GetColorType(image.get()), FIC_PALETTE);
-  EXPECT_EQ(FreeImage_GetColorsUsed(image.get()), 256u);
-}
-
-TEST(OutputDepth, EightBitJpegIsGreyscaleEightBitPngIsPalette) {
-  OutputCase jpeg;
-  ASSERT_TRUE(jpeg.prepare("jpg", 8));
-  ImageHandle grey = jpeg.convert(LoadSampleTga());
-  ASSERT_TRUE(grey);
-  EXPECT_EQ(FreeImage_GetBPP(grey.get()), 8u);
-  EXPECT_EQ(FreeImage_GetColorType(grey.get()), FIC_MINISBLACK);
-
-  OutputCase png;
-  ASSERT_TRUE(png.prepare("png", 8));
-  ImageHandle palette = png.convert(LoadSampleTga());
-  ASSERT_TRUE(palette);
-  EXPECT_EQ(FreeImage_GetBPP(palette.get()), 8u);
-  EXPECT_EQ(FreeImage_GetColorType(palette.get()), FIC_PALETTE);
+// An 8-bit picture is grey in a JPEG and a palette in a PNG; a GIF, whose
+// depth is chosen for the 24-bit source, is quantized to a full palette.
+TEST(OutputDepth, EightBitLayoutPerFormat) {
+  struct Case {
+    const char* key;
+    std::int32_t bpp;  // 0: automatic
+    FREE_IMAGE_COLOR_TYPE type;
+    unsigned colours;  // of the palette; 0: not checked
+  };
+  for (const Case& c : {Case{"gif", 0, FIC_PALETTE, 256}, Case{"jpg", 8, FIC_MINISBLACK, 0},
+                        Case{"png", 8, FIC_PALETTE, 0}}) {
+    SCOPED_TRACE(c.key);
+    OutputCase output;
+    ASSERT_TRUE(output.prepare(c.key, c.bpp));
+    output.file.sourceBitDepth = 24;
+    ImageHandle image = output.convert(LoadSampleTga());
+    ASSERT_TRUE(image);
+    EXPECT_EQ(FreeImage_GetBPP(image.get()), 8u);
+    EXPECT_EQ(FreeImage_GetColorType(image.get()), c.type);
+    if (c.colours) {
+      EXPECT_EQ(FreeImage_GetColorsUsed(image.get()), c.colours);
+    }
+  }
 }
 
 // A quantized palette written as PGM would be its indices shown as grey
 // levels; the greymap must look like the picture in grey.
 TEST(OutputDepth, PgmHoldsTheGreyPictureNotPaletteIndices) {
   ScratchFolder folder;
-  OutputCase output;
-  ASSERT_TRUE(output.prepare("pgm"));
-  const std::string path = folder.path() + "grey.pgm";
-  ASSERT_TRUE(output.convertAndWrite(LoadSampleTga(), path));
+  const std::string path = WriteAs(folder, "grey.pgm", LoadSampleTga());
+  ASSERT_FALSE(path.empty());
   const std::string error =
       RunCapture("convert 'pgm:" + path + "' \\( 'tga:" + SampleTgaPath() +
                  "' -colorspace Gray \\) -metric RMSE -compare -format '%[distortion]' info:");
@@ -143,11 +139,8 @@ TEST(OutputDepth, UnsupportedTargetYieldsNoImageAndTheSaveFails) {
 // ImageMagick reads bottom-up Targa files upside down.)
 TEST(OutputDepth, SixteenBitTgaIs555AndBmpIs565InTheFile) {
   ScratchFolder folder;
-  OutputCase tga;
-  ASSERT_TRUE(tga.prepare("tga", 16));
-  const std::string tgaPath = folder.path() + "sixteen.tga";
-  ASSERT_TRUE(tga.convertAndWrite(GradientImage(64, 48), tgaPath));
-  const std::vector<unsigned char> tgaBytes = ReadBytes(tgaPath);
+  const std::vector<unsigned char> tgaBytes =
+      ReadBytes(WriteAs(folder, "sixteen.tga", GradientImage(64, 48), 16));
   ASSERT_GT(tgaBytes.size(), 18u);
   EXPECT_EQ(tgaBytes[2], 2);          // uncompressed true-colour
   EXPECT_EQ(tgaBytes[16], 16);        // bits per pixel
@@ -158,10 +151,8 @@ TEST(OutputDepth, SixteenBitTgaIs555AndBmpIs565InTheFile) {
   EXPECT_EQ(Le16(tgaBytes, 18), 0x001F);
   EXPECT_EQ(Le16(tgaBytes, 18 + 47 * 64 * 2), 0x7C00);
 
-  OutputCase bmp;
-  ASSERT_TRUE(bmp.prepare("bmp", 16));
-  const std::string bmpPath = folder.path() + "sixteen.bmp";
-  ASSERT_TRUE(bmp.convertAndWrite(GradientImage(64, 48), bmpPath));
+  const std::string bmpPath = WriteAs(folder, "sixteen.bmp", GradientImage(64, 48), 16);
+  ASSERT_FALSE(bmpPath.empty());
   const std::vector<unsigned char> bmpBytes = ReadBytes(bmpPath);
   ASSERT_GT(bmpBytes.size(), 66u);
   EXPECT_EQ(Le16(bmpBytes, 28), 16);       // bits per pixel

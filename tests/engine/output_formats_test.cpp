@@ -108,10 +108,8 @@ TEST(OutputFormats, DevilFormatsKeepTopAtTheTop) {
   ScratchFolder folder;
   for (const char* key : {"psd", "pcx", "dds", "jxr"}) {
     SCOPED_TRACE(key);
-    OutputCase output;
-    ASSERT_TRUE(output.prepare(key));
-    const std::string path = folder.path() + "bands." + key;
-    ASSERT_TRUE(output.convertAndWrite(GradientImage(64, 48), path));
+    const std::string path = WriteAs(folder, "bands." + std::string(key), GradientImage(64, 48));
+    ASSERT_FALSE(path.empty());
     const std::string pixels = RunCapture("convert -quiet '" + std::string(key) + ":" + path +
                                           "[0]' -format '%[pixel:p{32,1}] %[pixel:p{32,46}]' "
                                           "info: 2>/dev/null");
@@ -125,27 +123,20 @@ TEST(OutputFormats, IconsOfAnySizeUpTo256) {
   ScratchFolder folder;
   for (const auto& [width, height] : {std::pair{100, 60}, {10, 6}, {2, 3}, {256, 256}, {256, 3}}) {
     SCOPED_TRACE(std::to_string(width) + "x" + std::to_string(height));
-    OutputCase output;
-    ASSERT_TRUE(output.prepare("ico"));
-    const std::string path = folder.path() + "icon.ico";
-    ASSERT_TRUE(output.convertAndWrite(GradientImage(width, height), path));
+    const std::string path = WriteAs(folder, "icon.ico", GradientImage(width, height));
+    ASSERT_FALSE(path.empty());
     const Identified read = Identify("ico", path);
     EXPECT_EQ(read.width, width) << Describe(read);
     EXPECT_EQ(read.height, height) << Describe(read);
   }
-  OutputCase tooLarge;
-  ASSERT_TRUE(tooLarge.prepare("ico"));
-  EXPECT_FALSE(tooLarge.convertAndWrite(GradientImage(257, 16), folder.path() + "large.ico"));
+  EXPECT_EQ(WriteAs(folder, "large.ico", GradientImage(257, 16)), "");
 }
 
 // DDS goes out with its mipmap chain: 64x48 has levels down to 1x1.
 TEST(OutputFormats, DdsCarriesMipmaps) {
   ScratchFolder folder;
-  OutputCase output;
-  ASSERT_TRUE(output.prepare("dds"));
-  const std::string path = folder.path() + "chain.dds";
-  ASSERT_TRUE(output.convertAndWrite(GradientImage(64, 48), path));
-  const std::vector<unsigned char> bytes = ReadBytes(path);
+  const std::vector<unsigned char> bytes =
+      ReadBytes(WriteAs(folder, "chain.dds", GradientImage(64, 48)));
   ASSERT_GT(bytes.size(), 128u);
   ASSERT_EQ(std::string(bytes.begin(), bytes.begin() + 4), "DDS ");
   EXPECT_EQ(Le32(bytes, 12), 48u);  // height
@@ -189,10 +180,8 @@ TEST(OutputFormats, JpegXrAtEveryAcceptedDepth) {
 // Lossless means lossless: the 24-bit sample comes back pixel for pixel.
 TEST(OutputFormats, JpegXrIsLossless) {
   ScratchFolder folder;
-  OutputCase output;
-  ASSERT_TRUE(output.prepare("jxr"));
-  const std::string path = folder.path() + "sample.jxr";
-  ASSERT_TRUE(output.convertAndWrite(LoadSampleTga(), path));
+  const std::string path = WriteAs(folder, "sample.jxr", LoadSampleTga());
+  ASSERT_FALSE(path.empty());
   const std::string differing =
       RunCapture("compare -metric AE 'jxr:" + path + "' 'tga:" + SampleTgaPath() + "' null: 2>&1");
   EXPECT_EQ(differing, "0");

@@ -142,6 +142,17 @@ struct OutputCase {
   }
 };
 
+// Writes `image` as the file `name` of `folder`, in the format its
+// extension names at `depth` (0: automatic); the file's path, or "" when
+// the format could not be prepared or the write failed.
+inline std::string WriteAs(const ScratchFolder& folder, const std::string& name, ImageHandle image,
+                           std::int32_t depth = 0) {
+  OutputCase output;
+  const std::string path = folder.path() + name;
+  if (!output.prepare(name.substr(name.rfind('.') + 1), depth)) return "";
+  return output.convertAndWrite(std::move(image), path) ? path : "";
+}
+
 // Standard output of a shell command line; the tests quote what they pass.
 inline std::string RunCapture(const std::string& command) {
   std::string output;

@@ -1,6 +1,10 @@
 // Rotation, resize and flip steps on synthetic images.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <ostream>
+#include <string>
+
 #include "processing_test_support.h"
 
 namespace lumafold {
@@ -11,6 +15,10 @@ using namespace lumafold::testing;
 struct Size {
   unsigned width;
   unsigned height;
+  bool operator==(const Size&) const = default;
+  friend std::ostream& operator<<(std::ostream& out, const Size& size) {
+    return out << size.width << " x " << size.height;
+  }
 };
 
 Size SizeOf(const ImageHandle& image) {
@@ -45,38 +53,27 @@ class ResizeTest : public ::testing::Test {
 TEST_F(ResizeTest, KeepAspectUsesTheWidthTargetForLandscapeAndTheHeightForPortrait) {
   bench.settings.transform.keepAspectRatio = 1;
   Pixels(1024, 1024);
-  Size landscape = Resized(3072, 2048);
-  EXPECT_EQ(landscape.width, 1024u);
-  EXPECT_EQ(landscape.height, 683u);  // 1024 / 1.5 = 682.67
+  EXPECT_EQ(Resized(3072, 2048), (Size{1024, 683}));  // 1024 / 1.5 = 682.67
   EXPECT_EQ(bench.file.workingWidth, 1024);
   EXPECT_EQ(bench.file.workingHeight, 683);
 
-  Size portrait = Resized(2048, 3072);
-  EXPECT_EQ(portrait.width, 683u);
-  EXPECT_EQ(portrait.height, 1024u);
+  EXPECT_EQ(Resized(2048, 3072), (Size{683, 1024}));
 
   // Square images count as landscape: only the width target is used.
   Pixels(300, 50);
-  Size square = Resized(600, 600);
-  EXPECT_EQ(square.width, 300u);
-  EXPECT_EQ(square.height, 300u);
+  EXPECT_EQ(Resized(600, 600), (Size{300, 300}));
 }
 
 TEST_F(ResizeTest, PercentTargetsRoundHalvesToEven) {
   bench.settings.transform.keepAspectRatio = 0;
   Percent(50, 50);
-  Size a = Resized(767, 511);  // 383.5 and 255.5
-  EXPECT_EQ(a.width, 384u);
-  EXPECT_EQ(a.height, 256u);
-  Size b = Resized(769, 513);  // 384.5 and 256.5: rounding half up would give 385 x 257
-  EXPECT_EQ(b.width, 384u);
-  EXPECT_EQ(b.height, 256u);
+  EXPECT_EQ(Resized(767, 511), (Size{384, 256}));  // 383.5 and 255.5
+  // 384.5 and 256.5: rounding half up would give 385 x 257
+  EXPECT_EQ(Resized(769, 513), (Size{384, 256}));
   // Mixed units: width in percent, height in pixels.
   bench.settings.transform.imageHeightUnit = 0;
   bench.settings.transform.imageHeight = 90;
-  Size c = Resized(200, 100);
-  EXPECT_EQ(c.width, 100u);
-  EXPECT_EQ(c.height, 90u);
+  EXPECT_EQ(Resized(200, 100), (Size{100, 90}));
 }
 
 TEST_F(ResizeTest, LargeImagesOnlyLeavesImagesSmallerInBothDirections) {
@@ -89,21 +86,15 @@ TEST_F(ResizeTest, LargeImagesOnlyLeavesImagesSmallerInBothDirections) {
   EXPECT_EQ(small.get(), before);
   EXPECT_EQ(SizeOf(small).width, 768u);
 
-  Size wide = Resized(1200, 500);  // smaller in one direction only
-  EXPECT_EQ(wide.width, 1024u);
-  EXPECT_EQ(wide.height, 768u);
+  EXPECT_EQ(Resized(1200, 500), (Size{1024, 768}));  // smaller in one direction only
 
   bench.settings.transform.keepAspectRatio = 1;
-  Size wideKept = Resized(1200, 500);
-  EXPECT_EQ(wideKept.width, 1024u);
-  EXPECT_EQ(wideKept.height, 427u);  // 1024 / 2.4 = 426.67
+  EXPECT_EQ(Resized(1200, 500), (Size{1024, 427}));  // 1024 / 2.4 = 426.67
 
   // All images (type 0) enlarges small ones too.
   bench.settings.transform.imageResizeType = 0;
   bench.settings.transform.keepAspectRatio = 0;
-  Size enlarged = Resized(768, 512);
-  EXPECT_EQ(enlarged.width, 1024u);
-  EXPECT_EQ(enlarged.height, 768u);
+  EXPECT_EQ(Resized(768, 512), (Size{1024, 768}));
 }
 
 TEST_F(ResizeTest, NothingToDoPassesTheSameImageOn) {
@@ -137,9 +128,7 @@ TEST_F(ResizeTest, NothingToDoPassesTheSameImageOn) {
 TEST_F(ResizeTest, KeepAspectNeverProducesAnEmptyImage) {
   bench.settings.transform.keepAspectRatio = 1;
   Pixels(10, 10);
-  Size thin = Resized(4000, 2);  // 10 / 2000 rounds to 0 rows
-  EXPECT_EQ(thin.width, 4000u);
-  EXPECT_EQ(thin.height, 2u);
+  EXPECT_EQ(Resized(4000, 2), (Size{4000, 2}));  // 10 / 2000 rounds to 0 rows
 }
 
 class RotateTest : public ::testing::Test {
@@ -240,37 +229,28 @@ TEST_F(RotateTest, ShallowAndDeepImagesAreRotatedAs24BitExceptDeepQuarterTurns) 
   EXPECT_EQ(SizeOf(unknown).width, 30u);
 }
 
+// A 3x2 picture, red at the top left and green at the bottom right: where
+// each combination of flips puts them, flipped in place.
 TEST(FlipTest, HorizontalThenVerticalInPlace) {
-  StepBench bench;
-  auto corners = [] {
-    ImageHandle image = SolidImage(3, 2, {0, 0, 0});
-    SetPixel(image.get(), 0, 0, {255, 0, 0});  // top-left red
-    SetPixel(image.get(), 2, 1, {0, 255, 0});  // bottom-right green
-    return image;
+  struct Case {
+    std::int8_t horizontal, vertical;
+    unsigned redX, redY, greenX, greenY;
   };
-  bench.settings.transform.doImageFlipHorizontal = 1;
-  ImageHandle mirrored = corners();
-  FIBITMAP* before = mirrored.get();
-  mirrored = FlipImage(std::move(mirrored), bench.context());
-  EXPECT_EQ(mirrored.get(), before);
-  EXPECT_EQ(PixelAt(mirrored.get(), 2, 0).red, 255);
-  EXPECT_EQ(PixelAt(mirrored.get(), 0, 1).green, 255);
-
-  bench.settings.transform.doImageFlipHorizontal = 0;
-  bench.settings.transform.doImageFlipVertical = 1;
-  ImageHandle upsideDown = FlipImage(corners(), bench.context());
-  EXPECT_EQ(PixelAt(upsideDown.get(), 0, 1).red, 255);
-  EXPECT_EQ(PixelAt(upsideDown.get(), 2, 0).green, 255);
-
-  bench.settings.transform.doImageFlipHorizontal = 1;
-  ImageHandle both = FlipImage(corners(), bench.context());
-  EXPECT_EQ(PixelAt(both.get(), 2, 1).red, 255);
-  EXPECT_EQ(PixelAt(both.get(), 0, 0).green, 255);
-
-  bench.settings.transform.doImageFlipHorizontal = 0;
-  bench.settings.transform.doImageFlipVertical = 0;
-  ImageHandle untouched = FlipImage(corners(), bench.context());
-  EXPECT_EQ(PixelAt(untouched.get(), 0, 0).red, 255);
+  for (const Case& c : {Case{1, 0, 2, 0, 0, 1}, Case{0, 1, 0, 1, 2, 0}, Case{1, 1, 2, 1, 0, 0},
+                        Case{0, 0, 0, 0, 2, 1}}) {
+    SCOPED_TRACE(std::to_string(c.horizontal) + " " + std::to_string(c.vertical));
+    StepBench bench;
+    bench.settings.transform.doImageFlipHorizontal = c.horizontal;
+    bench.settings.transform.doImageFlipVertical = c.vertical;
+    ImageHandle image = SolidImage(3, 2, {0, 0, 0});
+    SetPixel(image.get(), 0, 0, {255, 0, 0});
+    SetPixel(image.get(), 2, 1, {0, 255, 0});
+    FIBITMAP* before = image.get();
+    image = FlipImage(std::move(image), bench.context());
+    EXPECT_EQ(image.get(), before);
+    EXPECT_EQ(PixelAt(image.get(), c.redX, c.redY).red, 255);
+    EXPECT_EQ(PixelAt(image.get(), c.greenX, c.greenY).green, 255);
+  }
 }
 
 }  // namespace

@@ -1,57 +1,75 @@
 // Lookup and placeholder rules of the text catalog.
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "settings/string_catalog.h"
 
 namespace lumafold {
 namespace {
 
-TEST(CatalogLookup, GroupAndKeyIgnoreLetterCase) {
+constexpr std::string_view kMissing = "%NO_STRING_ERROR%";
+
+struct Lookup {
+  std::string_view group;
+  std::string_view key;
+  std::string_view text;
+};
+
+// Looks the entries up in their order on one catalog, which remembers the
+// group it found last: a lookup must not take its group from the one before.
+void ExpectTexts(std::initializer_list<Lookup> lookups) {
   const StringCatalog catalog;
-  EXPECT_EQ(catalog.text("Msg", "Check For Updates"), "Check for Updates");
-  EXPECT_EQ(catalog.text("MSG", "check for updates"), "Check for Updates");
-  EXPECT_EQ(catalog.text("preferences", "check for updates"), "Check for Updates:");
-  EXPECT_EQ(catalog.text("cUSTOM-cONVERTER", "tITLE"), "Find a File Converter");
+  for (const Lookup& lookup : lookups)
+    EXPECT_EQ(catalog.text(lookup.group, lookup.key), lookup.text)
+        << lookup.group << " / " << lookup.key;
+}
+
+TEST(CatalogLookup, GroupAndKeyIgnoreLetterCase) {
+  ExpectTexts({{"Msg", "Check For Updates", "Check for Updates"},
+               {"MSG", "check for updates", "Check for Updates"},
+               {"preferences", "check for updates", "Check for Updates:"},
+               {"cUSTOM-cONVERTER", "tITLE", "Find a File Converter"}});
 }
 
 TEST(CatalogLookup, MissingGroupOrKeyGivesTheMarker) {
   const StringCatalog catalog;
-  EXPECT_EQ(catalog.text("NoSuchGroup", "File"), "%NO_STRING_ERROR%");
-  EXPECT_EQ(catalog.text("Menu", "NoSuchKey"), "%NO_STRING_ERROR%");
-  EXPECT_EQ(catalog.text("Menu", ""), "%NO_STRING_ERROR%");
-  EXPECT_EQ(catalog.text("", "File"), "%NO_STRING_ERROR%");
-  // A key that sorts past every key of its first letter, and one whose first
-  // letter no key of the group starts with.
-  EXPECT_EQ(catalog.text("Menu", "Exz"), "%NO_STRING_ERROR%");
-  EXPECT_EQ(catalog.text("Menu", "Zebra"), "%NO_STRING_ERROR%");
-  // Only a whole key matches, not a prefix or an extension of one.
-  EXPECT_EQ(catalog.text("Menu", "Select Input"), "%NO_STRING_ERROR%");
-  EXPECT_EQ(catalog.text("Menu", "Files"), "%NO_STRING_ERROR%");
-  // A non-ASCII first byte indexes no entry.
-  EXPECT_EQ(catalog.text("Menu", "\xc3\x84pfel"), "%NO_STRING_ERROR%");
+  const std::pair<std::string_view, std::string_view> missing[] = {
+      {"NoSuchGroup", "File"},
+      {"Menu", "NoSuchKey"},
+      {"Menu", ""},
+      {"", "File"},
+      // A key that sorts past every key of its first letter, and one whose
+      // first letter no key of the group starts with.
+      {"Menu", "Exz"},
+      {"Menu", "Zebra"},
+      // Only a whole key matches, not a prefix or an extension of one.
+      {"Menu", "Select Input"},
+      {"Menu", "Files"},
+      // A non-ASCII first byte indexes no entry.
+      {"Menu", "\xc3\x84pfel"}};
+  for (const auto& [group, key] : missing)
+    EXPECT_EQ(catalog.text(group, key), kMissing) << group << " / " << key;
 }
 
 TEST(CatalogLookup, UnknownGroupThenKnownGroupStillWorks) {
-  const StringCatalog catalog;
-  EXPECT_EQ(catalog.text("Menu", "Exit"), "Exit");
-  EXPECT_EQ(catalog.text("Nowhere", "Exit"), "%NO_STRING_ERROR%");
-  EXPECT_EQ(catalog.text("Menu", "Exit"), "Exit");
-  EXPECT_EQ(catalog.text("Nowhere", "Title"), "%NO_STRING_ERROR%");
-  EXPECT_EQ(catalog.text("About", "Title"), "About...");
+  ExpectTexts({{"Menu", "Exit", "Exit"},
+               {"Nowhere", "Exit", kMissing},
+               {"Menu", "Exit", "Exit"},
+               {"Nowhere", "Title", kMissing},
+               {"About", "Title", "About..."}});
 }
 
 TEST(CatalogLookup, SameKeyInDifferentGroupsKeepsEachGroupsText) {
-  // The remembered group must not leak from one lookup into the next.
-  const StringCatalog catalog;
-  EXPECT_EQ(catalog.text("Menu", "Select Input Folder"), "Add Input Folder...");
-  EXPECT_EQ(catalog.text("Dialog", "Select Input Folder"), "Select Input Folder");
-  EXPECT_EQ(catalog.text("Menu", "Select Input Folder"), "Add Input Folder...");
-  EXPECT_EQ(catalog.text("About", "Title"), "About...");
-  EXPECT_EQ(catalog.text("Preferences", "Title"), "Preferences...");
-  EXPECT_EQ(catalog.text("Uninstall", "Title"), "Uninstall");
+  ExpectTexts({{"Menu", "Select Input Folder", "Add Input Folder..."},
+               {"Dialog", "Select Input Folder", "Select Input Folder"},
+               {"Menu", "Select Input Folder", "Add Input Folder..."},
+               {"About", "Title", "About..."},
+               {"Preferences", "Title", "Preferences..."},
+               {"Uninstall", "Title", "Uninstall"}});
 }
 
 TEST(CatalogLookup, CopyLooksUpLikeTheOriginal) {
@@ -75,20 +93,20 @@ TEST(CatalogBuild, TableIsSortedPerGroupAndKeysAreFoundWhateverTheirOrder) {
   EXPECT_EQ(catalog.text("First", "Beta"), "B");
   EXPECT_EQ(catalog.text("First", "Zeta"), "Z");
   EXPECT_EQ(catalog.text("Second", "Zeta"), "Z2nd");
-  EXPECT_EQ(catalog.text("Second", "Alpha"), "%NO_STRING_ERROR%");
-  EXPECT_EQ(catalog.text("Empty", "Alpha"), "%NO_STRING_ERROR%");
-  EXPECT_EQ(catalog.text("First", "ignored"), "%NO_STRING_ERROR%");
+  EXPECT_EQ(catalog.text("Second", "Alpha"), kMissing);
+  EXPECT_EQ(catalog.text("Empty", "Alpha"), kMissing);
+  EXPECT_EQ(catalog.text("First", "ignored"), kMissing);
 }
 
 TEST(CatalogBuild, TruncatedTableKeepsWhatWasComplete) {
   constexpr std::string_view table[] = {"_GROUP_", "G", "one", "1", "dangling"};
   StringCatalog broken(table);
   EXPECT_EQ(broken.text("G", "one"), "1");
-  EXPECT_EQ(broken.text("G", "dangling"), "%NO_STRING_ERROR%");
+  EXPECT_EQ(broken.text("G", "dangling"), kMissing);
   EXPECT_EQ(broken.totalEntries(), 1u);
   // Rebuilding brings back the compiled English table.
   EXPECT_TRUE(broken.Build());
-  EXPECT_EQ(broken.text("G", "one"), "%NO_STRING_ERROR%");
+  EXPECT_EQ(broken.text("G", "one"), kMissing);
   EXPECT_EQ(broken.text("Menu", "File"), "File");
 }
 

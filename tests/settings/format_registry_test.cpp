@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 
 #include "settings/string_catalog.h"
 
@@ -149,44 +153,53 @@ TEST(FormatRegistryInputs, FileDialogFilterGroupsPatternsByDescription) {
             "Dialog:All Files (*.*)|*.*");
 }
 
+// A keyword of a set and the value it stands for (kNone: no value).
+constexpr std::optional<int> kNone = std::nullopt;
+struct KeywordCase {
+  KeywordSet set;
+  std::string_view keyword;
+  std::optional<int> value;
+};
+void ExpectKeywordValues(std::initializer_list<KeywordCase> cases) {
+  const FormatRegistry registry;
+  for (const KeywordCase& c : cases)
+    EXPECT_EQ(registry.keywordValue(c.set, c.keyword), c.value) << c.keyword;
+}
+
 TEST(FormatRegistryKeywords, LookupIgnoresCaseAndRejectsOthers) {
-  FormatRegistry registry;
-  EXPECT_EQ(registry.keywordValue(KeywordSet::DdsLoadAs, "rgba"), 2);
-  EXPECT_EQ(registry.keywordValue(KeywordSet::RawLoadAs, "48HS"), 4);
-  EXPECT_EQ(registry.keywordValue(KeywordSet::RawLoadAs, "48hs"), 4);
-  EXPECT_EQ(registry.keywordValue(KeywordSet::RawLoadAs, "48"), 5);
-  EXPECT_EQ(registry.keywordValue(KeywordSet::FrameLoading, "Random"), 4);
-  EXPECT_EQ(registry.keywordValue(KeywordSet::ToneMapping, "drr"), 3);
-  EXPECT_EQ(registry.keywordValue(KeywordSet::Position, "bottomcenter"), 7);
-  EXPECT_EQ(registry.keywordValue(KeywordSet::ResizeAlgorithm, "Lanczos"), 5);
-  EXPECT_EQ(registry.keywordValue(KeywordSet::FileTimestamp, "custom"), 2);
-  EXPECT_EQ(registry.keywordValue(KeywordSet::SizeMode, "fixed"), 0);
-  EXPECT_EQ(registry.keywordValue(KeywordSet::FontEffect, "STRIKETHROUGHT"), 2);
-  EXPECT_EQ(registry.keywordValue(KeywordSet::FontEffect, "strikethrought"), 2);
-  EXPECT_EQ(registry.keywordValue(KeywordSet::FontEffect, "STRIKETHROUGH"), std::nullopt);
-  EXPECT_EQ(registry.keywordValue(KeywordSet::FontEffect, "STRIKEOUT"), std::nullopt);
-  EXPECT_EQ(registry.keywordValue(KeywordSet::PcdDecoder, "builtin"), 0);
-  EXPECT_EQ(registry.keywordValue(KeywordSet::PcdDecoder, "External"), 1);
-  EXPECT_EQ(registry.keywordValue(KeywordSet::PcdDecoder, "built-in"), std::nullopt);
-  EXPECT_EQ(registry.keywordValue(KeywordSet::PcdHighlights, "RollOff"), 0);
-  EXPECT_EQ(registry.keywordValue(KeywordSet::PcdHighlights, "keep"), 1);
-  EXPECT_EQ(registry.keywordValue(KeywordSet::PcdHighlights, "roll-off"), std::nullopt);
-  // Keywords belong to their own set only.
-  EXPECT_EQ(registry.keywordValue(KeywordSet::JpgChroma, "RLE"), std::nullopt);
-  EXPECT_EQ(registry.keywordValue(KeywordSet::Boundary, ""), std::nullopt);
-  EXPECT_EQ(registry.keywordValue(KeywordSet::Boundary, " FRAME"), std::nullopt);
+  ExpectKeywordValues({{KeywordSet::DdsLoadAs, "rgba", 2},
+                       {KeywordSet::RawLoadAs, "48HS", 4},
+                       {KeywordSet::RawLoadAs, "48hs", 4},
+                       {KeywordSet::RawLoadAs, "48", 5},
+                       {KeywordSet::FrameLoading, "Random", 4},
+                       {KeywordSet::ToneMapping, "drr", 3},
+                       {KeywordSet::Position, "bottomcenter", 7},
+                       {KeywordSet::ResizeAlgorithm, "Lanczos", 5},
+                       {KeywordSet::FileTimestamp, "custom", 2},
+                       {KeywordSet::SizeMode, "fixed", 0},
+                       {KeywordSet::FontEffect, "STRIKETHROUGHT", 2},
+                       {KeywordSet::FontEffect, "strikethrought", 2},
+                       {KeywordSet::FontEffect, "STRIKETHROUGH", kNone},
+                       {KeywordSet::FontEffect, "STRIKEOUT", kNone},
+                       {KeywordSet::PcdDecoder, "builtin", 0},
+                       {KeywordSet::PcdDecoder, "External", 1},
+                       {KeywordSet::PcdDecoder, "built-in", kNone},
+                       {KeywordSet::PcdHighlights, "RollOff", 0},
+                       {KeywordSet::PcdHighlights, "keep", 1},
+                       {KeywordSet::PcdHighlights, "roll-off", kNone},
+                       // Keywords belong to their own set only.
+                       {KeywordSet::JpgChroma, "RLE", kNone},
+                       {KeywordSet::Boundary, "", kNone},
+                       {KeywordSet::Boundary, " FRAME", kNone}});
 }
 
 TEST(FormatRegistryKeywords, CompressionIsOneListWhoseNumbersOverlap) {
-  FormatRegistry registry;
-  EXPECT_EQ(registry.keywordValue(KeywordSet::Compression, "none"), 0);
-  EXPECT_EQ(registry.keywordValue(KeywordSet::Compression, "RLE"), 1);
-  EXPECT_EQ(registry.keywordValue(KeywordSet::Compression, "ZIP"), 1);
-  EXPECT_EQ(registry.keywordValue(KeywordSet::Compression, "b44"), 4);
-  EXPECT_EQ(registry.keywordValue(KeywordSet::Compression, "ZLIB9"), 3);
-  EXPECT_EQ(registry.keywordValue(KeywordSet::Compression, "AdobeDeflate"), 5);
-  EXPECT_EQ(registry.keywordValue(KeywordSet::Compression, "LOGLUV"), 8);
-  EXPECT_EQ(registry.keywordValue(KeywordSet::Compression, "ZLIB"), std::nullopt);
+  const FormatRegistry registry;
+  const std::pair<std::string_view, std::optional<int>> compressions[] = {
+      {"none", 0},  {"RLE", 1},          {"ZIP", 1},    {"b44", 4},
+      {"ZLIB9", 3}, {"AdobeDeflate", 5}, {"LOGLUV", 8}, {"ZLIB", kNone}};
+  for (const auto& [keyword, value] : compressions)
+    EXPECT_EQ(registry.keywordValue(KeywordSet::Compression, keyword), value) << keyword;
 }
 
 TEST(FormatRegistryKeywords, ReverseLookupAnswersWithinTheSettingsSubset) {
