@@ -67,6 +67,26 @@ TEST(OutputFaults, OutputFolderRemovedDuringTheRunFailsTheRestWithoutRecreatingI
   EXPECT_EQ(FolderNames(scratch.tmp()), Names{});
 }
 
+// The decoder of the first file moves the output folder away and puts a
+// link to another folder in its place: the run keeps writing into the
+// folder it opened, never through the link.
+TEST(OutputFaults, OutputFolderSwappedForALinkDuringTheRunIsNotWrittenThrough) {
+  FaultScratch scratch;
+  CopySamples(kThreeSamples, scratch.in());
+  const std::string moved = scratch.path() + "/moved", elsewhere = scratch.path() + "/elsewhere";
+  fs::create_directory(elsewhere);
+  const std::string standIn = scratch.path() + "/swap-output.sh";
+  WriteScript(standIn, "if [ ! -L '" + scratch.out() + "' ]; then mv '" + scratch.out() + "' '" +
+                           moved + "' && ln -s '" + elsewhere + "' '" + scratch.out() +
+                           "'; fi\nexec convert \"$@\"\n");
+  const FaultRun run = RunLumafoldUnder(
+      {kExternalDecoder, "-i", scratch.in() + "/", "-o", scratch.out() + "/", "-c", "jpg", "-q"},
+      WithConverter(scratch, standIn));
+  EXPECT_EQ(run.status, 0) << Dump(run);
+  EXPECT_EQ(FolderNames(moved).size(), 3u) << Dump(run);
+  EXPECT_EQ(FolderNames(elsewhere), Names{});
+}
+
 // A file-size limit makes every write beyond it fail (EFBIG) as a full disk
 // does. The Base image is 1,179,702 bytes as BMP, so the decoder's
 // intermediate file never fits; the JPEG output (about 260 KB) fits under
