@@ -2,13 +2,18 @@
 // thumbnails loaded and the first one selected for the preview:
 //   ui_screenshot OUTPUT.png FILE...
 // Run it under a display (xvfb-run) so the picture is what a desktop shows.
+// LUMAFOLD_SHOT_SIZE=WxH starts it at that saved size instead of 720x480,
+// and LUMAFOLD_SHOT_SCREEN=1 takes the whole screen, to show where the
+// window was fitted.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QPixmap>
+#include <QScreen>
 #include <QTimer>
 #include <QTreeWidget>
 #include <cstdio>
+#include <cstdlib>
 
 #include "engine/app_context.h"
 #include "ui/input_list.h"
@@ -26,6 +31,14 @@ int main(int argc, char** argv) {
   context->settings.output.format = "jpg";
   context->settings.window.width = 720;
   context->settings.window.height = 480;
+  if (const char* size = std::getenv("LUMAFOLD_SHOT_SIZE")) {
+    int width = 0, height = 0;
+    if (std::sscanf(size, "%dx%d", &width, &height) == 2) {
+      context->settings.window.width = width;
+      context->settings.window.height = height;
+    }
+  }
+  const bool wholeScreen = std::getenv("LUMAFOLD_SHOT_SCREEN") != nullptr;
   lumafold::ui::MainWindow window(*context);
   window.open();
   for (int i = 2; i < argc; ++i) window.inputList().addFile(argv[i]);
@@ -47,7 +60,9 @@ int main(int argc, char** argv) {
     poll.stop();
     // One more pass of the event loop so the icons are painted.
     QTimer::singleShot(300, [&] {
-      status = window.grab().save(argv[1]) ? 0 : 1;
+      const QPixmap shot =
+          wholeScreen ? QGuiApplication::primaryScreen()->grabWindow(0) : window.grab();
+      status = shot.save(argv[1]) ? 0 : 1;
       application.quit();
     });
   });
