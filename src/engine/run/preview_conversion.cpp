@@ -100,6 +100,12 @@ RgbPicture PreviewConversion(const RgbPicture& picture, const std::string& input
   // The order of ConvertFile.
   image = RotateImage(std::move(image), context);
   image = ResizeImage(std::move(image), context);
+  if (!image) return {};
+  // A watermark's %width% and %height% name the written size, not this one.
+  file.workingWidth = static_cast<std::int32_t>(
+      std::lround(FreeImage_GetWidth(image.get()) / scale));
+  file.workingHeight = static_cast<std::int32_t>(
+      std::lround(FreeImage_GetHeight(image.get()) / scale));
   image = FlipImage(std::move(image), context);
   image = AdjustColours(std::move(image), context);
   image = ApplyGreyscale(std::move(image), context);
