@@ -1,6 +1,7 @@
 #include "ui/after_preview.h"
 
 #include <QEvent>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QMetaObject>
 #include <QPixmap>
@@ -92,21 +93,22 @@ AfterPreview::~AfterPreview() {
 
 QRect AfterPreview::place(const QRect& area) {
   // The original keeps its natural height (3:2 at the column's width and
-  // its facts); this picture gets what is left, at most a square so that a
-  // quarter turn shows upright too.
-  const int lineHeight = originalFacts_ ? originalFacts_->fontMetrics().height() : 16;
-  const int factsHeight = 3 * lineHeight + 8;
-  const int beforeHeight = area.width() * 2 / 3 + factsHeight;
+  // its facts, as ListPictures lays them out); this picture goes right under
+  // them in what is left, at most a square so that a quarter turn shows
+  // upright too.
+  const QFontMetrics metrics = originalFacts_ ? originalFacts_->fontMetrics() : label_->fontMetrics();
+  const int lines = metrics.horizontalAdvance("Base/16 to 16Base") > area.width() ? 3 : 2;
+  const int beforeHeight = area.width() * 2 / 3 + 4 + lines * metrics.height() + 2 + 6;
   const int room = std::min(area.width(), area.height() - beforeHeight);
   roomy_ = room >= kSmallestSide;
   if (!roomy_) {
     showOrHide();
     return area;
   }
-  label_->setGeometry(area.x(), area.y() + area.height() - room, area.width(), room);
+  label_->setGeometry(area.x(), area.y() + beforeHeight, area.width(), room);
   fit();
   showOrHide();
-  return QRect(area.x(), area.y(), area.width(), area.height() - room);
+  return QRect(area.x(), area.y(), area.width(), beforeHeight);
 }
 
 void AfterPreview::settingsChanged() { request(); }
