@@ -30,6 +30,7 @@
 
 #include "settings/product.h"
 #include "settings/profile_file.h"
+#include "ui/after_preview.h"
 #include "ui/builtin_images.h"
 #include "ui/commands.h"
 #include "ui/contact_sheet_run.h"
@@ -267,6 +268,7 @@ void MainWindow::buildControls() {
   list_->viewport()->installEventFilter(this);
   pictures_ = new ListPictures(list_, container_, pictureDecoder_);
   pictures_->setEnabled(context_.settings.interface.showThumbnails != 0);
+  afterPreview_ = new AfterPreview(context_, *pictures_, container_);
   connect(list_, &QWidget::customContextMenuRequested, this, &MainWindow::showListPopup);
 
   folderLabel_ = new QLabel(text("General", "Output Folder"), container_);
@@ -332,7 +334,10 @@ void MainWindow::placeControls() {
   placePreview();
 }
 
-void MainWindow::placePreview() { pictures_->placePreview(ToQRect(layout_.preview)); }
+void MainWindow::placePreview() {
+  // The original on top; the after-picture takes the room under its facts.
+  pictures_->placePreview(afterPreview_->place(ToQRect(layout_.preview)));
+}
 
 void MainWindow::applyButtonImages() {
   if (!convertButton_) return;
@@ -487,6 +492,7 @@ void MainWindow::outputFormatChosen(int index) {
   const auto& order = context_.formats.outputOrder();
   if (value >= 0 && value < static_cast<int>(order.size()))
     context_.settings.output.format = order[static_cast<std::size_t>(value)];
+  if (afterPreview_) afterPreview_->settingsChanged();
 }
 
 void MainWindow::setStatusText(const QString& text) {
@@ -569,6 +575,7 @@ void MainWindow::settingsChanged() {
   pictures_->setEnabled(context_.settings.interface.showThumbnails != 0);
   FillOutputFormatBox(formatBox_, context_, images_, true);
   refreshOutputFolderBox();
+  afterPreview_->settingsChanged();
 }
 
 void MainWindow::postSizeEvent() {

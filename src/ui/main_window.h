@@ -28,6 +28,7 @@ class QTreeWidget;
 
 namespace lumafold::ui {
 
+class AfterPreview;
 class ContactSheetRun;
 class InputList;
 class ListPictures;
@@ -63,6 +64,7 @@ class MainWindow : public QMainWindow {
   // (tests count its calls).
   void setPictureDecoder(PictureDecoder decoder) { pictureDecoder_ = std::move(decoder); }
   ListPictures* pictures() const { return pictures_; }
+  AfterPreview* afterPreview() const { return afterPreview_; }
 
   // A catalog text as a QString.
   QString text(std::string_view group, std::string_view key) const;
@@ -159,6 +161,7 @@ class MainWindow : public QMainWindow {
   std::unique_ptr<ContactSheetRun> contactSheets_;
   PictureDecoder pictureDecoder_ = PhotoCdPictureDecoder();
   ListPictures* pictures_ = nullptr;
+  AfterPreview* afterPreview_ = nullptr;
 
   QWidget* client_ = nullptr;
   QToolBar* toolBar_ = nullptr;

@@ -13,6 +13,7 @@
 #include <mutex>
 #include <set>
 
+#include "ui/after_preview.h"
 #include "ui/input_list.h"
 #include "ui/picture_loader.h"
 #include "ui_test_support.h"
@@ -282,6 +283,50 @@ TEST_F(ListPicturesTest, PicturesInsideADiscImageShowAsTheirExtractedFiles) {
   ASSERT_TRUE(Eventually([&] { return facts->text() == "?"; }));
   EXPECT_TRUE(facts->toolTip().contains("disc image")) << facts->toolTip().toStdString();
   EXPECT_EQ(*decoder_.onInterfaceThread, 0);
+}
+
+// Under the original, the picture as the settings would write it: worked
+// out off the interface thread and again when the preferences change.
+TEST_F(ListPicturesTest, AfterPictureFollowsTheSettingsOffTheInterfaceThread) {
+  OpenWith(PhotoCdPictureDecoder());
+  window_->inputList().addFile(SamplesFolder() + "kodim19.pcd");
+  window_->inputListView()->setCurrentItem(window_->inputListView()->topLevelItem(0));
+  AfterPreview& after = *window_->afterPreview();
+  QLabel* label = after.pictureLabel();
+  ASSERT_TRUE(Eventually([&] { return after.shownCount() > 0 && label->isVisible(); }));
+  const QImage plain = after.picture();
+  EXPECT_TRUE(HasDetail(plain));
+  ASSERT_NE(after.lastWorkerThread(), nullptr);
+  EXPECT_NE(after.lastWorkerThread(), QCoreApplication::instance()->thread());
+  // Inside the preview's box, under the original's facts.
+  const QLabel* facts = window_->pictures()->previewFacts();
+  EXPECT_GE(label->y(), facts->geometry().bottom());
+  const Rect& box = window_->currentLayout().preview;
+  EXPECT_TRUE(QRect(box.x, box.y, box.width, box.height).contains(label->geometry()));
+
+  const auto changed = [&](const std::function<void(ConversionSettings&)>& change) {
+    const int shown = after.shownCount();
+    change(context_->settings);
+    window_->settingsChanged();
+    EXPECT_TRUE(Eventually([&] { return after.shownCount() > shown; }));
+    return after.picture();
+  };
+  const QImage grey = changed([](auto& s) { s.adjustment.doImageGreyscale = 1; });
+  EXPECT_EQ(grey.size(), plain.size());
+  int coloured = 0;
+  for (int y = 0; y < grey.height(); y += 2)
+    for (int x = 0; x < grey.width(); x += 2) {
+      const QRgb p = grey.pixel(x, y);
+      coloured += qRed(p) != qGreen(p) || qGreen(p) != qBlue(p);
+    }
+  EXPECT_EQ(coloured, 0);
+  EXPECT_TRUE(HasDetail(grey));
+  const QImage turned = changed([](auto& s) {
+    s.transform.doImageRotation = 1;
+    s.transform.imageRotation = 90;
+  });
+  EXPECT_EQ(turned.size(), plain.size().transposed());
+  EXPECT_NE(after.lastWorkerThread(), QCoreApplication::instance()->thread());
 }
 
 }  // namespace

@@ -105,6 +105,9 @@ struct ConversionJob {
   // Loaded once before a text-watermark run by the front end's font check
   // and released after it.
   std::shared_ptr<WatermarkFont> watermarkFont;
+  // The watermark's layer is drawn at this scale: below 1 for the window's
+  // preview, whose small picture stands for the full output.
+  double layerScale = 1.0;
 
   Clock clock;             // empty: std::time
   TraceSink trace;         // empty: standard output

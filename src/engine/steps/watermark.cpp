@@ -457,6 +457,15 @@ ImageHandle DrawWatermark(ImageHandle image, const StepContext& context) {
 
   ImageHandle layer = BuildLayer(context);
   if (!layer) return image;
+  if (context.job.layerScale > 0.0 && context.job.layerScale != 1.0) {
+    const auto scaledWidth = static_cast<int>(
+        std::lround(FreeImage_GetWidth(layer.get()) * context.job.layerScale));
+    const auto scaledHeight = static_cast<int>(
+        std::lround(FreeImage_GetHeight(layer.get()) * context.job.layerScale));
+    if (scaledWidth < 1 || scaledHeight < 1) return image;
+    layer = ReplaceIfMade(std::move(layer), FreeImage_Rescale(layer.get(), scaledWidth,
+                                                              scaledHeight, FILTER_BILINEAR));
+  }
   const Placement placement = PlacementFor(watermark);
   if (placement.rotation >= 1 && placement.rotation <= 359) {
     FIBITMAP* rotated = FreeImage_Rotate(layer.get(), placement.rotation, nullptr);
