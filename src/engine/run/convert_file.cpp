@@ -29,11 +29,22 @@ ImageHandle LimitIconSize(ImageHandle image, const StepContext& context) {
 
 }  // namespace
 
+ImageHandle ApplyPictureSteps(ImageHandle image, const StepContext& context) {
+  image = FlipImage(std::move(image), context);
+  image = AdjustColours(std::move(image), context);
+  image = ApplyGreyscale(std::move(image), context);
+  image = ApplyThreshold(std::move(image), context);
+  image = DrawFrame(std::move(image), context);
+  return DrawWatermark(std::move(image), context);
+}
+
 bool ConvertFile(const StepContext& context) {
   FileConversion& file = context.file;
   file.outputPath.clear();
+  file.writePath.clear();
   file.temporaryOutputPath.clear();
   file.failureReason.clear();
+  file.converterComplaint.clear();
   file.heldPath.clear();
   file.decodeNote.clear();
   file.keepExistingOutput = false;
@@ -106,12 +117,7 @@ bool ConvertFile(const StepContext& context) {
   MeasureWorkingSize(image, file);
 
   // Steps 10-13: flips, colour, greyscale, threshold, frame, watermark.
-  image = FlipImage(std::move(image), context);
-  image = AdjustColours(std::move(image), context);
-  image = ApplyGreyscale(std::move(image), context);
-  image = ApplyThreshold(std::move(image), context);
-  image = DrawFrame(std::move(image), context);
-  image = DrawWatermark(std::move(image), context);
+  image = ApplyPictureSteps(std::move(image), context);
 
   // Step 14: the bit depth of the output format.
   image = ConvertDepth(std::move(image), context);

@@ -11,4 +11,9 @@ namespace lumafold {
 // once, each with its own FileConversion.
 bool ConvertFile(const StepContext& context);
 
+// The steps after the working size is known, in their order: flips,
+// colour, greyscale, threshold, frame and watermark (shared with the
+// window's preview of a conversion).
+ImageHandle ApplyPictureSteps(ImageHandle image, const StepContext& context);
+
 }  // namespace lumafold

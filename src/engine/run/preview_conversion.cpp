@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "engine/image.h"
+#include "engine/run/convert_file.h"
 #include "engine/steps/pipeline_steps.h"
 #include "engine/writers/write_output.h"
 
@@ -106,12 +107,7 @@ RgbPicture PreviewConversion(const RgbPicture& picture, const std::string& input
       std::lround(FreeImage_GetWidth(image.get()) / scale));
   file.workingHeight = static_cast<std::int32_t>(
       std::lround(FreeImage_GetHeight(image.get()) / scale));
-  image = FlipImage(std::move(image), context);
-  image = AdjustColours(std::move(image), context);
-  image = ApplyGreyscale(std::move(image), context);
-  image = ApplyThreshold(std::move(image), context);
-  image = DrawFrame(std::move(image), context);
-  image = DrawWatermark(std::move(image), context);
+  image = ApplyPictureSteps(std::move(image), context);
   if (!image) return {};
   // Depths above 24 bits look the same on screen; fewer bits (a palette,
   // grey, black and white) are what the file will hold, so they are shown.
