@@ -6,19 +6,16 @@
 // and LUMAFOLD_SHOT_SCREEN=1 takes the whole screen, to show where the
 // window was fitted.
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QPixmap>
 #include <QScreen>
-#include <QTimer>
-#include <QTreeWidget>
 #include <cstdio>
 #include <cstdlib>
 
 #include "engine/app_context.h"
-#include "ui/input_list.h"
 #include "ui/list_pictures.h"
 #include "ui/main_window.h"
+#include "window_shot.h"
 
 int main(int argc, char** argv) {
   if (argc < 3) {
@@ -40,33 +37,9 @@ int main(int argc, char** argv) {
   }
   const bool wholeScreen = std::getenv("LUMAFOLD_SHOT_SCREEN") != nullptr;
   lumafold::ui::MainWindow window(*context);
-  window.open();
-  for (int i = 2; i < argc; ++i) window.inputList().addFile(argv[i]);
-  QTreeWidget* list = window.inputListView();
-  list->setCurrentItem(list->topLevelItem(0));
-  window.setStatusText(window.text("General", "Ready"));
-  // Waits until every row in view has its picture and the preview is up.
-  int status = 1;
-  QElapsedTimer waited;
-  waited.start();
-  QTimer poll;
-  QObject::connect(&poll, &QTimer::timeout, [&] {
-    lumafold::ui::PictureLoader& loader = window.pictures()->loader();
-    bool ready = window.pictures()->previewFacts()->isVisible();
-    for (int i = 0; i < list->topLevelItemCount() && ready; ++i)
-      ready = loader.state(list->topLevelItem(i)->text(0)) !=
-              lumafold::ui::PictureLoader::State::Unknown;
-    if (!ready && waited.elapsed() < 20000) return;
-    poll.stop();
-    // One more pass of the event loop so the icons are painted.
-    QTimer::singleShot(300, [&] {
-      const QPixmap shot =
-          wholeScreen ? QGuiApplication::primaryScreen()->grabWindow(0) : window.grab();
-      status = shot.save(argv[1]) ? 0 : 1;
-      application.quit();
-    });
-  });
-  poll.start(100);
-  application.exec();
-  return status;
+  return lumafold::ui::ShootWhenReady(
+      application, window, std::vector<std::string>(argv + 2, argv + argc), argv[1],
+      [&] { return window.pictures()->previewFacts()->isVisible(); },
+      [&] { return wholeScreen ? QGuiApplication::primaryScreen()->grabWindow(0) : window.grab(); },
+      false);
 }

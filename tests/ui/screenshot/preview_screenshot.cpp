@@ -4,17 +4,13 @@
 //   ui_preview_screenshot OUTPUT.png FILE...
 // Run it under a display (xvfb-run) so the picture is what a desktop shows.
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QLabel>
-#include <QTimer>
-#include <QTreeWidget>
 #include <cstdio>
 
 #include "engine/app_context.h"
 #include "ui/after_preview.h"
-#include "ui/input_list.h"
-#include "ui/list_pictures.h"
 #include "ui/main_window.h"
+#include "window_shot.h"
 
 int main(int argc, char** argv) {
   if (argc < 3) {
@@ -46,29 +42,8 @@ int main(int argc, char** argv) {
   watermark.textPosition = 8;
   watermark.textXOffset = watermark.textYOffset = 16;
   lumafold::ui::MainWindow window(*context);
-  window.open();
-  for (int i = 2; i < argc; ++i) window.inputList().addFile(argv[i]);
-  QTreeWidget* list = window.inputListView();
-  list->setCurrentItem(list->topLevelItem(0));
-  window.setStatusText(window.text("General", "Ready"));
-  int status = 1;
-  QElapsedTimer waited;
-  waited.start();
-  QTimer poll;
-  QObject::connect(&poll, &QTimer::timeout, [&] {
-    lumafold::ui::PictureLoader& loader = window.pictures()->loader();
-    bool ready = window.afterPreview()->pictureLabel()->isVisible();
-    for (int i = 0; i < list->topLevelItemCount() && ready; ++i)
-      ready = loader.state(list->topLevelItem(i)->text(0)) !=
-              lumafold::ui::PictureLoader::State::Unknown;
-    if (!ready && waited.elapsed() < 20000) return;
-    poll.stop();
-    QTimer::singleShot(300, [&] {
-      status = ready && window.grab().save(argv[1]) ? 0 : 1;
-      application.quit();
-    });
-  });
-  poll.start(100);
-  application.exec();
-  return status;
+  return lumafold::ui::ShootWhenReady(
+      application, window, std::vector<std::string>(argv + 2, argv + argc), argv[1],
+      [&] { return window.afterPreview()->pictureLabel()->isVisible(); },
+      [&] { return window.grab(); }, true);
 }
