@@ -13,7 +13,11 @@
 // hits: after a pattern that is no code, or a row that does not end at a
 // sync, decoding goes on at the next sync with a plausible row header.
 #include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <cstring>
+#include <system_error>
+#include <thread>
 
 #include "photocd/internal.h"
 
@@ -60,6 +64,36 @@ class BitReader {
   std::size_t position_ = 0;
 };
 
+// Most codes are two to four bits long, so one look-up of the next 11 bits
+// gives several; reading a code costs a dependent load, and this way one
+// load serves several pixels.
+constexpr int kRunBits = 11;
+constexpr int kRunCodes = static_cast<int>(sizeof(CodeRun::differences));
+
+// Fills `table.runs` from `table.lookup`: for every pattern of runBits bits,
+// the codes that lie wholly inside it.
+void BuildRuns(HuffmanTable& table) {
+  const int runBits = std::min(table.bits, kRunBits);
+  const std::size_t mask = (std::size_t{1} << runBits) - 1;
+  table.runBits = runBits;
+  table.runs.assign(std::size_t{1} << runBits, CodeRun{});
+  for (std::size_t pattern = 0; pattern <= mask; ++pattern) {
+    CodeRun& run = table.runs[pattern];
+    int used = 0;
+    while (run.count < kRunCodes && used < runBits) {
+      // The bits after `used`, then zeros: a code no longer than the bits
+      // left is really there, a longer one may not be.
+      const std::size_t index = ((pattern << used) & mask) << (table.bits - runBits);
+      const int entry = table.lookup[index];
+      const int length = entry & 31;
+      if (length == 0 || length > runBits - used) break;
+      run.differences[run.count++] = static_cast<std::int8_t>(entry >> 5);
+      used += length;
+    }
+    run.length = static_cast<std::uint8_t>(used);
+  }
+}
+
 bool ParseTable(std::span<const std::uint8_t> bytes, std::size_t& offset, HuffmanTable& table,
                 int& entries, std::string& error) {
   if (offset >= bytes.size()) {
@@ -102,30 +136,53 @@ bool ParseTable(std::span<const std::uint8_t> bytes, std::size_t& offset, Huffma
     }
   }
   offset += 1 + 4 * static_cast<std::size_t>(entries);
+  BuildRuns(table);
   return true;
 }
 
-// Adds one row of differences to `row`. False when a bit pattern is no code.
-bool DecodeRow(BitReader& reader, const HuffmanTable& table, std::uint8_t* row, int count) {
+// Adds one row of differences to `row`; `differences` has room for `count`
+// + 8 values. False when a bit pattern is no code: the pixels before it
+// then have their differences, and the reader is no further than the start
+// of the 57 bits it was reading.
+bool DecodeRow(BitReader& reader, const HuffmanTable& table, std::uint8_t* row, int count,
+               std::int8_t* differences) {
   const int bits = table.bits;
+  const int runBits = table.runBits;
   const std::int16_t* lookup = table.lookup.data();
+  const CodeRun* runs = table.runs.data();
   const int budget = 57 - bits;
   int x = 0;
+  bool whole = true;
   while (x < count) {
     const std::uint64_t window = reader.Window();
     int used = 0;
     while (x < count && used <= budget) {
-      const int entry = lookup[(window << used) >> (64 - bits)];
+      const std::uint64_t ahead = window << used;
+      const CodeRun& run = runs[ahead >> (64 - runBits)];
+      if (run.count != 0 && x + run.count <= count) {
+        std::memcpy(differences + x, &run, sizeof run);
+        x += run.count;
+        used += run.length;
+        continue;
+      }
+      const int entry = lookup[ahead >> (64 - bits)];
       const int length = entry & 31;
-      if (length == 0) return false;
+      if (length == 0) {
+        whole = false;
+        break;
+      }
       used += length;
-      const int value = row[x] + (entry >> 5);
-      row[x] = static_cast<std::uint8_t>(value < 0 ? 0 : (value > 255 ? 255 : value));
-      ++x;
+      differences[x++] = static_cast<std::int8_t>(entry >> 5);
     }
+    if (!whole) break;
     reader.Skip(static_cast<std::size_t>(used));
   }
-  return true;
+  // Added once the codes are read, so that reading them waits on no pixel.
+  for (int i = 0; i < x; ++i) {
+    const int value = row[i] + differences[i];
+    row[i] = static_cast<std::uint8_t>(value < 0 ? 0 : (value > 255 ? 255 : value));
+  }
+  return whole;
 }
 
 }  // namespace
@@ -198,34 +255,57 @@ bool FindNextSync(BitReader& reader, int height) {
 
 }  // namespace
 
-ResidualStream ApplyResiduals(std::span<const std::uint8_t> data,
-                              const std::vector<HuffmanTable>& tables, YccPlanes& planes) {
-  ResidualStream result;
+namespace {
+
+// Where a row comes in the order real scans write them: the luma rows, the
+// end mark (row `height`), then the chroma rows, chroma1 and chroma2 of each
+// side by side.
+int OrderOf(int plane, int row, int height) {
+  return plane == 0 ? row : height + 1 + row + (plane - 2);
+}
+
+// The rows whose order lies in [first, end) decoded from the reader's
+// position on, into `planes` and the row states of `stream`.
+struct Stretch {
+  int first = 0;
+  int end = 0;
+  std::size_t stopAt = SIZE_MAX;  // a row header at or past here ends the stretch
+  bool endSeen = false;
+  bool stopped = false;  // ended at stopAt
+  bool outside = false;  // ended at a row outside [first, end)
+  bool ranOut = false;
+  std::size_t endMarkByte = SIZE_MAX;
+  std::string problem;
+};
+
+void DecodeStretch(BitReader& reader, const std::vector<HuffmanTable>& tables, YccPlanes& planes,
+                   ResidualStream& result, Stretch& stretch) {
   const int width = planes.width;
   const int height = planes.height;
   const int half = width / 2;
-  result.luma.assign(static_cast<std::size_t>(height), RowState::Missing);
-  result.chroma.assign(static_cast<std::size_t>(height), RowState::Missing);  // [plane-2][row/2]
-  bool endSeen = false;
   // Only a level with chroma tables (16Base) has chroma rows: in 4Base a
   // chroma header is damage, and its row would overwrite Base's chroma.
   const bool withChroma = tables.size() > 1;
-  BitReader reader(data);
-  auto note = [&result](const char* problem) {
-    if (result.problem.empty()) result.problem = problem;
+  std::vector<std::int8_t> differences(static_cast<std::size_t>(width) + sizeof(CodeRun));
+  auto note = [&stretch](const char* problem) {
+    if (stretch.problem.empty()) stretch.problem = problem;
   };
   // Rows after a damaged stretch are found again at their sync.
   auto resynchronise = [&]() {
     if (FindNextSync(reader, height)) return true;
-    result.ranOut = true;
+    stretch.ranOut = true;
     return false;
   };
 
   for (;;) {
+    if (reader.position() >= stretch.stopAt) {
+      stretch.stopped = true;
+      break;
+    }
     if (reader.NearEnd()) {
-      if (!endSeen) {
+      if (!stretch.endSeen) {
         note("the file ends inside the coded data");
-        result.ranOut = true;
+        stretch.ranOut = true;
       }
       break;
     }
@@ -233,7 +313,7 @@ ResidualStream ApplyResiduals(std::span<const std::uint8_t> data,
     const RowHeader header = HeaderAt(reader);
     const int plane = header.plane;
     const int row = header.row;
-    if (endSeen) {
+    if (stretch.endSeen) {
       // Chroma rows may follow the end mark; anything else ends the level.
       if (!header.sync || (plane != 2 && plane != 3) || row >= height) break;
     } else if (!header.sync) {
@@ -243,21 +323,32 @@ ResidualStream ApplyResiduals(std::span<const std::uint8_t> data,
       continue;
     }
     if (row == height) {
-      if (!endSeen) result.endMarkByte = rowStart / 8;
-      endSeen = true;
+      if (!stretch.endSeen) stretch.endMarkByte = rowStart / 8;
+      stretch.endSeen = true;
       reader.Skip(kSyncBits + kHeaderBits);
       continue;
+    }
+    const bool lumaRow = plane == 0 && row < height;
+    const bool chromaRow = (plane == 2 || plane == 3) && withChroma && row < height && row % 2 == 0;
+    if (lumaRow || chromaRow) {
+      // Whether such a row was decoded before is known only to the stretch
+      // that holds it.
+      const int order = OrderOf(plane, row, height);
+      if (order < stretch.first || order >= stretch.end) {
+        stretch.outside = true;
+        break;
+      }
     }
     RowState* state = nullptr;
     const HuffmanTable* table = nullptr;
     std::uint8_t* target = nullptr;
     int count = 0;
-    if (plane == 0 && row < height && result.luma[row] == RowState::Missing) {
+    if (lumaRow && result.luma[row] == RowState::Missing) {
       state = &result.luma[row];
       table = &tables[0];
       target = &planes.luma[static_cast<std::size_t>(row) * width];
       count = width;
-    } else if ((plane == 2 || plane == 3) && withChroma && row < height && row % 2 == 0) {
+    } else if (chromaRow) {
       const std::size_t index = static_cast<std::size_t>(plane - 2) * (height / 2) + row / 2;
       if (result.chroma[index] == RowState::Missing) {
         state = &result.chroma[index];
@@ -277,29 +368,42 @@ ResidualStream ApplyResiduals(std::span<const std::uint8_t> data,
     // Marked damaged until it is shown to end at the next sync: its pixels
     // may then hold part of a row's differences and are rebuilt.
     *state = RowState::Damaged;
-    if (!DecodeRow(reader, *table, target, count)) {
+    if (!DecodeRow(reader, *table, target, count, differences.data())) {
       note("a bit pattern in the coded data is no code of the table");
       if (!resynchronise()) break;
       continue;
     }
     if (reader.PastEnd()) {
       note("the file ends inside the coded data");
-      result.ranOut = true;
+      stretch.ranOut = true;
       break;
     }
     // A row that ends where the data does is whole, and so is the last of
     // the chroma rows behind the end mark, which nothing need follow; the
     // loop then stops.
-    if (!endSeen && !reader.NearEnd() && !HeaderAt(reader).sync) {
+    if (!stretch.endSeen && !reader.NearEnd() && !HeaderAt(reader).sync) {
       note("a row does not end where the next row sync should be");
       if (!resynchronise()) break;
       continue;
     }
     *state = RowState::Sound;
   }
+}
 
-  result.endByte = std::min(reader.position() / 8, data.size());
-  if (!endSeen) result.endMarkByte = result.endByte;
+void PrepareStates(const YccPlanes& planes, ResidualStream& result) {
+  result.luma.assign(static_cast<std::size_t>(planes.height), RowState::Missing);
+  // [plane-2][row/2]
+  result.chroma.assign(static_cast<std::size_t>(planes.height), RowState::Missing);
+}
+
+// Fills in what the row states and the last stretch say about the stream.
+void Summarise(const Stretch& last, std::size_t endByte, std::size_t endMarkByte,
+               std::string problem, bool withChroma, int height, ResidualStream& result) {
+  result.problem = std::move(problem);
+  result.ranOut = last.ranOut;
+  result.endByte = endByte;
+  const bool endSeen = last.endSeen;
+  result.endMarkByte = endSeen ? endMarkByte : endByte;
   const auto sound = [](const std::vector<RowState>& rows) {
     return static_cast<int>(std::count(rows.begin(), rows.end(), RowState::Sound));
   };
@@ -314,12 +418,84 @@ ResidualStream ApplyResiduals(std::span<const std::uint8_t> data,
   // A level with chroma tables that ends before its end mark may have lost
   // chroma rows too.
   result.chromaInStream = chromaRows != 0 || (!endSeen && withChroma);
+  auto note = [&result](const char* problem) {
+    if (result.problem.empty()) result.problem = problem;
+  };
   if (!result.lumaComplete) note("luma rows are missing");
   if (result.lumaComplete && chromaRows != 0 && !result.chromaApplied) note("chroma rows are missing");
   // Without chroma rows only the end mark shows that none were cut off.
   result.complete = result.lumaComplete && (result.chromaApplied || (chromaRows == 0 && endSeen));
   if (result.complete) result.problem.clear();
+}
+
+}  // namespace
+
+ResidualStream ApplyResiduals(std::span<const std::uint8_t> data,
+                              const std::vector<HuffmanTable>& tables, YccPlanes& planes) {
+  ResidualStream result;
+  PrepareStates(planes, result);
+  BitReader reader(data);
+  Stretch all;
+  all.first = INT_MIN;
+  all.end = INT_MAX;
+  DecodeStretch(reader, tables, planes, result, all);
+  Summarise(all, std::min(reader.position() / 8, data.size()), all.endMarkByte, all.problem,
+            tables.size() > 1, planes.height, result);
   return result;
+}
+
+TwoCores ApplyResidualsOnTwoCores(std::span<const std::uint8_t> data,
+                                  const std::vector<HuffmanTable>& tables, YccPlanes& planes,
+                                  ResidualStream& stream) {
+  // Smaller levels are decoded before a thread would be running.
+  constexpr std::size_t kWorthAThread = 256u << 10;
+  if (data.size() < kWorthAThread) return TwoCores::NotTried;
+  const int height = planes.height;
+  // The cut: the first row header near the middle that opens a row of
+  // this level.
+  BitReader finder(data);
+  finder.Seek(data.size() / 2 * 8);
+  if (!FindNextSync(finder, height)) return TwoCores::NotTried;
+  const std::size_t cut = finder.position();
+  const RowHeader header = HeaderAt(finder);
+  const bool chroma = header.plane == 2 || header.plane == 3;
+  if (header.row >= height || (chroma && tables.size() < 2)) return TwoCores::NotTried;
+  const int order = OrderOf(header.plane, header.row, height);
+
+  ResidualStream result;
+  PrepareStates(planes, result);
+  Stretch before;
+  before.first = INT_MIN;
+  before.end = order;
+  before.stopAt = cut;
+  Stretch after;
+  after.first = order;
+  after.end = INT_MAX;
+  // The end mark comes before every chroma row.
+  after.endSeen = chroma;
+  const bool endSeenAtCut = after.endSeen;
+  BitReader first(data);
+  BitReader second(data);
+  second.Seek(cut);
+  try {
+    std::jthread helper([&] { DecodeStretch(second, tables, planes, result, after); });
+    DecodeStretch(first, tables, planes, result, before);
+  } catch (const std::system_error&) {
+    return TwoCores::NotTried;  // no thread to be had: nothing was decoded
+  }
+  // The second part began where the first one ended, in the state it ended
+  // in, and neither touched the other's rows: the two parts are then the
+  // stream read through.
+  if (!before.stopped || first.position() != cut || before.endSeen != endSeenAtCut ||
+      before.outside || after.outside)
+    return TwoCores::Undone;
+  const std::size_t endMark =
+      before.endMarkByte != SIZE_MAX ? before.endMarkByte : after.endMarkByte;
+  Summarise(after, std::min(second.position() / 8, data.size()), endMark,
+            before.problem.empty() ? after.problem : before.problem, tables.size() > 1, height,
+            result);
+  stream = std::move(result);
+  return TwoCores::Done;
 }
 
 }  // namespace lumafold::pcd::detail

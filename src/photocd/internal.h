@@ -96,12 +96,28 @@ bool ReadPlainLevel(std::span<const std::uint8_t> file, Level level, YccPlanes& 
 
 // --- Huffman-coded residual levels ------------------------------------------
 
-// One code table: a lookup indexed by the next `bits` bits of the stream.
+// Up to five codes that the next `HuffmanTable::runBits` bits of the stream
+// hold whole, in stream order: their differences, then how many there are
+// and how many bits they take. Eight bytes, so that the differences can be
+// stored to a row with one copy whatever their number (the bytes after them
+// are overwritten by the codes that follow).
+struct CodeRun {
+  std::int8_t differences[5] = {};
+  std::uint8_t count = 0;  // 0: the first code is longer than runBits, or none
+  std::uint8_t length = 0;
+  std::uint8_t unused = 0;
+};
+static_assert(sizeof(CodeRun) == 8);
+
+// One code table: a lookup indexed by the next `bits` bits of the stream,
+// and one indexed by fewer that gives several codes at a time.
 struct HuffmanTable {
   int bits = 0;
   int shortest = 0;  // the shortest code's length
   // Per index: code length in the low 5 bits (0 = no such code), key above.
   std::vector<std::int16_t> lookup;
+  int runBits = 0;  // at most 11: 16 KB of runs stay in the first-level cache
+  std::vector<CodeRun> runs;
 };
 
 // Parses up to `count` tables back to back from `bytes`; an empty result
@@ -139,6 +155,17 @@ struct ResidualStream {
 // half-size chroma planes. After damage it goes on at the next row sync.
 ResidualStream ApplyResiduals(std::span<const std::uint8_t> data,
                               const std::vector<HuffmanTable>& tables, YccPlanes& planes);
+
+// The same on two cores: the stream is cut at a row sync near its middle and
+// each part decoded on a core of its own. `Done` gives the one-core result,
+// which it does when the first part ends exactly at the cut and neither part
+// met a row that belongs to the other. `Undone` (damage, or rows out of the
+// usual order) leaves some rows of `planes` with differences added: the
+// caller starts again from the level below. `NotTried` leaves all as it was.
+enum class TwoCores { NotTried, Done, Undone };
+TwoCores ApplyResidualsOnTwoCores(std::span<const std::uint8_t> data,
+                                  const std::vector<HuffmanTable>& tables, YccPlanes& planes,
+                                  ResidualStream& stream);
 
 // Rows of a residual level that were not decoded, as luma row ranges
 // (inclusive): `luma` those whose luma detail is lost, `chromaOnly` those

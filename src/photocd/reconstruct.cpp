@@ -143,7 +143,14 @@ ResidualStream BuildOnLower(std::span<const std::uint8_t> data,
                             const std::vector<HuffmanTable>& tables, const YccPlanes& lower,
                             YccPlanes& planes, LostRows& lost, bool spareCore) {
   planes = Doubled(lower, spareCore);
-  ResidualStream stream = ApplyResiduals(data, tables, planes);
+  ResidualStream stream;
+  const TwoCores split =
+      spareCore ? ApplyResidualsOnTwoCores(data, tables, planes, stream) : TwoCores::NotTried;
+  if (split != TwoCores::Done) {
+    // Some rows may have had their differences added: they start again.
+    if (split == TwoCores::Undone) planes = Doubled(lower, spareCore);
+    stream = ApplyResiduals(data, tables, planes);
+  }
   lost = {};
   if (stream.complete) return stream;
   // A row begun and not finished holds part of its differences: it gets

@@ -1,12 +1,15 @@
-// The two pieces of a decode that no picture comparison can pin down: the
-// 2x interpolation every residual is coded against (an encoder and this
+// The pieces of a decode that no picture comparison can pin down: the 2x
+// interpolation every residual is coded against (an encoder and this
 // decoder must agree on each value, rounding included, or the error grows
-// level by level), and the spare core, whose use shows in no pixel.
+// level by level), and the spare core, whose use shows in no pixel: it must
+// give the one-core result, damage and odd row orders included.
 #include <dlfcn.h>
 #include <pthread.h>
 
 #include <atomic>
+#include <climits>
 #include <cstdint>
+#include <filesystem>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -35,6 +38,7 @@ namespace {
 
 using pcd::detail::Interpolate2x;
 using pcd::detail::SplitRows;
+using pcd::detail::TwoCores;
 
 TEST(Interpolate2x, RoundsEveryMeanUpFromAHalfAndRepeatsTheLastRowAndColumn) {
   // Sums chosen so that truncating instead of rounding changes a value:
@@ -113,6 +117,126 @@ TEST(SplitRows, ADecodeWithASpareCoreStartsThreadsAndOneWithoutStartsNone) {
   ASSERT_TRUE(pcd::DecodeBytes(bytes, request).ok);
   // 4Base: Base doubled, then the colour rows, each split once.
   EXPECT_GE(threadsStarted.load(), 2);
+}
+
+// The first bit at or after `from` where a row sync opens the header of
+// (`plane`, `row`); SIZE_MAX when there is none.
+std::size_t RowHeaderBit(const std::vector<std::uint8_t>& data, std::size_t from, int plane,
+                         int row) {
+  auto bitAt = [&](std::size_t bit) { return (data[bit / 8] >> (7 - bit % 8)) & 1; };
+  const std::uint64_t wanted = std::uint64_t{0xFFFFFE} << 16 | static_cast<std::uint64_t>(plane << 14 | row << 1);
+  std::uint64_t window = 0;
+  for (std::size_t bit = 0; bit < data.size() * 8; ++bit) {
+    window = (window << 1 | bitAt(bit)) & 0xFFFFFFFFFFu;
+    if (bit + 1 >= from + 40 && window == wanted) return bit + 1 - 40;
+  }
+  return SIZE_MAX;
+}
+
+void RenameRow(std::vector<std::uint8_t>& data, std::size_t headerBit, int row) {
+  for (int i = 0; i < 13; ++i) {
+    const std::size_t bit = headerBit + 24 + 2 + static_cast<std::size_t>(i);
+    const auto mask = static_cast<std::uint8_t>(0x80 >> (bit % 8));
+    if ((row >> (12 - i)) & 1)
+      data[bit / 8] |= mask;
+    else
+      data[bit / 8] &= static_cast<std::uint8_t>(~mask);
+  }
+}
+
+TEST(TwoCoreResiduals, GiveTheOneCoreLevelOrStepAside) {
+  // 4Base of a test file, its rows renamed to put them out of their usual
+  // order: decoded on two cores it must be the one-core level value for
+  // value, with the same row states and notes, or be done again on one.
+  struct Case {
+    const char* file;
+    int renamedRow;  // -1: as it is
+    int newName;
+    TwoCores expected;  // NotTried: either outcome
+  };
+  const Case cases[] = {
+      {"4base-kodak.pcd", -1, 0, TwoCores::Done},
+      {"portrait-90-4base.pcd", -1, 0, TwoCores::Done},
+      // A row of the first part named after one of the second.
+      {"4base-kodak.pcd", 5, 1000, TwoCores::Undone},
+      // A row of the second part named after one of the first.
+      {"4base-kodak.pcd", 1000, 5, TwoCores::Undone},
+      // A row named twice within the first part.
+      {"4base-kodak.pcd", 20, 10, TwoCores::Done},
+      // Garbage inside the coded rows.
+      {"damaged-huff4.pcd", -1, 0, TwoCores::NotTried},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.file) + " row " + std::to_string(c.renamedRow));
+    std::vector<std::uint8_t> file = pcd_testing::ReadBytes(pcd_testing::DecoderData(c.file));
+    ASSERT_GT(file.size(), 389u * 2048);
+    pcd::detail::YccPlanes base;
+    ASSERT_TRUE(pcd::detail::ReadPlainLevel(file, pcd::Level::Base, base));
+    std::string error;
+    const auto tables = pcd::detail::ReadHuffmanTables(
+        std::span(file).subspan(388 * 2048, 2048), 1, error);
+    ASSERT_EQ(tables.size(), 1u) << error;
+    std::vector<std::uint8_t> data(file.begin() + 389 * 2048, file.end());
+    if (c.renamedRow >= 0) {
+      const std::size_t at = RowHeaderBit(data, 0, 0, c.renamedRow);
+      ASSERT_NE(at, SIZE_MAX);
+      RenameRow(data, at, c.newName);
+    }
+
+    pcd::detail::YccPlanes one = pcd::detail::Doubled(base, false);
+    const pcd::detail::ResidualStream alone = pcd::detail::ApplyResiduals(data, tables, one);
+    pcd::detail::YccPlanes two = pcd::detail::Doubled(base, false);
+    pcd::detail::ResidualStream split;
+    const TwoCores outcome = pcd::detail::ApplyResidualsOnTwoCores(data, tables, two, split);
+    if (c.expected != TwoCores::NotTried) {
+      EXPECT_EQ(outcome, c.expected);
+    }
+    if (outcome == TwoCores::Done) {
+      EXPECT_TRUE(two.luma == one.luma);
+      EXPECT_EQ(split.luma, alone.luma);
+      EXPECT_EQ(split.problem, alone.problem);
+      EXPECT_EQ(split.complete, alone.complete);
+      EXPECT_EQ(split.endMarkByte, alone.endMarkByte);
+      EXPECT_EQ(split.endByte, alone.endByte);
+    }
+    // The level as the decoder builds it, whichever way the two cores went.
+    pcd::detail::YccPlanes withCore;
+    pcd::detail::YccPlanes without;
+    pcd::detail::LostRows lostWith;
+    pcd::detail::LostRows lostWithout;
+    const auto a = pcd::detail::BuildOnLower(data, tables, base, withCore, lostWith, true);
+    const auto b = pcd::detail::BuildOnLower(data, tables, base, without, lostWithout, false);
+    EXPECT_TRUE(withCore.luma == without.luma && withCore.chroma1 == without.chroma1);
+    EXPECT_EQ(a.problem, b.problem);
+    EXPECT_EQ(lostWith.luma.size(), lostWithout.luma.size());
+    if (c.renamedRow >= 0 || c.expected == TwoCores::NotTried) {
+      EXPECT_FALSE(b.complete);
+    }
+  }
+}
+
+TEST(TwoCoreResiduals, EveryTestFileAndSampleDecodesTheSameWithASpareCore) {
+  std::vector<std::string> files;
+  for (const auto& entry :
+       std::filesystem::directory_iterator(pcd_testing::DecoderData("")))
+    if (entry.path().extension() == ".pcd") files.push_back(entry.path());
+  for (const char* sample : {"couple-on-beach.pcd", "kodim05-16base.pcd"}) {
+    const std::string path = pcd_testing::SourcePath(std::string("samples/") + sample);
+    if (std::filesystem::exists(path)) files.push_back(path);
+  }
+  ASSERT_GE(files.size(), 15u);
+  for (const std::string& path : files) {
+    SCOPED_TRACE(path);
+    const std::vector<std::uint8_t> bytes = pcd_testing::ReadBytes(path);
+    pcd::Request request;
+    const pcd::Result alone = pcd::DecodeBytes(bytes, request);
+    request.spareCore = true;
+    const pcd::Result withCore = pcd::DecodeBytes(bytes, request);
+    ASSERT_EQ(withCore.ok, alone.ok);
+    EXPECT_EQ(withCore.error, alone.error);
+    EXPECT_EQ(withCore.picture.note, alone.picture.note);
+    EXPECT_TRUE(withCore.picture.rgb8 == alone.picture.rgb8);
+  }
 }
 
 }  // namespace
