@@ -13,6 +13,7 @@
 #include <random>
 #include <set>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -62,9 +63,11 @@ using FileResultSink = std::function<void(const FileResult& result)>;
 // The files of a run's input set as the file system knows them, so that no
 // output ever replaces one of them: by path, and by device and inode (hard
 // links, symbolic links, another spelling of the path).
+// The paths are views of the run's own list of inputs, which outlives them:
+// a batch of thousands keeps each path once.
 struct InputIdentities {
-  std::set<std::string> paths;
-  std::map<std::pair<std::uint64_t, std::uint64_t>, std::string> files;  // -> input path
+  std::set<std::string_view> paths;
+  std::map<std::pair<std::uint64_t, std::uint64_t>, std::string_view> files;  // -> input path
 };
 
 // Run fields filled by a front end before the worker starts; read-only while

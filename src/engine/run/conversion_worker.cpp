@@ -19,6 +19,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -200,7 +201,6 @@ class Batch {
   struct Finished {
     FileConversion file;
     bool ok = false;
-    bool done = false;
   };
 
   // The pause gate, the running flag and the next file, under the progress
@@ -268,15 +268,17 @@ class Batch {
   // Two inputs with one output name: the later one in the input set wins,
   // as always, but the user learns which outputs hold only one of them.
   void reportOutputsWrittenTwice() const {
-    for (const std::string& output : writtenOrder_) {
-      const std::vector<std::string>& inputs = writers_.at(output);
+    for (const std::string* outputKey : writtenOrder_) {
+      const std::string& output = *outputKey;
+      const std::vector<std::int32_t>& inputs = writers_.at(output);
       if (inputs.size() < 2) continue;
       std::string line =
           output + " written " +
           (inputs.size() == 2 ? std::string("twice") : std::to_string(inputs.size()) + " times") +
           ": from ";
       for (std::size_t i = 0; i < inputs.size(); ++i)
-        line += (i == 0 ? "" : i + 1 == inputs.size() ? " and then " : ", ") + inputs[i];
+        line += (i == 0 ? "" : i + 1 == inputs.size() ? " and then " : ", ") +
+                entries_[static_cast<std::size_t>(inputs[i] - 1)].path;
       warn(line + "; the last one is kept");
     }
   }
@@ -353,8 +355,8 @@ class Batch {
 
     if (ok) {
       auto [written, first] = writers_.try_emplace(file.outputPath);
-      if (first) writtenOrder_.push_back(file.outputPath);
-      written->second.push_back(file.inputPath);
+      if (first) writtenOrder_.push_back(&written->first);
+      written->second.push_back(file.fileNumber);
       ++converted_;
       if (file.damaged) ++damaged_;
       job_.drawRandomNumber();
@@ -387,7 +389,7 @@ class Batch {
       const bool ok = TimedConvert(file);
       {
         std::lock_guard<std::mutex> guard(finishedLock_);
-        finished_[*index] = Finished{std::move(file), ok, true};
+        finished_.insert_or_assign(*index, Finished{std::move(file), ok});
       }
       finishedChanged_.notify_all();
     }
@@ -403,7 +405,7 @@ class Batch {
     const std::string& mask = settings_.advanced.filenameMask;
     const OutputPlacement placement =
         HoldsOrderedToken(mask) ? OutputPlacement::NamedInOrder : OutputPlacement::InOrder;
-    finished_.assign(entries_.size(), Finished{});
+    finished_.clear();
     std::vector<std::thread> workers;
     activeWorkers_ = count;
     for (int i = 0; i < count; ++i) {
@@ -419,11 +421,13 @@ class Batch {
 
     for (std::size_t next = 0; next < entries_.size(); ++next) {
       std::unique_lock<std::mutex> held(finishedLock_);
-      finishedChanged_.wait(held, [&] { return finished_[next].done || activeWorkers_ == 0; });
+      finishedChanged_.wait(held, [&] { return finished_.contains(next) || activeWorkers_ == 0; });
       // The workers claim files in order, so once they have all ended the
       // first file not done was never begun, nor any after it.
-      if (!finished_[next].done) break;
-      Finished file = std::move(finished_[next]);
+      const auto done = finished_.find(next);
+      if (done == finished_.end()) break;
+      Finished file = std::move(done->second);
+      finished_.erase(done);
       held.unlock();
       trace("Processing: " + file.file.inputPath);
       finish(file.file, file.ok);
@@ -444,16 +448,20 @@ class Batch {
   std::int32_t converted_ = 0;
   std::int32_t damaged_ = 0;
 
-  // Output path -> the inputs written there, in input-set order.
-  std::unordered_map<std::string, std::vector<std::string>> writers_;
-  std::vector<std::string> writtenOrder_;
+  // Output path -> the inputs written there (file numbers), in input-set
+  // order; the outputs in the order first written. Per file of a batch of
+  // thousands, its output path is all that is kept.
+  std::unordered_map<std::string, std::vector<std::int32_t>> writers_;
+  std::vector<const std::string*> writtenOrder_;  // keys of writers_
 
   mutable std::mutex sweptLock_;
   mutable std::set<std::string> swept_;
 
   std::mutex finishedLock_;
   std::condition_variable finishedChanged_;
-  std::vector<Finished> finished_;  // by input-set position
+  // Files converted and not yet finished, by input-set position: a few at
+  // a time, however long the batch.
+  std::map<std::size_t, Finished> finished_;
   int activeWorkers_ = 0;
 };
 

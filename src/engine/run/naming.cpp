@@ -301,7 +301,7 @@ bool OutputReplacesAnInput(const StepContext& context) {
     struct stat info {};
     if (::stat(WriteTarget(file).c_str(), &info) == 0) {
       const auto found = inputs->files.find({info.st_dev, info.st_ino});
-      if (found != inputs->files.end()) input = found->second;
+      if (found != inputs->files.end()) input = std::string(found->second);
     }
   }
   if (input.empty()) return false;
