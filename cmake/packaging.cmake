@@ -54,10 +54,13 @@ endif()
 set(CPACK_DEBIAN_CLI_PACKAGE_NAME lumafold)
 set(CPACK_COMPONENT_CLI_DESCRIPTION
   "Kodak Photo CD batch converter (command line)\nConverts Kodak Photo CD images (.pcd) to 23 output formats, with resizing,\nrotation, colour adjustment, frames and watermarks, from the command line:\nfolders, list files and disc images, several files at once on every core.\n.\nThe desktop window is in the package lumafold-desktop.")
-# Not libraries, so shlibdeps cannot see them: the watermark's default font
-# ("Arial" is matched by Liberation Sans), and ImageMagick for the external
-# Photo CD decoder that the built-in one can be switched to.
-set(CPACK_DEBIAN_CLI_PACKAGE_DEPENDS "fonts-liberation, fontconfig")
+# Not linked, so shlibdeps cannot see them: the drawing libraries, which the
+# program opens when it first draws a frame, a watermark or a contact sheet;
+# the watermark's default font ("Arial" is matched by Liberation Sans); and
+# ImageMagick for the external Photo CD decoder that the built-in one can be
+# switched to.
+set(CPACK_DEBIAN_CLI_PACKAGE_DEPENDS
+  "libcairo2, libpango-1.0-0, libpangocairo-1.0-0, libfontconfig1, libglib2.0-0, fonts-liberation, fontconfig")
 set(CPACK_DEBIAN_CLI_PACKAGE_RECOMMENDS "imagemagick, fonts-dejavu-core")
 set(CPACK_DEBIAN_CLI_PACKAGE_SUGGESTS "lumafold-desktop")
 

@@ -114,8 +114,9 @@ TEST(WindowStart, AnUnreachableDisplayIsExplainedForTheWindowAndThePrompt) {
 }
 
 // The dynamic loader's own account (LD_DEBUG=libs names every library it
-// initialises): a batch must not pay for, or need, the desktop stack; the
-// window program must still get it, and the files it was given.
+// initialises): a batch must not pay for, or need, the desktop stack, nor
+// the drawing libraries when it draws nothing; a framed batch gets those,
+// and the window program the desktop stack and the files it was given.
 TEST(Faces, ABatchMapsNoQtLibraryAndTheWindowOpensWithItsFiles) {
   const TempFolder folder;
   const std::string pictures = folder.path() + "/my pictures";
@@ -136,6 +137,15 @@ TEST(Faces, ABatchMapsNoQtLibraryAndTheWindowOpensWithItsFiles) {
   EXPECT_NE(converted.err.find("calling init: "), std::string::npos) << "LD_DEBUG had no effect";
   EXPECT_NE(converted.err.find("libfreeimage"), std::string::npos);
   EXPECT_EQ(converted.err.find("libQt"), std::string::npos);
+  EXPECT_EQ(converted.err.find("libcairo"), std::string::npos);
+  EXPECT_EQ(converted.err.find("libpango"), std::string::npos);
+  const ProgramRun framed = RunProgram(
+      ProgramPath(),
+      {"-i", input, "-o", folder.path() + "/", "-c", "ppm", "-q", "--fr-solid-left=8"}, batch);
+  EXPECT_EQ(framed.status, 0) << framed.err;
+  EXPECT_TRUE(access((folder.path() + "/roll one.ppm").c_str(), F_OK) == 0);
+  EXPECT_NE(framed.err.find("libcairo.so.2"), std::string::npos);
+  EXPECT_EQ(framed.err.find("libQt"), std::string::npos);
 
   const std::string config = ConfigPath(folder);
   mkdir((folder.path() + "/Quorvane").c_str(), 0700);

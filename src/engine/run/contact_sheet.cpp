@@ -10,6 +10,7 @@
 
 #include "engine/image.h"
 #include "engine/steps/drawing_layer.h"
+#include "engine/steps/drawing_libraries.h"
 #include "photocd/disc/disc_image.h"
 #include "photocd/photocd.h"
 
@@ -86,6 +87,7 @@ bool WriteSheet(const Group& group, const std::string& path, std::string& proble
   const int cellHeight = kThumbBox + kLabel + kGap;
   const int width = columns * cellWidth + kGap;
   const int height = rows * cellHeight + kGap + 28;
+  if (!DrawingLibrariesLoaded(&problem)) return false;
   SurfaceHandle surface(cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height));
   DrawingContext cairo = DrawOn(surface.get());
   if (!cairo || cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) {

@@ -1,5 +1,7 @@
 #include "engine/steps/drawing_layer.h"
 
+#include "engine/steps/drawing_libraries.h"
+
 #include <FreeImage.h>
 
 #include <algorithm>
@@ -9,7 +11,7 @@
 namespace lumafold {
 
 SurfaceHandle CreateTransparentSurface(int width, int height) {
-  if (width <= 0 || height <= 0) return nullptr;
+  if (width <= 0 || height <= 0 || !DrawingLibrariesLoaded()) return nullptr;
   SurfaceHandle surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height));
   // Cairo hands back an error object rather than null; it must still be
   // destroyed, which the handle does.

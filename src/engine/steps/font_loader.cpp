@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/steps/drawing_layer.h"
+#include "engine/steps/drawing_libraries.h"
 
 namespace lumafold {
 
@@ -70,6 +71,7 @@ constexpr char kFontAliases[] = R"(<?xml version="1.0"?>
 }  // namespace
 
 void InstallFontAliases() {
+  if (!DrawingLibrariesLoaded()) return;
   static std::once_flag installed;
   std::call_once(installed, [] {
     std::lock_guard<std::mutex> guard(TextRenderingLock());
@@ -80,7 +82,7 @@ void InstallFontAliases() {
 
 std::shared_ptr<WatermarkFont> LoadWatermarkFont(const WatermarkSettings& watermark) {
   InstallFontAliases();
-  if (watermark.font.empty() || watermark.fontSize < 1) return nullptr;
+  if (watermark.font.empty() || watermark.fontSize < 1 || !DrawingLibrariesLoaded()) return nullptr;
   const bool bold = watermark.fontStyle == kStyleBold || watermark.fontStyle == kStyleBoldItalic;
   const bool italic =
       watermark.fontStyle == kStyleItalic || watermark.fontStyle == kStyleBoldItalic;
