@@ -55,14 +55,13 @@ struct Tables {
   std::vector<std::uint8_t> display8;
   std::vector<std::uint16_t> kept16;
   std::vector<std::uint8_t> kept8;
-  std::vector<float> linear;
   // Whether every sum the tables can give lies inside the curves, so that
   // the per-pixel clamp can go (it does for these constants: R'G'B' stay
   // within -1.5 .. 2.3).
   bool sumsInRange = false;
 
   Tables()
-      : display16(kSteps), display8(kSteps), kept16(kSteps), kept8(kSteps), linear(kSteps) {
+      : display16(kSteps), display8(kSteps), kept16(kSteps), kept8(kSteps) {
     for (int l = 0; l < 256; ++l)
       luma[l] = static_cast<int>(std::lround(l * 1.402 / 255.0 * kFraction));
     for (int q = 0; q < kChromaSteps; ++q) {
@@ -82,7 +81,6 @@ struct Tables {
       const auto k16 = static_cast<std::uint16_t>(std::lround(Kept(v) * 65535.0));
       kept16[i] = k16;
       kept8[i] = static_cast<std::uint8_t>((k16 * 255 + 32767) / 65535);
-      linear[i] = static_cast<float>(SrgbToLinear(v));
     }
     const auto [lowRed, highRed] = std::minmax_element(red, red + kChromaSteps);
     const auto [lowBlue, highBlue] = std::minmax_element(blue, blue + kChromaSteps);
@@ -98,6 +96,18 @@ struct Tables {
 const Tables& ColourTables() {
   static const Tables tables;
   return tables;
+}
+
+// Made only for linear-light output: its powers took a millisecond of every
+// decode.
+const std::vector<float>& LinearCurve() {
+  static const std::vector<float> curve = [] {
+    std::vector<float> values(kSteps);
+    for (int i = 0; i < kSteps; ++i)
+      values[i] = static_cast<float>(SrgbToLinear(static_cast<double>(i + kLowest) / kFraction));
+    return values;
+  }();
+  return curve;
 }
 
 inline int Index(int value) { return std::clamp(value - kLowest, 0, kSteps - 1); }
@@ -218,7 +228,7 @@ void ConvertToRgb(const YccPlanes& planes, int rotation, Rendering rendering,
                   spareCore);
       break;
     case Rendering::LinearFloat:
-      ConvertInto(planes, rotation, t.linear.data(), destination, spareCore);
+      ConvertInto(planes, rotation, LinearCurve().data(), destination, spareCore);
       break;
   }
 }
