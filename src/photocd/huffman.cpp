@@ -422,7 +422,8 @@ void Summarise(const Stretch& last, std::size_t endByte, std::size_t endMarkByte
     if (result.problem.empty()) result.problem = problem;
   };
   if (!result.lumaComplete) note("luma rows are missing");
-  if (result.lumaComplete && chromaRows != 0 && !result.chromaApplied) note("chroma rows are missing");
+  if (result.lumaComplete && chromaRows != 0 && !result.chromaApplied)
+    note("chroma rows are missing");
   // Without chroma rows only the end mark shows that none were cut off.
   result.complete = result.lumaComplete && (result.chromaApplied || (chromaRows == 0 && endSeen));
   if (result.complete) result.problem.clear();

@@ -124,7 +124,8 @@ TEST(SplitRows, ADecodeWithASpareCoreStartsThreadsAndOneWithoutStartsNone) {
 std::size_t RowHeaderBit(const std::vector<std::uint8_t>& data, std::size_t from, int plane,
                          int row) {
   auto bitAt = [&](std::size_t bit) { return (data[bit / 8] >> (7 - bit % 8)) & 1; };
-  const std::uint64_t wanted = std::uint64_t{0xFFFFFE} << 16 | static_cast<std::uint64_t>(plane << 14 | row << 1);
+  const std::uint64_t wanted =
+      std::uint64_t{0xFFFFFE} << 16 | static_cast<std::uint64_t>(plane << 14 | row << 1);
   std::uint64_t window = 0;
   for (std::size_t bit = 0; bit < data.size() * 8; ++bit) {
     window = (window << 1 | bitAt(bit)) & 0xFFFFFFFFFFu;
@@ -173,8 +174,8 @@ TEST(TwoCoreResiduals, GiveTheOneCoreLevelOrStepAside) {
     pcd::detail::YccPlanes base;
     ASSERT_TRUE(pcd::detail::ReadPlainLevel(file, pcd::Level::Base, base));
     std::string error;
-    const auto tables = pcd::detail::ReadHuffmanTables(
-        std::span(file).subspan(388 * 2048, 2048), 1, error);
+    const auto tables =
+        pcd::detail::ReadHuffmanTables(std::span(file).subspan(388 * 2048, 2048), 1, error);
     ASSERT_EQ(tables.size(), 1u) << error;
     std::vector<std::uint8_t> data(file.begin() + 389 * 2048, file.end());
     if (c.renamedRow >= 0) {
@@ -217,8 +218,7 @@ TEST(TwoCoreResiduals, GiveTheOneCoreLevelOrStepAside) {
 
 TEST(TwoCoreResiduals, EveryTestFileAndSampleDecodesTheSameWithASpareCore) {
   std::vector<std::string> files;
-  for (const auto& entry :
-       std::filesystem::directory_iterator(pcd_testing::DecoderData("")))
+  for (const auto& entry : std::filesystem::directory_iterator(pcd_testing::DecoderData("")))
     if (entry.path().extension() == ".pcd") files.push_back(entry.path());
   for (const char* sample : {"couple-on-beach.pcd", "kodim05-16base.pcd"}) {
     const std::string path = pcd_testing::SourcePath(std::string("samples/") + sample);
