@@ -124,6 +124,23 @@ int FuzzRows(const std::uint8_t* data, std::size_t size) {
   pcd::detail::LostRows lost;
   const pcd::detail::ResidualStream stream =
       pcd::detail::BuildOnLower(rows, tables, lower, planes, lost, false);
+  // Read on two cores, the rows are what one core reads, or the split says
+  // it cannot vouch for them.
+  {
+    pcd::detail::YccPlanes split = pcd::detail::Doubled(lower, false);
+    pcd::detail::YccPlanes alone = pcd::detail::Doubled(lower, false);
+    pcd::detail::ResidualStream twoCores;
+    const pcd::detail::ResidualStream oneCore = pcd::detail::ApplyResiduals(rows, tables, alone);
+    if (pcd::detail::ApplyResidualsOnTwoCores(rows, tables, split, twoCores, 0) ==
+        pcd::detail::TwoCores::Done) {
+      FUZZ_CHECK(split.luma == alone.luma && split.chroma1 == alone.chroma1 &&
+                 split.chroma2 == alone.chroma2);
+      FUZZ_CHECK(twoCores.luma == oneCore.luma && twoCores.chroma == oneCore.chroma);
+      FUZZ_CHECK(twoCores.problem == oneCore.problem && twoCores.complete == oneCore.complete);
+      FUZZ_CHECK(twoCores.endByte == oneCore.endByte &&
+                 twoCores.endMarkByte == oneCore.endMarkByte && twoCores.ranOut == oneCore.ranOut);
+    }
+  }
   FUZZ_CHECK(stream.endByte <= rows.size());
   FUZZ_CHECK(stream.endMarkByte <= rows.size());
   FUZZ_CHECK(!stream.complete || stream.lumaComplete);

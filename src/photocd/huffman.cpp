@@ -447,10 +447,8 @@ ResidualStream ApplyResiduals(std::span<const std::uint8_t> data,
 
 TwoCores ApplyResidualsOnTwoCores(std::span<const std::uint8_t> data,
                                   const std::vector<HuffmanTable>& tables, YccPlanes& planes,
-                                  ResidualStream& stream) {
-  // Smaller levels are decoded before a thread would be running.
-  constexpr std::size_t kWorthAThread = 256u << 10;
-  if (data.size() < kWorthAThread) return TwoCores::NotTried;
+                                  ResidualStream& stream, std::size_t worthAThread) {
+  if (data.size() < worthAThread || data.empty()) return TwoCores::NotTried;
   const int height = planes.height;
   // The cut: the first row header near the middle that opens a row of
   // this level.

@@ -161,11 +161,13 @@ ResidualStream ApplyResiduals(std::span<const std::uint8_t> data,
 // which it does when the first part ends exactly at the cut and neither part
 // met a row that belongs to the other. `Undone` (damage, or rows out of the
 // usual order) leaves some rows of `planes` with differences added: the
-// caller starts again from the level below. `NotTried` leaves all as it was.
+// caller starts again from the level below. `NotTried` leaves all as it was;
+// so does data shorter than `worthAThread` bytes, which one core reads
+// before a second one would be running (the fuzzer lowers it).
 enum class TwoCores { NotTried, Done, Undone };
 TwoCores ApplyResidualsOnTwoCores(std::span<const std::uint8_t> data,
                                   const std::vector<HuffmanTable>& tables, YccPlanes& planes,
-                                  ResidualStream& stream);
+                                  ResidualStream& stream, std::size_t worthAThread = 256u << 10);
 
 // Rows of a residual level that were not decoded, as luma row ranges
 // (inclusive): `luma` those whose luma detail is lost, `chromaOnly` those
