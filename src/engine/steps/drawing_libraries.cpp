@@ -48,9 +48,11 @@ const Opened& Libraries() {
   return opened;
 }
 
-// Every caller asks DrawingLibrariesLoaded() first, so a function that
-// cannot be found is a library older than the one built against: nothing
-// can be drawn, and going on would call through a null pointer.
+// The program's own drawing asks DrawingLibrariesLoaded() first, and in the
+// window Qt reaches the fontconfig functions here only with fontconfig
+// loaded (it links it), so a function that cannot be found is a library
+// older than the one built against: going on would call through a null
+// pointer.
 void* Resolve(Library library, const char* name) {
   void* handle = Libraries().handles[library];
   void* function = handle ? ::dlsym(handle, name) : nullptr;

@@ -18,16 +18,9 @@
 #include "window_shot.h"
 
 int main(int argc, char** argv) {
-  if (argc < 3) {
-    std::fprintf(stderr, "usage: %s OUTPUT.png FILE...\n", argv[0]);
-    return 2;
-  }
+  if (!lumafold::ui::ShotArguments(argc, argv)) return 2;
   QApplication application(argc, argv);
-  auto context = std::make_unique<lumafold::AppContext>();
-  context->settings.resetToDefaults(lumafold::SettingsMode::Window);
-  context->settings.output.format = "jpg";
-  context->settings.window.width = 720;
-  context->settings.window.height = 480;
+  auto context = lumafold::ui::ShotContext(720, 480);
   if (const char* size = std::getenv("LUMAFOLD_SHOT_SIZE")) {
     int width = 0, height = 0;
     if (std::sscanf(size, "%dx%d", &width, &height) == 2) {

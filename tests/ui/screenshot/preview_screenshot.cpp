@@ -13,17 +13,10 @@
 #include "window_shot.h"
 
 int main(int argc, char** argv) {
-  if (argc < 3) {
-    std::fprintf(stderr, "usage: %s OUTPUT.png FILE...\n", argv[0]);
-    return 2;
-  }
+  if (!lumafold::ui::ShotArguments(argc, argv)) return 2;
   QApplication application(argc, argv);
-  auto context = std::make_unique<lumafold::AppContext>();
+  auto context = lumafold::ui::ShotContext(1000, 720);
   lumafold::ConversionSettings& settings = context->settings;
-  settings.resetToDefaults(lumafold::SettingsMode::Window);
-  settings.output.format = "jpg";
-  settings.window.width = 1000;
-  settings.window.height = 720;
   lumafold::FrameSettings& frame = settings.frame;
   frame.doFrame = 1;
   frame.solidLeft = frame.solidRight = frame.solidTop = frame.solidBottom = 36;

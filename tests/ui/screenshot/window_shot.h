@@ -8,15 +8,37 @@
 #include <QPixmap>
 #include <QTimer>
 #include <QTreeWidget>
+#include <cstdio>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "engine/app_context.h"
 #include "ui/input_list.h"
 #include "ui/list_pictures.h"
 #include "ui/main_window.h"
 
 namespace lumafold::ui {
+
+// The program's own settings for a window shot: defaults of the window
+// mode, JPEG output, the window at `width` x `height`.
+inline std::unique_ptr<AppContext> ShotContext(int width, int height) {
+  auto context = std::make_unique<AppContext>();
+  context->settings.resetToDefaults(SettingsMode::Window);
+  context->settings.output.format = "jpg";
+  context->settings.window.width = width;
+  context->settings.window.height = height;
+  return context;
+}
+
+// False, with the usage on standard error, unless an output and a file
+// were given.
+inline bool ShotArguments(int argc, char** argv) {
+  if (argc >= 3) return true;
+  std::fprintf(stderr, "usage: %s OUTPUT.png FILE...\n", argv[0]);
+  return false;
+}
 
 // 0 when the picture was saved; with `readyRequired` also only when the
 // wait ended with everything ready.
